@@ -1,0 +1,13 @@
+#include <QApplication>
+
+#include "mainwindow.h"
+#include "serialportdevice.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  MainWindowServices services;
+  services.port = std::make_unique<SerialPortDevice>();
+  MainWindow window(std::move(services));
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,93 @@
+#include "portcontrol.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "indicatorlamp.h"
+#include "messagesink.h"
+#include "serialport.h"
+
+PortControl::PortControl(PortControlView view, SerialPort& port, MessageSink& messages,
+                         Pause pause)
+    : m_view(view), m_port(port), m_messages(messages), m_pause(std::move(pause)) {}
+
+void PortControl::StartUp() {
+  m_view.cmbCOM.clear();
+  for (int i = 0; i < kPortCount; ++i) {
+    m_view.cmbCOM.addItem(QStringLiteral("COM%1").arg(i + 1));
+  }
+  m_view.cmbCOM.setCurrentIndex(0);
+  m_view.cmdStart.setEnabled(false);
+  m_view.cmdCloseCOM.setVisible(false);
+  m_view.cmdCloseCOM.setEnabled(false);
+}
+
+void PortControl::OnOpenPortClicked() {
+  m_view.LED1.SetFillColor(kLampOn);
+  m_view.cmdCloseCOM.setVisible(true);
+  m_view.cmdCloseCOM.setEnabled(true);
+
+  const int index = m_view.cmbCOM.currentIndex();
+  if (index < 0 || index > kPortCount) {
+    ShowError(kNoPortSelected);
+    return;
+  }
+  m_port.SetPortNumber(index + 1);
+
+  // Nothing is undone on failure: the lamp stays on and the close button
+  // stays over the open button, which the keyboard can still reach.
+  if (!m_port.SetSettings(QString::fromUtf16(kPortSettings)) || !m_port.Open() ||
+      !m_port.SetInBufferCount(0)) {
+    ShowError(kOpenFailed);
+    return;
+  }
+  m_view.cmdOpenCOM.setEnabled(false);
+  m_view.cmdStart.setEnabled(true);
+  m_view.cmdOpenCOM.setVisible(false);
+  m_view.cmbCOM.setEnabled(false);
+}
+
+void PortControl::OnClosePortClicked() {
+  m_view.LED1.SetFillColor(kLampOff);
+  if (!m_port.Close()) {
+    ShowError(kCloseFailed);
+    return;
+  }
+  m_view.cmdOpenCOM.setVisible(true);
+  m_view.cmdOpenCOM.setEnabled(true);
+  m_view.cmdStart.setEnabled(false);
+  m_view.cmdCloseCOM.setEnabled(false);
+  m_view.cmdCloseCOM.setVisible(false);
+  m_view.cmbCOM.setEnabled(true);
+}
+
+void PortControl::OnPortListClicked() {
+  if (m_view.cmbCOM.currentIndex() + 1 == m_port.PortNumber()) {
+    return;
+  }
+  m_view.Timer1.stop();
+  m_pause(100);
+  if (m_port.IsOpen()) {
+    m_port.Close();
+  }
+  m_view.cmdOpenCOM.setEnabled(true);
+}
+
+void PortControl::OnConnectClicked() {
+  if (m_view.Timer1.isActive()) {
+    m_view.Timer1.stop();
+    m_view.cmdStart.setText(QString::fromUtf16(kConnectCaption));
+    m_view.LED2.SetFillColor(kLampOff);
+    m_view.cmdCloseCOM.setEnabled(true);
+  } else {
+    m_view.Timer1.start();
+    m_view.cmdStart.setText(QString::fromUtf16(kDisconnectCaption));
+    m_view.LED2.SetFillColor(kLampOn);
+    m_view.cmdCloseCOM.setEnabled(false);
+  }
+}
+
+void PortControl::ShowError(const char16_t* text) {
+  m_messages.ShowError(QString::fromUtf16(kMessageTitle), QString::fromUtf16(text));
+}

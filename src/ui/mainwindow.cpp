@@ -1,0 +1,364 @@
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "acquisitionpass.h"
+#include "clock.h"
+#include "datetime.h"
+#include "dialogfolderchooser.h"
+#include "dischargechart.h"
+#include "lamp.h"
+#include "layouttable.h"
+#include "logpane.h"
+#include "messageboxsink.h"
+#include "pausems.h"
+#include "savecontrol.h"
+#include "segmentclock.h"
+#include "segmentreadout.h"
+#include "serialport.h"
+#include "songfont.h"
+#include "textboxes.h"
+
+namespace {
+
+constexpr int kTimerIntervalMs = 1000;
+const QColor kWindowColor(255, 192, 128);
+const QColor kFrameCaptionColor(128, 0, 128);
+const QColor kStatusTextColor(0, 0, 255);
+const QColor kStatusBackColor(224, 224, 224);
+
+// Digits and leading-zero style of the readouts: time 6 digits with unlit
+// leading positions; voltage and temperature zero-padded; current and
+// capacity unlit.
+SegmentReadout* MakeReadout(Quantity q, QWidget* parent) {
+  switch (q) {
+    case Quantity::Time:
+      return new SegmentReadout(6, false, parent);
+    case Quantity::Voltage:
+    case Quantity::Temperature:
+      return new SegmentReadout(4, true, parent);
+    case Quantity::Current:
+    case Quantity::Capacity:
+      break;
+  }
+  return new SegmentReadout(4, false, parent);
+}
+
+QColor ControlFace() {
+  return QApplication::palette().color(QPalette::Button);
+}
+
+QColor Highlight() {
+  return QApplication::palette().color(QPalette::Highlight);
+}
+
+void SetColors(QWidget* w, std::initializer_list<std::pair<QPalette::ColorRole, QColor>> roles) {
+  QPalette p = w->palette();
+  for (const auto& [role, color] : roles) {
+    p.setColor(role, color);
+  }
+  w->setPalette(p);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
+    : QWidget(parent), MSComm1(std::move(services.port)) {
+  if (!services.messages) {
+    m_ownMessages = std::make_unique<MessageBoxSink>(this);
+  }
+  if (!services.folders) {
+    m_ownFolders = std::make_unique<DialogFolderChooser>();
+  }
+  if (!services.clock) {
+    m_ownClock = std::make_unique<SystemClock>();
+  }
+  m_messages = services.messages ? services.messages : m_ownMessages.get();
+  m_folders = services.folders ? services.folders : m_ownFolders.get();
+  m_clock = services.clock ? services.clock : m_ownClock.get();
+  m_pause = services.pause ? std::move(services.pause) : PortControl::Pause(&PauseMs);
+
+  setWindowTitle(QStringLiteral("Orvanta"));
+  CreateControls();
+  StyleControls();
+  PlaceControls();
+  SetTabOrder();
+
+  m_text3Box = std::make_unique<LineEditBox>(*Text3);
+  m_text11Box = std::make_unique<LineEditBox>(*Text11);
+  m_portControl = std::make_unique<PortControl>(
+      PortControlView{*cmbCOM, *cmdOpenCOM, *cmdCloseCOM, *cmdStart, *LED1, *LED2, *Timer1},
+      *MSComm1, *m_messages, m_pause);
+  m_saveControl = new SaveControl(*TxtSavePath, *CmdSaveDisp, *RichText1, *m_clock, *m_folders, this);
+
+  Connect();
+  RunLoadSequence();
+  resize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+  Timer2->start();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::CreateControls() {
+  // Creation order is stacking order: later siblings are drawn above.
+  iPlotX = new DischargeChart(this);
+  RichText1 = new LogPane(this);
+
+  Frame3 = new QGroupBox(QStringLiteral("电池状态"), this);
+  Label15 = new QLabel(QStringLiteral("时间(S)"), Frame3);
+  Label16 = new QLabel(QStringLiteral("电压(mV)"), Frame3);
+  Label17 = new QLabel(QStringLiteral("电流(mA)"), Frame3);
+  Label18 = new QLabel(QStringLiteral("容量(mAh)"), Frame3);
+  Label10 = new QLabel(QStringLiteral("温度"), Frame3);
+  Label1 = new QLabel(QStringLiteral("通道 1"), Frame3);
+  Label2 = new QLabel(QStringLiteral("通道 2"), Frame3);
+  iSSi_T1 = MakeReadout(Quantity::Time, Frame3);
+  iSSi_I1 = MakeReadout(Quantity::Current, Frame3);
+  iSSi_R1 = MakeReadout(Quantity::Capacity, Frame3);
+  iSSi_W1 = MakeReadout(Quantity::Temperature, Frame3);
+  iSSi_T2 = MakeReadout(Quantity::Time, Frame3);
+  iSSi_V2 = MakeReadout(Quantity::Voltage, Frame3);
+  iSSi_I2 = MakeReadout(Quantity::Current, Frame3);
+  iSSi_R2 = MakeReadout(Quantity::Capacity, Frame3);
+  iSSi_W2 = MakeReadout(Quantity::Temperature, Frame3);
+  // A child of the window laid over its frame cell, above the frame.
+  iSSi_V1 = MakeReadout(Quantity::Voltage, this);
+
+  LED1 = new Lamp(this);
+  LED2 = new Lamp(this);
+  cmbCOM = new QComboBox(this);
+  cmdOpenCOM = new QPushButton(QStringLiteral("打开串口"), this);
+  cmdCloseCOM = new QPushButton(QStringLiteral("关闭串口"), this);
+  cmdStart = new QPushButton(QString::fromUtf16(kConnectCaption), this);
+
+  Check1 = new QCheckBox(QStringLiteral("显示通道 1"), this);
+  Command1 = new QPushButton(QStringLiteral("清除图表"), this);
+  iSSc_time = new SegmentClock(this);
+  Check2 = new QCheckBox(QStringLiteral("显示通道 2"), this);
+  Check3 = new QCheckBox(QStringLiteral("数据窗口"), this);
+
+  CmdSaveDisp = new QPushButton(QStringLiteral("保存数据"), this);
+  TxtSavePath = new QLineEdit(DefaultSaveFolder(), this);
+  CmdAmend = new QPushButton(QStringLiteral("更改路径"), this);
+
+  Text3 = new QLineEdit(QStringLiteral("5533"), this);
+  Text2 = new RawTextBox(this);
+  Label19 = new QLabel(QStringLiteral("状态："), this);
+  Text11 = new QLineEdit(this);
+
+  Timer1 = new QTimer(this);
+  Timer2 = new QTimer(this);
+
+  const std::pair<QWidget*, const char*> names[] = {
+      {iPlotX, "iPlotX"},     {RichText1, "RichText1"},     {Frame3, "Frame3"},
+      {Label15, "Label15"},   {Label16, "Label16"},         {Label17, "Label17"},
+      {Label18, "Label18"},   {Label10, "Label10"},         {Label1, "Label1"},
+      {Label2, "Label2"},     {iSSi_T1, "iSSi_T1"},         {iSSi_V1, "iSSi_V1"},
+      {iSSi_I1, "iSSi_I1"},   {iSSi_R1, "iSSi_R1"},         {iSSi_W1, "iSSi_W1"},
+      {iSSi_T2, "iSSi_T2"},   {iSSi_V2, "iSSi_V2"},         {iSSi_I2, "iSSi_I2"},
+      {iSSi_R2, "iSSi_R2"},   {iSSi_W2, "iSSi_W2"},         {cmbCOM, "cmbCOM"},
+      {cmdOpenCOM, "cmdOpenCOM"}, {cmdCloseCOM, "cmdCloseCOM"}, {LED1, "LED1"},
+      {cmdStart, "cmdStart"}, {LED2, "LED2"},               {Check1, "Check1"},
+      {Command1, "Command1"}, {iSSc_time, "iSSc_time"},     {Check2, "Check2"},
+      {Check3, "Check3"},     {CmdSaveDisp, "CmdSaveDisp"}, {TxtSavePath, "TxtSavePath"},
+      {CmdAmend, "CmdAmend"}, {Text3, "Text3"},             {Text2, "Text2"},
+      {Label19, "Label19"},   {Text11, "Text11"},
+  };
+  for (const auto& [widget, name] : names) {
+    widget->setObjectName(QLatin1StringView(name));
+  }
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer2->setObjectName(QStringLiteral("Timer2"));
+}
+
+void MainWindow::StyleControls() {
+  setFont(SongFont(9));
+  setAutoFillBackground(true);
+  SetColors(this, {{QPalette::Window, kWindowColor}});
+
+  Frame3->setFont(SongFont(12));
+  Frame3->setAutoFillBackground(true);
+  SetColors(Frame3, {{QPalette::Window, ControlFace()}, {QPalette::WindowText, kFrameCaptionColor}});
+
+  for (QLabel* label : {Label15, Label16, Label17, Label18, Label10, Label1, Label2}) {
+    label->setFont(SongFont(10.5, true));
+    label->setAutoFillBackground(true);
+    SetColors(label, {{QPalette::Window, ControlFace()}, {QPalette::WindowText, Highlight()}});
+  }
+  Label19->setFont(SongFont(9));
+  SetColors(Label19, {{QPalette::WindowText, Highlight()}});
+
+  cmbCOM->setFont(SongFont(10.5));
+  cmbCOM->setEditable(true);
+  cmbCOM->setInsertPolicy(QComboBox::NoInsert);
+
+  Text11->setFont(SongFont(12, true));
+  Text11->setAlignment(Qt::AlignCenter);
+  SetColors(Text11, {{QPalette::Text, kStatusTextColor}, {QPalette::Base, kStatusBackColor}});
+
+  Text2->SetText(QStringLiteral("接收数据"));
+  Text2->setEnabled(false);  // for the window's whole life; only the program writes it
+
+  Check1->setChecked(true);
+  Check2->setChecked(true);
+  Check3->setChecked(false);
+
+  // Display-only controls never take the focus.
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           iPlotX, iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1, iSSi_T2, iSSi_V2, iSSi_I2,
+           iSSi_R2, iSSi_W2, iSSc_time, LED1, LED2, Frame3, Label15, Label16, Label17, Label18,
+           Label10, Label1, Label2, Label19}) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+
+  Timer1->setInterval(kTimerIntervalMs);
+  Timer2->setInterval(kTimerIntervalMs);
+}
+
+void MainWindow::PlaceControls() {
+  for (const ControlPlacement& p : LayoutTable()) {
+    QWidget* w = Control(p.name);
+    w->setGeometry(p.Pixels());
+  }
+  // Headings that size themselves to their text keep only their position.
+  for (QLabel* label : {Label15, Label16, Label17, Label18, Label10, Label19}) {
+    label->adjustSize();
+  }
+}
+
+const QList<QStringView>& MainWindow::TabOrder() {
+  static const QList<QStringView> order = {
+      u"Frame3",   u"Label15",     u"Label16",  u"Label17",     u"Label18",   u"Label10",
+      u"iPlotX",   u"Label1",      u"Label2",   u"cmdOpenCOM",  u"cmbCOM",    u"cmdStart",
+      u"CmdSaveDisp", u"CmdAmend", u"TxtSavePath", u"Text2",    u"Text11",    u"Label19",
+      u"Command1", u"Text3",       u"Check1",   u"Check2",      u"iSSi_V1",   u"iSSi_T1",
+      u"iSSi_I1",  u"iSSi_R1",     u"iSSi_W1",  u"iSSi_T2",     u"iSSi_V2",   u"iSSi_I2",
+      u"iSSi_R2",  u"iSSi_W2",     u"iSSc_time", u"cmdCloseCOM", u"Check3",   u"RichText1",
+  };
+  return order;
+}
+
+void MainWindow::SetTabOrder() {
+  // Only controls that can take the focus join the chain; the others are
+  // passed over as the designed order says.
+  QWidget* previous = nullptr;
+  for (QStringView name : TabOrder()) {
+    QWidget* w = Control(name);
+    if (w->focusPolicy() == Qt::NoFocus) {
+      continue;
+    }
+    if (previous) {
+      setTabOrder(previous, w);
+    }
+    previous = w;
+  }
+}
+
+QWidget* MainWindow::Control(QStringView name) const {
+  return findChild<QWidget*>(name.toString());
+}
+
+void MainWindow::Connect() {
+  connect(Timer1, &QTimer::timeout, this, &MainWindow::OnAcquisitionTick);
+  connect(Timer2, &QTimer::timeout, this, &MainWindow::OnClockTick);
+  connect(cmbCOM, &QComboBox::currentIndexChanged, this, &MainWindow::OnPortListClicked);
+  connect(cmdOpenCOM, &QPushButton::clicked, this, &MainWindow::OnOpenPortClicked);
+  connect(cmdCloseCOM, &QPushButton::clicked, this, &MainWindow::OnClosePortClicked);
+  connect(cmdStart, &QPushButton::clicked, this, &MainWindow::OnConnectClicked);
+  connect(Command1, &QPushButton::clicked, this, &MainWindow::OnClearChartClicked);
+  connect(Check1, &QCheckBox::clicked, this, &MainWindow::OnShowChannel1Clicked);
+  connect(Check2, &QCheckBox::clicked, this, &MainWindow::OnShowChannel2Clicked);
+  connect(Check3, &QCheckBox::clicked, this, &MainWindow::OnDataWindowClicked);
+  connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::OnChangeFolderClicked);
+  connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::OnSaveDataClicked);
+}
+
+void MainWindow::RunLoadSequence() {
+  SetUpChart();
+  m_portControl->StartUp();
+  // The log pane: hidden until "数据窗口" is checked, and read-only so the
+  // record of received data cannot be edited by accident.
+  RichText1->hide();
+  RichText1->setReadOnly(true);
+}
+
+void MainWindow::SetUpChart() {
+  iPlotX->SetTitle(QStringLiteral("实时曲线"));
+  iPlotX->SetAxisMin(ChartAxis::Y, 1000);
+  iPlotX->SetAxisSpan(ChartAxis::Y, 500);
+  iPlotX->SetAxisSpan(ChartAxis::X, 3500);
+  iPlotX->SetTraceTitle(0, QStringLiteral("通道1"));
+  iPlotX->SetTraceTitle(1, QStringLiteral("通道2"));
+  const std::pair<ChartAxis, QString> axes[] = {{ChartAxis::X, QStringLiteral("时间(S)")},
+                                                {ChartAxis::Y, QStringLiteral("电压(mV)")}};
+  for (const auto& [axis, title] : axes) {
+    iPlotX->SetAxisTitleFontName(axis, QStringLiteral("宋体"));
+    iPlotX->SetAxisTitleFontSize(axis, 12);
+    iPlotX->SetAxisTitle(axis, title);
+  }
+}
+
+void MainWindow::OnAcquisitionTick() {
+  const AcquisitionTargets targets{
+      .port = *MSComm1,
+      .rawBox = *Text2,
+      .nonFrameBox = *m_text3Box,
+      .statusBox = *m_text11Box,
+      .log = *RichText1,
+      .channel1 = {iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1},
+      .channel2 = {iSSi_T2, iSSi_V2, iSSi_I2, iSSi_R2, iSSi_W2},
+      .chart = *iPlotX,
+  };
+  RunAcquisitionPass(targets);
+}
+
+void MainWindow::OnClockTick() {
+  iSSc_time->SetTime(ToDateTimeValue(m_clock->LocalNow()));
+}
+
+void MainWindow::OnPortListClicked() {
+  m_portControl->OnPortListClicked();
+}
+
+void MainWindow::OnOpenPortClicked() {
+  m_portControl->OnOpenPortClicked();
+}
+
+void MainWindow::OnClosePortClicked() {
+  m_portControl->OnClosePortClicked();
+}
+
+void MainWindow::OnConnectClicked() {
+  m_portControl->OnConnectClicked();
+}
+
+void MainWindow::OnClearChartClicked() {
+  iPlotX->ClearChart();
+}
+
+void MainWindow::OnShowChannel1Clicked() {
+  iPlotX->SetTraceVisible(0, Check1->checkState() == Qt::Checked);
+}
+
+void MainWindow::OnShowChannel2Clicked() {
+  iPlotX->SetTraceVisible(1, Check2->checkState() == Qt::Checked);
+}
+
+void MainWindow::OnDataWindowClicked() {
+  RichText1->setVisible(Check3->checkState() == Qt::Checked);
+}
+
+void MainWindow::OnChangeFolderClicked() {
+  m_saveControl->OnChangeFolderClicked();
+}
+
+void MainWindow::OnSaveDataClicked() {
+  m_saveControl->OnSaveDataClicked();
+}

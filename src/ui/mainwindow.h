@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "portcontrol.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class Clock;
+class DischargeChart;
+class FolderChooser;
+class Lamp;
+class LineEditBox;
+class LogPane;
+class MessageSink;
+class RawTextBox;
+class SaveControl;
+class SegmentClock;
+class SegmentReadout;
+class SerialPort;
+
+// What the window talks to outside itself. Null members get the desktop's own
+// (message boxes, folder dialog, system clock, PauseMs).
+struct MainWindowServices {
+  std::unique_ptr<SerialPort> port;
+  MessageSink* messages = nullptr;
+  FolderChooser* folders = nullptr;
+  Clock* clock = nullptr;
+  PortControl::Pause pause;
+};
+
+// The program's one window. It owns every control under the control's own
+// name, places them from the layout table, runs the load sequence and hands
+// each event to its one handler; the logic lives in the subsystem libraries.
+class MainWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Chart area
+  DischargeChart* iPlotX;
+  LogPane* RichText1;
+  // Battery-status frame
+  QGroupBox* Frame3;
+  QLabel *Label15, *Label16, *Label17, *Label18, *Label10, *Label1, *Label2;
+  SegmentReadout *iSSi_T1, *iSSi_V1, *iSSi_I1, *iSSi_R1, *iSSi_W1;
+  SegmentReadout *iSSi_T2, *iSSi_V2, *iSSi_I2, *iSSi_R2, *iSSi_W2;
+  // Port row
+  QComboBox* cmbCOM;
+  QPushButton* cmdOpenCOM;
+  QPushButton* cmdCloseCOM;
+  Lamp* LED1;
+  QPushButton* cmdStart;
+  Lamp* LED2;
+  // Display row
+  QCheckBox* Check1;
+  QPushButton* Command1;
+  SegmentClock* iSSc_time;
+  QCheckBox* Check2;
+  QCheckBox* Check3;
+  // Save row
+  QPushButton* CmdSaveDisp;
+  QLineEdit* TxtSavePath;
+  QPushButton* CmdAmend;
+  // Status row
+  QLineEdit* Text3;
+  RawTextBox* Text2;
+  QLabel* Label19;
+  QLineEdit* Text11;
+  // Non-visual members
+  QTimer* Timer1;
+  QTimer* Timer2;
+  std::unique_ptr<SerialPort> MSComm1;
+
+  // Every control of the layout table by its name (nullptr if unknown).
+  QWidget* Control(QStringView name) const;
+  // The designed tab order, first to last.
+  static const QList<QStringView>& TabOrder();
+
+ public slots:
+  void SetUpChart();
+  void OnAcquisitionTick();
+  void OnClockTick();
+  void OnPortListClicked();
+  void OnOpenPortClicked();
+  void OnClosePortClicked();
+  void OnConnectClicked();
+  void OnClearChartClicked();
+  void OnShowChannel1Clicked();
+  void OnShowChannel2Clicked();
+  void OnDataWindowClicked();
+  void OnChangeFolderClicked();
+  void OnSaveDataClicked();
+
+ private:
+  void CreateControls();
+  void PlaceControls();
+  void StyleControls();
+  void SetTabOrder();
+  void Connect();
+  void RunLoadSequence();
+
+  std::unique_ptr<MessageSink> m_ownMessages;
+  std::unique_ptr<FolderChooser> m_ownFolders;
+  std::unique_ptr<Clock> m_ownClock;
+  MessageSink* m_messages;
+  FolderChooser* m_folders;
+  Clock* m_clock;
+  std::unique_ptr<LineEditBox> m_text3Box;
+  std::unique_ptr<LineEditBox> m_text11Box;
+  std::unique_ptr<PortControl> m_portControl;
+  SaveControl* m_saveControl = nullptr;
+  PortControl::Pause m_pause;
+};
