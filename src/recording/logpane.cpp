@@ -1,25 +1,370 @@
 #include "logpane.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextCursor>
+#include <QTextLayout>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
-LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
-  setUndoRedoEnabled(false);
+namespace {
+
+constexpr int kMarginPx = 3;
+// QTextLayout's default tab stop distance.
+constexpr int kTabStopPx = 80;
+constexpr int kUnmeasured = -1;
+
+}  // namespace
+
+LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
+  m_asciiAdvancePx.fill(kUnmeasured);
+  setFocusPolicy(Qt::StrongFocus);
+  viewport()->setCursor(Qt::IBeamCursor);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  UpdateScrollRanges();
 }
+
+LogPane::~LogPane() = default;
 
 void LogPane::AppendAndFollow(const QString& text) {
-  m_text += text;
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
-  moveCursor(QTextCursor::End);
-  ensureCursorVisible();
+  if (m_appendMode == AppendMode::WholeTextReplacement) {
+    QString whole = m_log.Text();
+    whole += text;
+    m_log = LogText(whole);
+    RemeasureAll();
+  } else {
+    const qsizetype oldSize = m_log.Size();
+    const qsizetype oldLastLine = m_log.LineCount() - 1;
+    m_log.Append(text);
+    MeasureAppended(oldLastLine, oldSize);
+  }
+  UpdateScrollRanges();
+  SetCaret(m_log.Size(), false);
+  ScrollToCaret();
 }
 
-qsizetype LogPane::CaretPosition() const {
-  return m_text.size();
+void LogPane::setReadOnly(bool readOnly) {
+  m_readOnly = readOnly;
+  viewport()->update();
 }
 
-bool LogPane::HasSelection() const {
-  return textCursor().hasSelection();
+QString LogPane::SelectedText() const {
+  const qsizetype from = std::min(m_anchor, m_caret);
+  return m_log.Text().mid(from, std::max(m_anchor, m_caret) - from);
+}
+
+void LogPane::SetSelection(qsizetype anchor, qsizetype caret) {
+  m_anchor = std::clamp<qsizetype>(anchor, 0, m_log.Size());
+  SetCaret(caret, true);
+}
+
+void LogPane::SelectAll() {
+  SetSelection(0, m_log.Size());
+}
+
+void LogPane::Copy() const {
+  if (HasSelection()) {
+    QApplication::clipboard()->setText(SelectedText());
+  }
+}
+
+qsizetype LogPane::FirstVisibleLine() const {
+  return verticalScrollBar()->value();
+}
+
+qsizetype LogPane::PositionAt(QPoint viewportPoint) const {
+  const int lineHeight = LineHeight();
+  const int row = viewportPoint.y() >= 0 ? viewportPoint.y() / lineHeight
+                                         : -((-viewportPoint.y() + lineHeight - 1) / lineHeight);
+  const qsizetype line = std::clamp<qsizetype>(FirstVisibleLine() + row, 0, m_log.LineCount() - 1);
+  QTextLayout layout;
+  LayOutLine(line, layout);
+  const qreal x = viewportPoint.x() - kMarginPx + horizontalScrollBar()->value();
+  const int column = layout.lineAt(0).xToCursor(x);
+  return std::clamp<qsizetype>(m_log.LineStart(line) + column, m_log.LineStart(line),
+                               m_log.LineEnd(line));
+}
+
+void LogPane::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const int lineHeight = LineHeight();
+  const int xOffset = kMarginPx - horizontalScrollBar()->value();
+  const qsizetype first = FirstVisibleLine();
+  const qsizetype selFrom = std::min(m_anchor, m_caret);
+  const qsizetype selTo = std::max(m_anchor, m_caret);
+  const bool showCaret = hasFocus() && !m_readOnly;
+  QTextLayout::FormatRange selection;
+  selection.format.setBackground(palette().brush(QPalette::Highlight));
+  selection.format.setForeground(palette().brush(QPalette::HighlightedText));
+  int widestSeen = 0;
+
+  for (int row = 0; row <= VisibleRows(); ++row) {
+    const qsizetype line = first + row;
+    if (line >= m_log.LineCount()) {
+      break;
+    }
+    const qsizetype start = m_log.LineStart(line);
+    const qsizetype end = m_log.LineEnd(line);
+    QTextLayout layout;
+    LayOutLine(line, layout);
+    widestSeen =
+        std::max(widestSeen, static_cast<int>(std::ceil(layout.lineAt(0).naturalTextWidth())));
+    QList<QTextLayout::FormatRange> selections;
+    if (selFrom < end && selTo > start) {
+      selection.start = static_cast<int>(std::max(selFrom, start) - start);
+      selection.length = static_cast<int>(std::min(selTo, end) - start) - selection.start;
+      selections << selection;
+    }
+    const QPointF origin(xOffset, row * lineHeight);
+    layout.draw(&painter, origin, selections);
+    if (showCaret && m_caret >= start && m_caret <= end) {
+      layout.drawCursor(&painter, origin, static_cast<int>(m_caret - start));
+    }
+  }
+  if (widestSeen > m_widestLinePx) {
+    // The estimate fell short for a line in view: widen the scroll range
+    // once this paint is over.
+    m_widestLinePx = widestSeen;
+    QTimer::singleShot(0, this, &LogPane::UpdateScrollRanges);
+  }
+}
+
+void LogPane::resizeEvent(QResizeEvent* event) {
+  QScrollBar* bar = verticalScrollBar();
+  const bool atEnd = bar->value() == bar->maximum();
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollRanges();
+  if (atEnd) {
+    bar->setValue(bar->maximum());
+  }
+}
+
+void LogPane::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) {
+    RemeasureAll();
+    UpdateScrollRanges();
+  }
+  QAbstractScrollArea::changeEvent(event);
+}
+
+void LogPane::keyPressEvent(QKeyEvent* event) {
+  if (event == QKeySequence::SelectAll) {
+    SelectAll();
+  } else if (event == QKeySequence::Copy) {
+    Copy();
+  } else if (event == QKeySequence::MoveToStartOfDocument) {
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+  } else if (event == QKeySequence::MoveToEndOfDocument) {
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  } else if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
+    horizontalScrollBar()->setValue(0);
+  } else if (event->key() == Qt::Key_End && event->modifiers() == Qt::NoModifier) {
+    horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
+  } else {
+    // Arrow and page keys scroll the view.
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+void LogPane::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QAbstractScrollArea::mousePressEvent(event);
+    return;
+  }
+  SetCaret(PositionAt(event->position().toPoint()), event->modifiers().testFlag(Qt::ShiftModifier));
+  m_selecting = true;
+  event->accept();
+}
+
+void LogPane::mouseMoveEvent(QMouseEvent* event) {
+  if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
+    QAbstractScrollArea::mouseMoveEvent(event);
+    return;
+  }
+  const QPoint point = event->position().toPoint();
+  if (point.y() < 0) {
+    verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  } else if (point.y() >= viewport()->height()) {
+    verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  }
+  SetCaret(PositionAt(point), true);
+  event->accept();
+}
+
+void LogPane::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && m_selecting) {
+    m_selecting = false;
+    QClipboard* clipboard = QApplication::clipboard();
+    if (HasSelection() && clipboard->supportsSelection()) {
+      clipboard->setText(SelectedText(), QClipboard::Selection);
+    }
+  }
+  QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void LogPane::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+    return;
+  }
+  const qsizetype position = PositionAt(event->position().toPoint());
+  const qsizetype line = m_log.LineOfPosition(position);
+  const QString& text = m_log.Text();
+  qsizetype from = position;
+  qsizetype to = position;
+  while (from > m_log.LineStart(line) && text[from - 1].isLetterOrNumber()) {
+    --from;
+  }
+  while (to < m_log.LineEnd(line) && text[to].isLetterOrNumber()) {
+    ++to;
+  }
+  SetSelection(from, to);
+  event->accept();
+}
+
+void LogPane::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* copy = menu.addAction(QStringLiteral("复制"), this, &LogPane::Copy);
+  copy->setEnabled(HasSelection());
+  menu.addAction(QStringLiteral("全选"), this, &LogPane::SelectAll);
+  menu.exec(event->globalPos());
+}
+
+void LogPane::focusInEvent(QFocusEvent* event) {
+  viewport()->update();
+  QAbstractScrollArea::focusInEvent(event);
+}
+
+void LogPane::focusOutEvent(QFocusEvent* event) {
+  viewport()->update();
+  QAbstractScrollArea::focusOutEvent(event);
+}
+
+int LogPane::LineHeight() const {
+  return std::max(1, fontMetrics().lineSpacing());
+}
+
+int LogPane::VisibleRows() const {
+  return std::max(1, viewport()->height() / LineHeight());
+}
+
+void LogPane::LayOutLine(qsizetype line, QTextLayout& layout) const {
+  QString text = m_log.LineView(line).toString();
+  // These would start a second line inside the layout; the pane has one row
+  // per line.
+  text.replace(QChar::LineSeparator, u' ').replace(QChar::ParagraphSeparator, u' ');
+  layout.setText(text);
+  layout.setFont(font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  option.setTabStopDistance(kTabStopPx);
+  layout.setTextOption(option);
+  layout.setCacheEnabled(true);
+  layout.beginLayout();
+  QTextLine row = layout.createLine();
+  row.setLineWidth(std::numeric_limits<int>::max() / 1024);
+  row.setPosition(QPointF(0, 0));
+  layout.endLayout();
+}
+
+int LogPane::EstimateWidth(QStringView text) {
+  int width = 0;
+  for (const QChar c : text) {
+    width += CharAdvance(c.unicode());
+  }
+  return width;
+}
+
+int LogPane::CharAdvance(char16_t c) {
+  if (c < m_asciiAdvancePx.size()) {
+    int& advance = m_asciiAdvancePx[c];
+    if (advance == kUnmeasured) {
+      advance = c == u'\t' ? kTabStopPx : fontMetrics().horizontalAdvance(QChar(c));
+    }
+    return advance;
+  }
+  if (QChar::isLowSurrogate(c)) {
+    return 0;
+  }
+  auto found = m_otherAdvancePx.constFind(c);
+  if (found != m_otherAdvancePx.constEnd()) {
+    return *found;
+  }
+  // A surrogate pair is measured as one wide character.
+  const QChar measured = QChar::isHighSurrogate(c) ? QChar(0x4E2D) : QChar(c);
+  const int advance = fontMetrics().horizontalAdvance(measured);
+  m_otherAdvancePx.insert(c, advance);
+  return advance;
+}
+
+void LogPane::MeasureAppended(qsizetype firstLine, qsizetype fromPosition) {
+  for (qsizetype line = firstLine; line < m_log.LineCount(); ++line) {
+    const qsizetype start = std::max(fromPosition, m_log.LineStart(line));
+    const qsizetype end = std::max(start, m_log.LineEnd(line));
+    const int width = EstimateWidth(QStringView(m_log.Text()).mid(start, end - start));
+    m_lastLinePx = line == firstLine ? m_lastLinePx + width : width;
+    m_widestLinePx = std::max(m_widestLinePx, m_lastLinePx);
+  }
+}
+
+void LogPane::RemeasureAll() {
+  m_asciiAdvancePx.fill(kUnmeasured);
+  m_otherAdvancePx.clear();
+  m_widestLinePx = 0;
+  m_lastLinePx = 0;
+  MeasureAppended(0, 0);
+}
+
+void LogPane::UpdateScrollRanges() {
+  QScrollBar* vertical = verticalScrollBar();
+  const int rows = VisibleRows();
+  vertical->setRange(0, static_cast<int>(std::max<qsizetype>(0, m_log.LineCount() - rows)));
+  vertical->setPageStep(rows);
+  vertical->setSingleStep(1);
+  QScrollBar* horizontal = horizontalScrollBar();
+  const int width = viewport()->width();
+  horizontal->setRange(0, std::max(0, m_widestLinePx + 2 * kMarginPx - width));
+  horizontal->setPageStep(width);
+  horizontal->setSingleStep(std::max(1, fontMetrics().averageCharWidth() * 2));
+}
+
+void LogPane::ScrollToCaret() {
+  const qsizetype line = m_log.LineOfPosition(m_caret);
+  QScrollBar* vertical = verticalScrollBar();
+  const qsizetype rows = VisibleRows();
+  if (line < vertical->value()) {
+    vertical->setValue(static_cast<int>(line));
+  } else if (line >= vertical->value() + rows) {
+    vertical->setValue(static_cast<int>(line - rows + 1));
+  }
+  const qsizetype start = m_log.LineStart(line);
+  const int caretX = m_caret == m_log.Size()
+                         ? m_lastLinePx
+                         : EstimateWidth(QStringView(m_log.Text()).mid(start, m_caret - start));
+  QScrollBar* horizontal = horizontalScrollBar();
+  const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
+  if (caretX < horizontal->value()) {
+    horizontal->setValue(caretX);
+  } else if (caretX > horizontal->value() + room) {
+    horizontal->setValue(caretX - room);
+  }
+}
+
+void LogPane::SetCaret(qsizetype position, bool keepAnchor) {
+  m_caret = std::clamp<qsizetype>(position, 0, m_log.Size());
+  if (!keepAnchor) {
+    m_anchor = m_caret;
+  }
+  viewport()->update();
 }
