@@ -89,7 +89,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   CreateControls();
   StyleControls();
   PlaceControls();
-  SetTabOrder();
+  Restack();
 
   m_text3Box = std::make_unique<LineEditBox>(*Text3);
   m_text11Box = std::make_unique<LineEditBox>(*Text11);
@@ -107,9 +107,12 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::CreateControls() {
-  // Creation order is stacking order: later siblings are drawn above.
-  iPlotX = new DischargeChart(this);
-  RichText1 = new LogPane(this);
+  // Controls are created in the designed tab order, which makes it the focus
+  // chain; compound controls (the editable port list) must be complete before
+  // the next control is created so their inner parts keep their place.
+  // Stacking is set afterwards in Restack().
+  LED1 = new Lamp(this);
+  LED2 = new Lamp(this);
 
   Frame3 = new QGroupBox(QStringLiteral("电池状态"), this);
   Label15 = new QLabel(QStringLiteral("时间(S)"), Frame3);
@@ -117,8 +120,26 @@ void MainWindow::CreateControls() {
   Label17 = new QLabel(QStringLiteral("电流(mA)"), Frame3);
   Label18 = new QLabel(QStringLiteral("容量(mAh)"), Frame3);
   Label10 = new QLabel(QStringLiteral("温度"), Frame3);
+  iPlotX = new DischargeChart(this);
   Label1 = new QLabel(QStringLiteral("通道 1"), Frame3);
   Label2 = new QLabel(QStringLiteral("通道 2"), Frame3);
+  cmdOpenCOM = new QPushButton(QStringLiteral("打开串口"), this);
+  cmbCOM = new QComboBox(this);
+  cmbCOM->setEditable(true);
+  cmbCOM->setInsertPolicy(QComboBox::NoInsert);
+  cmdStart = new QPushButton(QString::fromUtf16(kConnectCaption), this);
+  CmdSaveDisp = new QPushButton(QStringLiteral("保存数据"), this);
+  CmdAmend = new QPushButton(QStringLiteral("更改路径"), this);
+  TxtSavePath = new QLineEdit(DefaultSaveFolder(), this);
+  Text2 = new RawTextBox(this);
+  Text11 = new QLineEdit(this);
+  Label19 = new QLabel(QStringLiteral("状态："), this);
+  Command1 = new QPushButton(QStringLiteral("清除图表"), this);
+  Text3 = new QLineEdit(QStringLiteral("5533"), this);
+  Check1 = new QCheckBox(QStringLiteral("显示通道 1"), this);
+  Check2 = new QCheckBox(QStringLiteral("显示通道 2"), this);
+  // A child of the window laid over its frame cell.
+  iSSi_V1 = MakeReadout(Quantity::Voltage, this);
   iSSi_T1 = MakeReadout(Quantity::Time, Frame3);
   iSSi_I1 = MakeReadout(Quantity::Current, Frame3);
   iSSi_R1 = MakeReadout(Quantity::Capacity, Frame3);
@@ -128,30 +149,10 @@ void MainWindow::CreateControls() {
   iSSi_I2 = MakeReadout(Quantity::Current, Frame3);
   iSSi_R2 = MakeReadout(Quantity::Capacity, Frame3);
   iSSi_W2 = MakeReadout(Quantity::Temperature, Frame3);
-  // A child of the window laid over its frame cell, above the frame.
-  iSSi_V1 = MakeReadout(Quantity::Voltage, this);
-
-  LED1 = new Lamp(this);
-  LED2 = new Lamp(this);
-  cmbCOM = new QComboBox(this);
-  cmdOpenCOM = new QPushButton(QStringLiteral("打开串口"), this);
-  cmdCloseCOM = new QPushButton(QStringLiteral("关闭串口"), this);
-  cmdStart = new QPushButton(QString::fromUtf16(kConnectCaption), this);
-
-  Check1 = new QCheckBox(QStringLiteral("显示通道 1"), this);
-  Command1 = new QPushButton(QStringLiteral("清除图表"), this);
   iSSc_time = new SegmentClock(this);
-  Check2 = new QCheckBox(QStringLiteral("显示通道 2"), this);
+  cmdCloseCOM = new QPushButton(QStringLiteral("关闭串口"), this);
   Check3 = new QCheckBox(QStringLiteral("数据窗口"), this);
-
-  CmdSaveDisp = new QPushButton(QStringLiteral("保存数据"), this);
-  TxtSavePath = new QLineEdit(DefaultSaveFolder(), this);
-  CmdAmend = new QPushButton(QStringLiteral("更改路径"), this);
-
-  Text3 = new QLineEdit(QStringLiteral("5533"), this);
-  Text2 = new RawTextBox(this);
-  Label19 = new QLabel(QStringLiteral("状态："), this);
-  Text11 = new QLineEdit(this);
+  RichText1 = new LogPane(this);
 
   Timer1 = new QTimer(this);
   Timer2 = new QTimer(this);
@@ -196,8 +197,6 @@ void MainWindow::StyleControls() {
   SetColors(Label19, {{QPalette::WindowText, Highlight()}});
 
   cmbCOM->setFont(SongFont(10.5));
-  cmbCOM->setEditable(true);
-  cmbCOM->setInsertPolicy(QComboBox::NoInsert);
 
   Text11->setFont(SongFont(12, true));
   Text11->setAlignment(Qt::AlignCenter);
@@ -245,20 +244,15 @@ const QList<QStringView>& MainWindow::TabOrder() {
   return order;
 }
 
-void MainWindow::SetTabOrder() {
-  // Only controls that can take the focus join the chain; the others are
-  // passed over as the designed order says.
-  QWidget* previous = nullptr;
-  for (QStringView name : TabOrder()) {
-    QWidget* w = Control(name);
-    if (w->focusPolicy() == Qt::NoFocus) {
-      continue;
-    }
-    if (previous) {
-      setTabOrder(previous, w);
-    }
-    previous = w;
-  }
+void MainWindow::Restack() {
+  // Upper first: the log pane over the chart, the close button over the open
+  // button, the channel 1 voltage readout over the frame. Lamps lie beneath.
+  iPlotX->lower();
+  RichText1->raise();
+  cmdCloseCOM->raise();
+  iSSi_V1->raise();
+  LED1->lower();
+  LED2->lower();
 }
 
 QWidget* MainWindow::Control(QStringView name) const {

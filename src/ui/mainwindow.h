@@ -103,7 +103,7 @@ class MainWindow : public QWidget {
   void CreateControls();
   void PlaceControls();
   void StyleControls();
-  void SetTabOrder();
+  void Restack();
   void Connect();
   void RunLoadSequence();
 

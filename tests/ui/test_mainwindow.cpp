@@ -237,6 +237,47 @@ class TestMainWindow : public QObject {
     QCOMPARE(chain, designed);
   }
 
+  // Tab walks the designed order over enabled, visible controls only. In the
+  // Open failed state it reaches the covered open button.
+  void tabKeyWalksTheDesignedOrder_data() {
+    QTest::addColumn<bool>("openFailed");
+    QTest::addColumn<QStringList>("walk");
+    QTest::newRow("closed") << false
+                            << QStringList{u"cmbCOM"_qs,   u"CmdSaveDisp"_qs, u"CmdAmend"_qs,
+                                           u"TxtSavePath"_qs, u"Text11"_qs,  u"Command1"_qs,
+                                           u"Text3"_qs,    u"Check1"_qs,      u"Check2"_qs,
+                                           u"Check3"_qs,   u"cmdOpenCOM"_qs};
+    QTest::newRow("open failed") << true
+                                 << QStringList{u"cmbCOM"_qs,   u"CmdSaveDisp"_qs, u"CmdAmend"_qs,
+                                                u"TxtSavePath"_qs, u"Text11"_qs,  u"Command1"_qs,
+                                                u"Text3"_qs,    u"Check1"_qs,      u"Check2"_qs,
+                                                u"cmdCloseCOM"_qs, u"Check3"_qs,   u"cmdOpenCOM"_qs};
+  }
+  void tabKeyWalksTheDesignedOrder() {
+    QFETCH(bool, openFailed);
+    QFETCH(QStringList, walk);
+    Harness h;
+    if (openFailed) {
+      h.port->openOk = false;
+      h.W().cmdOpenCOM->click();
+    }
+    QApplication::setActiveWindow(&h.W());
+    QVERIFY(QTest::qWaitForWindowActive(&h.W()));
+    h.W().cmdOpenCOM->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), h.W().cmdOpenCOM);
+    QStringList seen;
+    for (int i = 0; i < walk.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget* focus = QApplication::focusWidget();
+      // The editable port list hands the focus to its text field.
+      while (focus && focus->objectName().isEmpty()) {
+        focus = focus->parentWidget();
+      }
+      seen << (focus ? focus->objectName() : QString());
+    }
+    QCOMPARE(seen, walk);
+  }
+
   void labelsAndDisplaysNeverTakeTheFocus() {
     Harness h;
     for (const char* name : {"Frame3", "Label1", "Label19", "iPlotX", "iSSi_V1", "iSSc_time"}) {

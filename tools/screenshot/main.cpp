@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCommandLineParser>
 #include <QPushButton>
+#include <QTimer>
 #include <cmath>
 
 #include "mainwindow.h"
