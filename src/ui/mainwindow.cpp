@@ -217,6 +217,19 @@ void MainWindow::StyleControls() {
     w->setFocusPolicy(Qt::NoFocus);
   }
 
+  // Screen readers name each readout by its row and column headings.
+  const std::array<QLabel*, kQuantityCount> columns = {Label15, Label16, Label17, Label18, Label10};
+  const std::array<std::pair<QLabel*, std::array<SegmentReadout*, kQuantityCount>>, 2> rows = {{
+      {Label1, {iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1}},
+      {Label2, {iSSi_T2, iSSi_V2, iSSi_I2, iSSi_R2, iSSi_W2}},
+  }};
+  for (const auto& [rowLabel, readouts] : rows) {
+    for (size_t i = 0; i < readouts.size(); ++i) {
+      readouts[i]->setAccessibleName(rowLabel->text() + u' ' + columns[i]->text());
+    }
+  }
+  iSSc_time->setAccessibleName(QStringLiteral("时钟"));
+
   Timer1->setInterval(kTimerIntervalMs);
   Timer2->setInterval(kTimerIntervalMs);
 }

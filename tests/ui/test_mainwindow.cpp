@@ -312,6 +312,13 @@ class TestMainWindow : public QObject {
     QVERIFY(h.W().rect().contains(h.W().Text2->geometry()));
   }
 
+  void readoutsAreNamedByTheirHeadings() {
+    Harness h;
+    QCOMPARE(h.W().iSSi_V1->accessibleName(), u"通道 1 电压(mV)"_qs);
+    QCOMPARE(h.W().iSSi_W2->accessibleName(), u"通道 2 温度"_qs);
+    QCOMPARE(h.W().iSSi_T2->accessibleName(), u"通道 2 时间(S)"_qs);
+  }
+
   void timers() {
     Harness h;
     QCOMPARE(h.W().Timer1->interval(), 1000);
