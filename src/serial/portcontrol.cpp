@@ -2,20 +2,26 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "indicatorlamp.h"
 #include "messagesink.h"
 #include "serialport.h"
 
-PortControl::PortControl(PortControlView view, SerialPort& port, MessageSink& messages,
-                         Pause pause)
+PortControl::PortControl(PortControlView view, SerialPort& port, MessageSink& messages, Pause pause)
     : m_view(view), m_port(port), m_messages(messages), m_pause(std::move(pause)) {}
 
 void PortControl::StartUp() {
-  m_view.cmbCOM.clear();
-  for (int i = 0; i < kPortCount; ++i) {
-    m_view.cmbCOM.addItem(QStringLiteral("COM%1").arg(i + 1));
+  // Filling the list moves its selection on its own; only the explicit
+  // selection of the first entry below may reach OnPortListClicked.
+  {
+    const QSignalBlocker quiet(&m_view.cmbCOM);
+    m_view.cmbCOM.clear();
+    for (int i = 0; i < kPortCount; ++i) {
+      m_view.cmbCOM.addItem(QStringLiteral("COM%1").arg(i + 1));
+    }
+    m_view.cmbCOM.setCurrentIndex(-1);
   }
   m_view.cmbCOM.setCurrentIndex(0);
   m_view.cmdStart.setEnabled(false);
@@ -28,7 +34,7 @@ void PortControl::OnOpenPortClicked() {
   m_view.cmdCloseCOM.setVisible(true);
   m_view.cmdCloseCOM.setEnabled(true);
 
-  const int index = m_view.cmbCOM.currentIndex();
+  const int index = SelectedIndex();
   if (index < 0 || index > kPortCount) {
     ShowError(kNoPortSelected);
     return;
@@ -86,6 +92,20 @@ void PortControl::OnConnectClicked() {
     m_view.LED2.SetFillColor(kLampOn);
     m_view.cmdCloseCOM.setEnabled(false);
   }
+}
+
+int PortControl::SelectedIndex() const {
+  // The list keeps its index while the user types into it, so the typed
+  // text decides: it selects the entry it spells exactly, or nothing.
+  const QComboBox& list = m_view.cmbCOM;
+  if (!list.isEditable()) {
+    return list.currentIndex();
+  }
+  const QString text = list.currentText();
+  if (list.currentIndex() >= 0 && list.itemText(list.currentIndex()) == text) {
+    return list.currentIndex();
+  }
+  return list.findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
 void PortControl::ShowError(const char16_t* text) {

@@ -53,6 +53,9 @@ class PortControl {
   void OnConnectClicked();
 
  private:
+  // The list entry the open sequence uses: -1 when the list's text is not
+  // exactly one of its entries.
+  int SelectedIndex() const;
   void ShowError(const char16_t* text);
 
   PortControlView m_view;
