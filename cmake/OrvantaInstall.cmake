@@ -1,0 +1,18 @@
+# Installation (program, desktop entry, icon) and the Debian package.
+include(GNUInstallDirs)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/orvanta.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/orvanta.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+
+set(CPACK_PACKAGE_NAME orvanta)
+set(CPACK_PACKAGE_VENDOR "Orvanta")
+set(CPACK_PACKAGE_CONTACT "Orvanta developers <dev@orvanta.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Monitor for two-channel battery chargers/dischargers")
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
