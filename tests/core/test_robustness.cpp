@@ -449,7 +449,8 @@ class ChunkGenerator {
       frame.channels[1].point = false;
       frame.completes = false;
     }
-    return Generated{Join(first) + join + Join(second), frame};
+    const QString firstText = Join(first);
+    return Generated{firstText + join + Join(second), frame};
   }
 
   QString Digits(int count) {
@@ -503,9 +504,10 @@ class ChunkGenerator {
         case 3:
           tokens[at].insert(Below(static_cast<int>(tokens[at].size()) + 1), QChar(u'\0'));
           break;
-        case 4:
-          tokens[at].insert(Below(static_cast<int>(tokens[at].size()) + 1), Unusual());
-          break;
+        case 4: {
+          const int pos = Below(static_cast<int>(tokens[at].size()) + 1);
+          tokens[at].insert(pos, Unusual());
+        } break;
         case 5:
           tokens[at] = tokens[at].left(Below(static_cast<int>(tokens[at].size()) + 1));
           break;
@@ -614,12 +616,13 @@ QString TestRobustness::ParserDisagreement(const QString& chunk, const Expectati
         .arg(refTokens.size());
   }
   for (qsizetype i = 0; i < tokens.size() && i < 13; ++i) {
-    if (!SameNumber(ToNumber(tokens[i]), reference::ToNumber(tokens[i]))) {
+    const std::optional<double> refNumber = reference::ToNumber(tokens[i]);
+    if (!SameNumber(ToNumber(tokens[i]), refNumber)) {
       return QStringLiteral("ToNumber disagrees on token %1 \"%2\"")
           .arg(i)
           .arg(reference::Printable(tokens[i]));
     }
-    if (ToInt32(tokens[i]) != reference::ToInt32(tokens[i])) {
+    if (ToInt32(tokens[i]) != (refNumber ? reference::RoundToInt32(*refNumber) : std::nullopt)) {
       return QStringLiteral("ToInt32 disagrees on token %1 \"%2\"")
           .arg(i)
           .arg(reference::Printable(tokens[i]));
@@ -669,32 +672,33 @@ void TestRobustness::randomChunksThroughThePass() {
     const PassOutcome outcome = RunAcquisitionPass(targets);
     allChunks += chunk;
     const Expectation expected = Expect(chunk);
-    const QString where =
-        QStringLiteral("pass %1, chunk \"%2\": ").arg(pass).arg(reference::Printable(chunk));
+    const auto where = [&] {
+      return QStringLiteral("pass %1, chunk \"%2\": ").arg(pass).arg(reference::Printable(chunk));
+    };
 
     if (window.ops != expected.ops) {
-      QFAIL(qPrintable(where + QStringLiteral("window saw [%1], expected [%2]")
-                                   .arg(Describe(window.ops), Describe(expected.ops))));
+      QFAIL(qPrintable(where() + QStringLiteral("window saw [%1], expected [%2]")
+                                     .arg(Describe(window.ops), Describe(expected.ops))));
     }
     if (outcome != (expected.completes ? PassOutcome::Completed : PassOutcome::Ended)) {
-      QFAIL(qPrintable(where + QStringLiteral("wrong pass outcome")));
+      QFAIL(qPrintable(where() + QStringLiteral("wrong pass outcome")));
     }
     if (window.raw.text != chunk) {
-      QFAIL(qPrintable(where + QStringLiteral("Text2 does not hold the chunk")));
+      QFAIL(qPrintable(where() + QStringLiteral("Text2 does not hold the chunk")));
     }
     for (size_t trace = 0; trace < 2; ++trace) {
       if (window.chart.points[trace].size() > pointsBefore[trace] + 1) {
-        QFAIL(qPrintable(where + QStringLiteral("more than one point on trace %1").arg(trace)));
+        QFAIL(qPrintable(where() + QStringLiteral("more than one point on trace %1").arg(trace)));
       }
     }
     const QString& status = window.status.text;
     if (status != statusBefore && status != QStringView(kStatusReady) &&
         status != QStringView(kStatusPaused)) {
-      QFAIL(qPrintable(where + QStringLiteral("unexpected status word")));
+      QFAIL(qPrintable(where() + QStringLiteral("unexpected status word")));
     }
     const QString disagreement = ParserDisagreement(chunk, expected);
     if (!disagreement.isEmpty()) {
-      QFAIL(qPrintable(where + disagreement));
+      QFAIL(qPrintable(where() + disagreement));
     }
 
     if (generated.known) {
@@ -702,7 +706,7 @@ void TestRobustness::randomChunksThroughThePass() {
       ++knownFrames;
       const KnownFrame& known = *generated.known;
       if (outcome != (known.completes ? PassOutcome::Completed : PassOutcome::Ended)) {
-        QFAIL(qPrintable(where + QStringLiteral("known frame: wrong pass outcome")));
+        QFAIL(qPrintable(where() + QStringLiteral("known frame: wrong pass outcome")));
       }
       for (int c = 1; c <= 2; ++c) {
         const KnownFrame::Channel& channel = known.channels[static_cast<size_t>(c - 1)];
@@ -711,12 +715,12 @@ void TestRobustness::randomChunksThroughThePass() {
                                   ? channel.values[static_cast<size_t>(q)]
                                   : metersBefore[static_cast<size_t>((c - 1) * kQuantityCount + q)];
           if (window.MeterValue(c, q) != want) {
-            QFAIL(qPrintable(where + QStringLiteral("known frame: readout %1 of channel %2 is "
-                                                    "%3, expected %4")
-                                         .arg(q)
-                                         .arg(c)
-                                         .arg(window.MeterValue(c, q))
-                                         .arg(want)));
+            QFAIL(qPrintable(where() + QStringLiteral("known frame: readout %1 of channel %2 is "
+                                                      "%3, expected %4")
+                                           .arg(q)
+                                           .arg(c)
+                                           .arg(window.MeterValue(c, q))
+                                           .arg(want)));
           }
         }
         const auto& trace = window.chart.points[static_cast<size_t>(c - 1)];
@@ -724,19 +728,20 @@ void TestRobustness::randomChunksThroughThePass() {
         if (added != (channel.point ? 1u : 0u) ||
             (channel.point &&
              trace.back() != std::pair<double, double>(channel.values[0], channel.values[1]))) {
-          QFAIL(qPrintable(where +
+          QFAIL(qPrintable(where() +
                            QStringLiteral("known frame: wrong chart point on channel %1").arg(c)));
         }
       }
       if (known.completes && status != QStringView(kStatusReady)) {
-        QFAIL(qPrintable(where + QStringLiteral("known frame: status is not ready")));
+        QFAIL(qPrintable(where() + QStringLiteral("known frame: status is not ready")));
       }
     }
 
     completeFrames += expected.walk.outcome == ParseOutcome::Complete;
     notFrames += expected.walk.outcome == ParseOutcome::NotAFrame;
     failedWalks += expected.walk.outcome == ParseOutcome::Failed;
-    bothChannels += ParseFrame(chunk).channel1.present && ParseFrame(chunk).channel2.present;
+    const TelemetryFrame parsed = FrameOf(expected.walk);
+    bothChannels += parsed.channel1.present && parsed.channel2.present;
     paused += status == QStringView(kStatusPaused) && statusBefore != status;
   }
 
@@ -772,12 +777,13 @@ void TestRobustness::seamFailuresEndThePassWhereItStands() {
       QFAIL(qPrintable(QStringLiteral("pass %1: an exception left the pass").arg(pass)));
     }
     const Expectation expected = Expect(chunk);
-    const QString where =
-        QStringLiteral("pass %1, chunk \"%2\": ").arg(pass).arg(reference::Printable(chunk));
+    const auto where = [&] {
+      return QStringLiteral("pass %1, chunk \"%2\": ").arg(pass).arg(reference::Printable(chunk));
+    };
     if (!window.fired) {
       if (window.ops != expected.ops) {
-        QFAIL(qPrintable(where + QStringLiteral("window saw [%1], expected [%2]")
-                                     .arg(Describe(window.ops), Describe(expected.ops))));
+        QFAIL(qPrintable(where() + QStringLiteral("window saw [%1], expected [%2]")
+                                       .arg(Describe(window.ops), Describe(expected.ops))));
       }
       continue;
     }
@@ -787,20 +793,20 @@ void TestRobustness::seamFailuresEndThePassWhereItStands() {
     const bool isPrefix = window.ops.size() <= expected.ops.size() &&
                           std::equal(window.ops.begin(), window.ops.end(), expected.ops.begin());
     if (outcome != PassOutcome::Ended || !isPrefix) {
-      QFAIL(qPrintable(where + QStringLiteral("after a refused call the window saw [%1], "
-                                              "expected a prefix of [%2]")
-                                   .arg(Describe(window.ops), Describe(expected.ops))));
+      QFAIL(qPrintable(where() + QStringLiteral("after a refused call the window saw [%1], "
+                                                "expected a prefix of [%2]")
+                                     .arg(Describe(window.ops), Describe(expected.ops))));
     }
     if (window.refused) {
       ++refusedChanges;
       if (window.ops.size() == expected.ops.size() ||
           *window.refused != expected.ops[window.ops.size()]) {
-        QFAIL(qPrintable(where + QStringLiteral("refused %1, which was not the next change")
-                                     .arg(Describe(*window.refused))));
+        QFAIL(qPrintable(where() + QStringLiteral("refused %1, which was not the next change")
+                                       .arg(Describe(*window.refused))));
       }
     }
     if (window.status.text != statusBefore) {
-      QFAIL(qPrintable(where + QStringLiteral("status word changed by an ended pass")));
+      QFAIL(qPrintable(where() + QStringLiteral("status word changed by an ended pass")));
     }
   }
   qInfo("%d of %d passes met a refused call, %d of them a refused change", fired, kFaultPasses,
