@@ -209,6 +209,8 @@ void LogPane::mouseReleaseEvent(QMouseEvent* event) {
     if (HasSelection() && clipboard->supportsSelection()) {
       clipboard->setText(SelectedText(), QClipboard::Selection);
     }
+    event->accept();
+    return;
   }
   QAbstractScrollArea::mouseReleaseEvent(event);
 }

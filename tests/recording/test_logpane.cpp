@@ -1,0 +1,160 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "logpane.h"
+
+// The log pane: exact text, caret and view at the end after every append,
+// selection and copy.
+class TestLogPane : public QObject {
+  Q_OBJECT
+ private slots:
+  void followsTheEndAfterEveryAppend_data();
+  void followsTheEndAfterEveryAppend();
+  void wholeTextReplacementGivesTheSameResult();
+  void readOnlyIsAProperty();
+  void selectAllAndCopy();
+  void mouseSelection();
+  void drawsTheLinesInView();
+};
+
+namespace {
+
+QString Frame(int i) {
+  return QStringLiteral("$1,1,%1,1350,500,100,25;1,%1,1342,498,99,24;\r\n").arg(i);
+}
+
+}  // namespace
+
+void TestLogPane::followsTheEndAfterEveryAppend_data() {
+  QTest::addColumn<bool>("shown");
+  QTest::newRow("hidden") << false;
+  QTest::newRow("shown") << true;
+}
+
+void TestLogPane::followsTheEndAfterEveryAppend() {
+  QFETCH(bool, shown);
+  LogPane pane;
+  pane.resize(337, 305);
+  pane.setReadOnly(true);
+  pane.setVisible(shown);
+  QString expected;
+  const QStringList chunks = {Frame(1),
+                              QString(),
+                              QStringLiteral("<b>x</b><img src=y>"),
+                              QString(3000, u'w'),
+                              QStringLiteral("\r\n") + Frame(2),
+                              QString()};
+  for (int round = 0; round < 20; ++round) {
+    for (const QString& chunk : chunks) {
+      // The user scrolled back and selected something since the last pass.
+      pane.SetSelection(0, 5);
+      pane.verticalScrollBar()->setValue(0);
+      pane.horizontalScrollBar()->setValue(pane.horizontalScrollBar()->maximum());
+
+      pane.AppendAndFollow(chunk);
+      expected += chunk;
+
+      QCOMPARE(pane.Text(), expected);
+      QCOMPARE(pane.CaretPosition(), expected.size());
+      QVERIFY(!pane.HasSelection());
+      QCOMPARE(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+      const qsizetype rows = pane.viewport()->height() / pane.fontMetrics().lineSpacing();
+      QCOMPARE(pane.FirstVisibleLine(), std::max<qsizetype>(0, pane.Log().LineCount() - rows));
+    }
+  }
+  // The last line is empty after CR LF: the view is back at its left edge.
+  pane.AppendAndFollow(QStringLiteral("\r\n"));
+  QCOMPARE(pane.horizontalScrollBar()->value(), 0);
+  QVERIFY(pane.horizontalScrollBar()->maximum() > 0);
+  QCOMPARE(pane.isVisible(), shown);
+}
+
+void TestLogPane::wholeTextReplacementGivesTheSameResult() {
+  LogPane inPlace;
+  LogPane replacing;
+  replacing.SetAppendMode(LogPane::AppendMode::WholeTextReplacement);
+  for (const QString& chunk :
+       {Frame(1), QStringLiteral("a\r"), QStringLiteral("\nb"), QString(1200, u'z'), QString()}) {
+    inPlace.AppendAndFollow(chunk);
+    replacing.AppendAndFollow(chunk);
+    QCOMPARE(replacing.Text(), inPlace.Text());
+    QCOMPARE(replacing.CaretPosition(), inPlace.CaretPosition());
+    QCOMPARE(replacing.Log().LineCount(), inPlace.Log().LineCount());
+    QCOMPARE(replacing.verticalScrollBar()->value(), inPlace.verticalScrollBar()->value());
+    QCOMPARE(replacing.horizontalScrollBar()->value(), inPlace.horizontalScrollBar()->value());
+  }
+}
+
+void TestLogPane::readOnlyIsAProperty() {
+  LogPane pane;
+  QVERIFY(!pane.isReadOnly());
+  pane.setReadOnly(true);
+  QVERIFY(pane.isReadOnly());
+}
+
+void TestLogPane::selectAllAndCopy() {
+  LogPane pane;
+  pane.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&pane));
+  const QString text = Frame(1) + QStringLiteral("就绪\r\n<i>");
+  pane.AppendAndFollow(text);
+  QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(pane.SelectedText(), text);
+  QTest::keyClick(&pane, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QApplication::clipboard()->text(), text);
+  // The next pass ends the selection.
+  pane.AppendAndFollow(QString());
+  QVERIFY(!pane.HasSelection());
+}
+
+void TestLogPane::mouseSelection() {
+  LogPane pane;
+  pane.resize(337, 305);
+  pane.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&pane));
+  for (int i = 0; i < 100; ++i) {
+    pane.AppendAndFollow(Frame(i));
+  }
+  const int lineHeight = pane.fontMetrics().lineSpacing();
+  const qsizetype firstLine = pane.FirstVisibleLine();
+  QVERIFY(firstLine > 0);
+  const QPoint lineStart(1, lineHeight / 2);
+  QCOMPARE(pane.PositionAt(lineStart), pane.Log().LineStart(firstLine));
+  const QPoint nextLine(pane.fontMetrics().horizontalAdvance(QStringLiteral("$1,")) + 3,
+                        lineHeight + lineHeight / 2);
+
+  QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, lineStart);
+  QTest::mouseMove(pane.viewport(), nextLine);
+  QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, nextLine);
+
+  QCOMPARE(pane.SelectedText(), Frame(static_cast<int>(firstLine)) + QStringLiteral("$1,"));
+}
+
+void TestLogPane::drawsTheLinesInView() {
+  LogPane pane;
+  pane.resize(337, 305);
+  pane.AppendAndFollow(QString(50, u'\n'));
+  pane.AppendAndFollow(QStringLiteral("\u2588\u2588\u2588\u2588"));
+  const QImage image = pane.grab().toImage();
+  // The block characters on the last line darken the bottom rows, and the
+  // empty lines above leave the top rows blank.
+  const int lineHeight = pane.fontMetrics().lineSpacing();
+  const int lastRowTop = (pane.viewport()->height() / lineHeight - 1) * lineHeight;
+  const QColor base = pane.palette().color(QPalette::Base);
+  auto darkPixels = [&](int top, int bottom) {
+    int dark = 0;
+    for (int y = top; y < bottom; ++y) {
+      for (int x = 0; x < pane.viewport()->width(); ++x) {
+        dark += QColor(image.pixel(x, y)).lightness() < base.lightness() - 100;
+      }
+    }
+    return dark;
+  };
+  QVERIFY(darkPixels(lastRowTop, lastRowTop + lineHeight) > 20);
+  QCOMPARE(darkPixels(0, lastRowTop - 1), 0);
+}
+
+QTEST_MAIN(TestLogPane)
+#include "test_logpane.moc"
