@@ -1,22 +1,56 @@
 #include "segmentreadout.h"
 
+#include <QAccessible>
 #include <QPainter>
+#include <algorithm>
+
+#include "segmentaccessible.h"
+#include "segmentface.h"
+#include "segmentpainter.h"
+
+namespace {
+
+constexpr int kPixelsPerDigit = 16;
+constexpr int kExtraWidth = 4;   // px
+constexpr int kFaceHeight = 28;  // px
+
+}  // namespace
 
 SegmentReadout::SegmentReadout(int digits, bool leadingZeros, QWidget* parent)
-    : QWidget(parent), m_digits(digits), m_leadingZeros(leadingZeros) {}
+    : QWidget(parent),
+      m_digits(std::max(digits, 1)),
+      m_leadingZeros(leadingZeros),
+      m_glyphs(ReadoutGlyphs(0, m_digits, leadingZeros)) {
+  InstallSegmentAccessibility();
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void SegmentReadout::SetValue(qint32 value) {
   m_value = value;
+  const QString glyphs = ReadoutGlyphs(value, m_digits, m_leadingZeros);
+  if (glyphs == m_glyphs) {
+    return;
+  }
+  m_glyphs = glyphs;
   update();
+  QAccessibleValueChangeEvent event(this, ShownText());
+  QAccessible::updateAccessibility(&event);
+}
+
+QString SegmentReadout::ShownText() const {
+  return ReadoutText(m_glyphs);
+}
+
+QSize SegmentReadout::sizeHint() const {
+  return QSize(kPixelsPerDigit * m_digits + kExtraWidth, kFaceHeight);
 }
 
 void SegmentReadout::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::black);
-  painter.setPen(QColor(0, 255, 0));
-  QString text = QString::number(m_value);
-  if (m_leadingZeros) {
-    text = text.rightJustified(m_digits, u'0');
+  const qreal dpr = painter.device()->devicePixelRatioF();
+  PaintFaceBackground(painter, rect());
+  const QList<QRectF> cells = ReadoutCells(size(), m_digits, dpr);
+  for (int i = 0; i < cells.size(); ++i) {
+    PaintDigit(painter, cells[i], SegmentsOf(m_glyphs[i]), dpr);
   }
-  painter.drawText(rect(), Qt::AlignRight | Qt::AlignVCenter, text);
 }

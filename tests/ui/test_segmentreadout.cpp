@@ -1,0 +1,271 @@
+// The readout's face table, its painted pixels, its layout and what it tells
+// accessibility tools.
+
+#include <QAccessible>
+#include <QImage>
+#include <QtTest>
+#include <climits>
+#include <memory>
+
+#include "segmentface.h"
+#include "segmentpainter.h"
+#include "segmentreadout.h"
+
+namespace {
+
+const QString kOver{QChar(kOverGlyph)};
+const QString kUnder{QChar(kUnderGlyph)};
+
+SegmentMask Letters(const char* letters) {
+  SegmentMask mask = 0;
+  for (const char* c = letters; *c != '\0'; ++c) {
+    mask = static_cast<SegmentMask>(mask | Bit(static_cast<Segment>(*c - 'a')));
+  }
+  return mask;
+}
+
+QImage Render(QWidget& widget, qreal dpr) {
+  QImage image(widget.size() * dpr, QImage::Format_ARGB32);
+  image.setDevicePixelRatio(dpr);
+  image.fill(Qt::magenta);
+  widget.render(&image);
+  return image;
+}
+
+QRgb PixelAt(const QImage& image, QPointF logical, qreal dpr) {
+  return image.pixel(int(std::floor(logical.x() * dpr)), int(std::floor(logical.y() * dpr)));
+}
+
+}  // namespace
+
+class TestSegmentReadout : public QObject {
+  Q_OBJECT
+ private slots:
+  void faceTable_data();
+  void faceTable();
+  void storedValueSurvivesUnchangedFace();
+  void digitSegments_data();
+  void digitSegments();
+  void layoutStaysInsideFace_data();
+  void layoutStaysInsideFace();
+  void paintedColours_data();
+  void paintedColours();
+  void accessibleValue();
+};
+
+void TestSegmentReadout::faceTable_data() {
+  QTest::addColumn<int>("digits");
+  QTest::addColumn<bool>("leadingZeros");
+  QTest::addColumn<qint32>("value");
+  QTest::addColumn<QString>("glyphs");
+  QTest::addColumn<QString>("text");
+
+  QTest::newRow("voltage 1350") << 4 << true << 1350 << "1350"
+                                << "1350";
+  QTest::newRow("temperature 25 zero-padded") << 4 << true << 25 << "0025"
+                                              << "0025";
+  QTest::newRow("temperature 7") << 4 << true << 7 << "0007"
+                                 << "0007";
+  QTest::newRow("current 25 unlit leading") << 4 << false << 25 << "  25"
+                                            << "25";
+  QTest::newRow("current 7") << 4 << false << 7 << "   7"
+                             << "7";
+  QTest::newRow("time 120") << 6 << false << 120 << "   120"
+                            << "120";
+  QTest::newRow("time 999999 fills six") << 6 << false << 999999 << "999999"
+                                         << "999999";
+  QTest::newRow("start time") << 6 << false << 0 << "     0"
+                              << "0";
+  QTest::newRow("start voltage") << 4 << true << 0 << "0000"
+                                 << "0000";
+  QTest::newRow("start current") << 4 << false << 0 << "   0"
+                                 << "0";
+  QTest::newRow("time seven digits overflow")
+      << 6 << false << 1000000 << kOver.repeated(6) << QStringLiteral("溢出");
+  QTest::newRow("voltage five digits overflow")
+      << 4 << true << 12000 << kOver.repeated(4) << QStringLiteral("溢出");
+  QTest::newRow("int max") << 4 << false << INT_MAX << kOver.repeated(4) << QStringLiteral("溢出");
+  QTest::newRow("negative unlit") << 4 << false << -25 << " -25"
+                                  << "-25";
+  QTest::newRow("negative zero-padded") << 4 << true << -25 << "-025"
+                                        << "-025";
+  QTest::newRow("negative fills with sign") << 4 << false << -999 << "-999"
+                                            << "-999";
+  QTest::newRow("negative no room for sign")
+      << 4 << false << -1000 << kUnder.repeated(4) << QStringLiteral("负溢出");
+  QTest::newRow("negative zero-padded no room")
+      << 4 << true << -1000 << kUnder.repeated(4) << QStringLiteral("负溢出");
+  QTest::newRow("negative time") << 6 << false << -99999 << "-99999"
+                                 << "-99999";
+  QTest::newRow("int min") << 6 << false << INT_MIN << kUnder.repeated(6)
+                           << QStringLiteral("负溢出");
+}
+
+void TestSegmentReadout::faceTable() {
+  QFETCH(int, digits);
+  QFETCH(bool, leadingZeros);
+  QFETCH(qint32, value);
+  QFETCH(QString, glyphs);
+  QFETCH(QString, text);
+
+  SegmentReadout readout(digits, leadingZeros);
+  QCOMPARE(readout.GetValue(), 0);
+  readout.SetValue(value);
+  QCOMPARE(readout.GetValue(), value);
+  QCOMPARE(readout.Glyphs(), glyphs);
+  QCOMPARE(readout.ShownText(), text);
+  QCOMPARE(ReadoutGlyphs(value, digits, leadingZeros), glyphs);
+
+  const QList<SegmentMask> segments = ReadoutSegments(value, digits, leadingZeros);
+  QCOMPARE(segments.size(), digits);
+  for (int i = 0; i < digits; ++i) {
+    QCOMPARE(segments[i], SegmentsOf(glyphs[i]));
+  }
+}
+
+// Values whose faces look alike must still be returned exactly.
+void TestSegmentReadout::storedValueSurvivesUnchangedFace() {
+  SegmentReadout readout(4, true);
+  readout.SetValue(12000);
+  readout.SetValue(13000);
+  QCOMPARE(readout.GetValue(), 13000);
+  readout.SetValue(-5000);
+  readout.SetValue(-6000);
+  QCOMPARE(readout.GetValue(), -6000);
+  readout.SetValue(25);
+  QCOMPARE(readout.Glyphs(), QStringLiteral("0025"));
+  QCOMPARE(readout.GetValue(), 25);
+}
+
+void TestSegmentReadout::digitSegments_data() {
+  QTest::addColumn<QChar>("glyph");
+  QTest::addColumn<QString>("letters");
+  const char* digits[] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
+                          "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
+  for (int d = 0; d < 10; ++d) {
+    QTest::addRow("%d", d) << QChar(u'0' + d) << QString::fromLatin1(digits[d]);
+  }
+  QTest::newRow("unlit") << QChar(u' ') << QString();
+  QTest::newRow("minus") << QChar(u'-') << QStringLiteral("g");
+  QTest::newRow("over") << QChar(kOverGlyph) << QStringLiteral("a");
+  QTest::newRow("under") << QChar(kUnderGlyph) << QStringLiteral("d");
+}
+
+void TestSegmentReadout::digitSegments() {
+  QFETCH(QChar, glyph);
+  QFETCH(QString, letters);
+  QCOMPARE(SegmentsOf(glyph), Letters(letters.toLatin1().constData()));
+}
+
+void TestSegmentReadout::layoutStaysInsideFace_data() {
+  QTest::addColumn<QSize>("face");
+  QTest::addColumn<int>("digits");
+  QTest::addColumn<qreal>("dpr");
+  for (qreal dpr : {1.0, 1.25, 1.5, 2.0, 3.0}) {
+    QTest::addRow("6 digits @%g", dpr) << QSize(100, 28) << 6 << dpr;
+    QTest::addRow("4 digits @%g", dpr) << QSize(68, 28) << 4 << dpr;
+  }
+}
+
+// Cells sit inside the face without touching each other; each segment lies
+// in its own cell, covers at least two device pixels across, and its centre
+// lies in no other segment.
+void TestSegmentReadout::layoutStaysInsideFace() {
+  QFETCH(QSize, face);
+  QFETCH(int, digits);
+  QFETCH(qreal, dpr);
+
+  const QList<QRectF> cells = ReadoutCells(face, digits, dpr);
+  QCOMPARE(cells.size(), digits);
+  const QRectF faceRect(QPointF(0, 0), QSizeF(face));
+  for (int i = 0; i < digits; ++i) {
+    QVERIFY(faceRect.contains(cells[i]));
+    QVERIFY(cells[i].width() > 6 && cells[i].height() > 12);
+    if (i > 0) {
+      QVERIFY2(cells[i - 1].right() < cells[i].left(), "cells touch");
+    }
+  }
+  const QRectF cell = cells.front();
+  QVERIFY(SegmentThickness(cell, dpr) * dpr >= 2.0);
+  QList<QPolygonF> polygons;
+  for (int s = 0; s < kSegmentCount; ++s) {
+    polygons.append(SegmentPolygon(cell, static_cast<Segment>(s), dpr));
+    QVERIFY(cell.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(polygons.back().boundingRect()));
+  }
+  for (int s = 0; s < kSegmentCount; ++s) {
+    const QPointF centre = polygons[s].boundingRect().center();
+    for (int o = 0; o < kSegmentCount; ++o) {
+      QCOMPARE(polygons[o].containsPoint(centre, Qt::OddEvenFill), o == s);
+    }
+  }
+}
+
+void TestSegmentReadout::paintedColours_data() {
+  QTest::addColumn<int>("digits");
+  QTest::addColumn<bool>("leadingZeros");
+  QTest::addColumn<qint32>("value");
+  QTest::addColumn<qreal>("dpr");
+  for (qreal dpr : {1.0, 2.0}) {
+    QTest::addRow("1350 @%g", dpr) << 4 << true << 1350 << dpr;
+    QTest::addRow("25 unlit @%g", dpr) << 4 << false << 25 << dpr;
+    QTest::addRow("120 time @%g", dpr) << 6 << false << 120 << dpr;
+    QTest::addRow("overflow @%g", dpr) << 4 << false << 12000 << dpr;
+  }
+}
+
+// Every segment's centre is drawn in exactly the lit or the unlit colour, the
+// face between digits in the face colour, and the top edge of the top bar is
+// sharp: full colour on its first pixel row, face colour right above it.
+void TestSegmentReadout::paintedColours() {
+  QFETCH(int, digits);
+  QFETCH(bool, leadingZeros);
+  QFETCH(qint32, value);
+  QFETCH(qreal, dpr);
+
+  SegmentReadout readout(digits, leadingZeros);
+  readout.resize(readout.sizeHint());
+  QCOMPARE(readout.size(), digits == 6 ? QSize(100, 28) : QSize(68, 28));
+  readout.SetValue(value);
+  const QImage image = Render(readout, dpr);
+
+  const QList<QRectF> cells = ReadoutCells(readout.size(), digits, dpr);
+  const QString glyphs = readout.Glyphs();
+  for (int i = 0; i < digits; ++i) {
+    const SegmentMask lit = SegmentsOf(glyphs[i]);
+    for (int s = 0; s < kSegmentCount; ++s) {
+      const auto segment = static_cast<Segment>(s);
+      const QPointF centre = SegmentPolygon(cells[i], segment, dpr).boundingRect().center();
+      const QColor expected = IsLit(lit, segment) ? kLitSegmentColour : kUnlitSegmentColour;
+      QCOMPARE(QColor(PixelAt(image, centre, dpr)), expected);
+    }
+  }
+  QCOMPARE(QColor(PixelAt(image, QPointF(0.5, 0.5), dpr)), kSegmentFaceColour);
+  const QPointF between((cells[0].right() + cells[1].left()) / 2, cells[0].center().y());
+  QCOMPARE(QColor(PixelAt(image, between, dpr)), kSegmentFaceColour);
+
+  const QRectF cell = cells.back();
+  const QColor topBar =
+      IsLit(SegmentsOf(glyphs.back()), Segment::A) ? kLitSegmentColour : kUnlitSegmentColour;
+  const int x = int(std::floor(cell.center().x() * dpr));
+  const int top = int(std::round(cell.top() * dpr));
+  QCOMPARE(QColor(image.pixel(x, top)), topBar);
+  QCOMPARE(QColor(image.pixel(x, top - 1)), kSegmentFaceColour);
+}
+
+void TestSegmentReadout::accessibleValue() {
+  SegmentReadout readout(4, false);
+  readout.setAccessibleName(QStringLiteral("通道 1 电流(mA)"));
+  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&readout);
+  QVERIFY(iface != nullptr);
+  QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("通道 1 电流(mA)"));
+  QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("0"));
+  readout.SetValue(25);
+  QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("25"));
+  readout.SetValue(-7);
+  QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("-7"));
+  readout.SetValue(123456);
+  QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("溢出"));
+}
+
+QTEST_MAIN(TestSegmentReadout)
+#include "test_segmentreadout.moc"
