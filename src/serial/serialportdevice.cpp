@@ -123,8 +123,8 @@ bool SerialPortDevice::OpenDevice() {
 bool SerialPortDevice::Close() {
   m_reopenTimer.stop();
   if (m_deviceHeld) {
-    m_port->close();
     m_deviceHeld = false;
+    m_port->close();
   }
   m_userOpen = false;
   m_salvaged.clear();
@@ -184,8 +184,8 @@ void SerialPortDevice::ReleaseDevice() {
   }
   const QByteArray bytes = m_port->readAll();
   m_salvaged += m_decoder->toUnicode(bytes.constData(), int(bytes.size()));
+  m_deviceHeld = false;  // first: closing a hung-up device reports errors of its own
   m_port->close();
-  m_deviceHeld = false;
   m_reopenTimer.start();
   emit DeviceWentAway();
 }

@@ -44,6 +44,8 @@ class SerialPortDevice final : public QObject, public SerialPort {
 
   // True while the port is open but its device is away.
   bool DeviceLost() const { return m_userOpen && !m_deviceHeld; }
+  // True while attempts to reopen a vanished device are scheduled.
+  bool Reopening() const { return m_reopenTimer.isActive(); }
   // Bytes received and not yet read.
   qint64 BytesBuffered() const;
   // Device errors handled since the port was opened.
