@@ -1,33 +1,676 @@
 #include "dischargechart.h"
 
-DischargeChart::DischargeChart(QWidget* parent) : QWidget(parent) {
-  setAutoFillBackground(true);
-  QPalette p = palette();
-  p.setColor(QPalette::Window, Qt::black);
-  setPalette(p);
+#include <QActionGroup>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "chartcursor.h"
+#include "chartlegenditem.h"
+#include "chartsystemdialogs.h"
+#include "charttrace.h"
+#include "qcustomplot.h"
+#include "songfont.h"
+
+namespace {
+const QColor kBackground(0, 0, 0);
+const QColor kText(255, 255, 255);
+const QColor kGrid(80, 80, 80);
+const QColor kSubGrid(45, 45, 45);
+const QColor kLegendBorder(128, 128, 128);
+// Trace 0 takes the chart's first default trace colour, trace 1 is yellow.
+const std::array<QColor, DischargeChart::kTraceCount> kTraceColours = {QColor(255, 0, 0),
+                                                                       QColor(255, 255, 0)};
+constexpr double kZoomFactor = 2;
+constexpr int kTickLabelPrecision = 10;
+
+// Arial where installed, else a metric-compatible or plain sans face.
+QFont DesignedTitleFont() {
+  QFont font;
+  font.setFamilies(
+      {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(14);
+  font.setBold(true);
+  return font;
 }
 
-void DischargeChart::SetTitle(const QString& title) { m_title = title; }
-void DischargeChart::SetAxisMin(ChartAxis axis, double min) { m_axes[Index(axis)].min = min; }
-void DischargeChart::SetAxisSpan(ChartAxis axis, double span) { m_axes[Index(axis)].span = span; }
-void DischargeChart::SetAxisTitle(ChartAxis axis, const QString& title) {
-  m_axes[Index(axis)].title = title;
+// The chart's small text: tick labels and legend, 8 pt.
+QFont SmallFont(bool bold = false) {
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("DejaVu Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(8);
+  font.setBold(bold);
+  return font;
 }
-void DischargeChart::SetAxisTitleFontName(ChartAxis axis, const QString& family) {
-  m_axes[Index(axis)].titleFont.setFamily(family);
-}
-void DischargeChart::SetAxisTitleFontSize(ChartAxis axis, int points) {
-  m_axes[Index(axis)].titleFont.setPointSize(points);
-}
-void DischargeChart::SetTraceTitle(int trace, const QString& title) { m_traces[trace].title = title; }
-void DischargeChart::AddPoint(int trace, double x, double y) {
-  m_traces[trace].points.emplace_back(x, y);
-}
-void DischargeChart::SetTraceVisible(int trace, bool visible) { m_traces[trace].visible = visible; }
-void DischargeChart::ClearChart() {
-  for (Trace& t : m_traces) {
-    t.points.clear();
+
+QString CsvField(const QString& text) {
+  if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+      !text.contains(QLatin1Char('\n'))) {
+    return text;
   }
-  m_traces[0].title = QStringLiteral("通道1");
-  m_traces[1].title = QStringLiteral("通道2");
+  QString quoted = text;
+  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString CsvNumber(double v) {
+  return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+void SetRangeKeepingSpan(QCPAxis* axis, double lower) {
+  const double span = axis->range().size();
+  axis->setRange(lower, lower + span);
+}
+}  // namespace
+
+DischargeChart::DischargeChart(QWidget* parent)
+    : QWidget(parent),
+      m_toolbar(new QToolBar(this)),
+      m_plot(new QCustomPlot(this)),
+      m_systemDialogs(std::make_unique<ChartSystemDialogs>()),
+      m_dialogs(m_systemDialogs.get()) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(m_toolbar);
+  layout->addWidget(m_plot, 1);
+
+  BuildLayout();
+  for (int t = 0; t < kTraceCount; ++t) {
+    m_traces[size_t(t)] = std::make_unique<ChartTrace>(*m_plot, kTraceColours[size_t(t)]);
+  }
+  for (int t = 0; t < kTraceCount; ++t) {
+    auto* item = new ChartLegendItem(m_plot->legend);
+    item->SetCaptionFont(SmallFont(true));
+    item->SetColour(kTraceColours[size_t(t)]);
+    m_plot->legend->addItem(item);
+    m_legendItems[size_t(t)] = item;
+  }
+  m_cursor = std::make_unique<ChartCursor>(*m_plot, TraceAt(0));
+  BuildToolbar();
+  BuildCursorMenu();
+
+  connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_cursor->Press(event->position())) {
+      ScheduleReplot();
+    }
+  });
+  connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+    if (m_cursor->Move(event->position())) {
+      ScheduleReplot();
+    }
+  });
+  connect(m_plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent*) { m_cursor->Release(); });
+  m_plot->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_plot, &QWidget::customContextMenuRequested, this,
+          &DischargeChart::OnCursorMenuRequested);
+
+  setFocusPolicy(Qt::NoFocus);
+  m_plot->setFocusPolicy(Qt::NoFocus);
+  m_toolbar->setFocusPolicy(Qt::NoFocus);
+  for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+}
+
+DischargeChart::~DischargeChart() = default;
+
+void DischargeChart::BuildLayout() {
+  m_plot->setBackground(QBrush(kBackground));
+  m_plot->setInteractions(QCP::Interactions());
+  m_plot->setAutoAddPlottableToLegend(false);
+  m_plot->setPlottingHint(QCP::phCacheLabels, true);
+
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+    axis->setBasePen(QPen(kText, 1));
+    axis->setTickPen(QPen(kText, 1));
+    axis->setSubTickPen(QPen(kText, 1));
+    axis->setTickLabelColor(kText);
+    axis->setTickLabelFont(SmallFont());
+    axis->setTickLabelRotation(0);
+    axis->setNumberFormat(QStringLiteral("g"));
+    axis->setNumberPrecision(kTickLabelPrecision);
+    axis->setLabelColor(kText);
+    axis->setLabelFont(SongFont(12, true));
+    axis->grid()->setVisible(true);
+    axis->grid()->setSubGridVisible(true);
+    axis->grid()->setPen(QPen(kGrid, 1, Qt::SolidLine));
+    axis->grid()->setSubGridPen(QPen(kSubGrid, 1, Qt::SolidLine));
+    axis->grid()->setZeroLinePen(Qt::NoPen);
+    axis->setRange(0, 100);
+  }
+
+  // Bands: the title above the plot area, the legend to its right at the top.
+  QCPLayoutGrid* outer = m_plot->plotLayout();
+  QCPAxisRect* rect = m_plot->axisRect();
+  QCPLegend* legend = m_plot->legend;
+  rect->insetLayout()->take(legend);
+  outer->take(rect);
+  outer->simplify();
+  m_titleElement = new QCPTextElement(m_plot, QString(), DesignedTitleFont());
+  m_titleElement->setTextColor(kText);
+  outer->addElement(0, 0, m_titleElement);
+  auto* middle = new QCPLayoutGrid;
+  outer->addElement(1, 0, middle);
+  outer->setRowStretchFactor(0, 0.001);
+  middle->addElement(0, 0, rect);
+  auto* legendColumn = new QCPLayoutGrid;
+  middle->addElement(0, 1, legendColumn);
+  middle->setColumnStretchFactor(1, 0.001);
+  legendColumn->addElement(0, 0, legend);
+  legendColumn->addElement(1, 0, new QCPLayoutElement(m_plot));
+  legendColumn->setRowStretchFactor(0, 0.001);
+  legendColumn->setMargins(QMargins(0, 8, 8, 0));
+
+  legend->setVisible(true);
+  legend->setFillOrder(QCPLegend::foRowsFirst);
+  legend->setBrush(Qt::NoBrush);
+  legend->setBorderPen(QPen(kLegendBorder, 1));
+  legend->setFont(SmallFont());
+  legend->setTextColor(kText);
+  legend->setSelectableParts(QCPLegend::spNone);
+  legend->setSelectedTextColor(Qt::black);
+}
+
+void DischargeChart::BuildToolbar() {
+  m_toolbar->setMovable(false);
+  m_toolbar->setFloatable(false);
+  m_toolbar->setOrientation(Qt::Horizontal);
+  m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  m_toolbar->setStyleSheet(
+      QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
+                     "QToolButton { color: white; padding: 1px 6px; }"
+                     "QToolButton:checked { background: #505050; }"));
+  struct Entry {
+    ChartCommand command;
+    const char* text;
+    const char* tip;
+    bool checkable;
+  };
+  static const Entry kEntries[] = {
+      {ChartCommand::ZoomIn, "Zoom In", "Halve the span of both axes", false},
+      {ChartCommand::ZoomOut, "Zoom Out", "Double the span of both axes", false},
+      {ChartCommand::PauseTracking, "Pause", "Pause or resume axis tracking", true},
+      {ChartCommand::Cursor, "Cursor", "Show or hide the data cursor", true},
+      {ChartCommand::Copy, "Copy", "Copy the chart image to the clipboard", false},
+      {ChartCommand::SaveImage, "Save Image", "Save the chart as PNG or PDF", false},
+      {ChartCommand::SaveCsv, "Save Data", "Save both traces' points as CSV", false},
+      {ChartCommand::Print, "Print", "Print the chart", false},
+  };
+  for (const Entry& e : kEntries) {
+    QAction* action = m_toolbar->addAction(QString::fromLatin1(e.text));
+    action->setToolTip(QString::fromLatin1(e.tip));
+    action->setCheckable(e.checkable);
+    m_actions[size_t(e.command)] = action;
+  }
+  connect(Action(ChartCommand::ZoomIn), &QAction::triggered, this, &DischargeChart::ZoomIn);
+  connect(Action(ChartCommand::ZoomOut), &QAction::triggered, this, &DischargeChart::ZoomOut);
+  connect(Action(ChartCommand::PauseTracking), &QAction::toggled, this,
+          &DischargeChart::SetTrackingPaused);
+  connect(Action(ChartCommand::Cursor), &QAction::toggled, this, &DischargeChart::SetCursorVisible);
+  connect(Action(ChartCommand::Copy), &QAction::triggered, this, &DischargeChart::CopyImage);
+  connect(Action(ChartCommand::SaveImage), &QAction::triggered, this,
+          &DischargeChart::OnSaveImageTriggered);
+  connect(Action(ChartCommand::SaveCsv), &QAction::triggered, this,
+          &DischargeChart::OnSaveCsvTriggered);
+  connect(Action(ChartCommand::Print), &QAction::triggered, this,
+          &DischargeChart::OnPrintTriggered);
+}
+
+void DischargeChart::BuildCursorMenu() {
+  m_cursorMenu = new QMenu(this);
+  auto* group = new QActionGroup(m_cursorMenu);
+  group->setExclusive(true);
+  const std::pair<ChartCursorMode, const char*> kModes[] = {
+      {ChartCursorMode::ValueXY, "Value X-Y"},  {ChartCursorMode::ValueX, "Value X"},
+      {ChartCursorMode::ValueY, "Value Y"},     {ChartCursorMode::Period, "Period"},
+      {ChartCursorMode::PeakPeak, "Peak-Peak"}, {ChartCursorMode::Frequency, "Frequency"}};
+  for (const auto& [mode, text] : kModes) {
+    QAction* action = m_cursorMenu->addAction(QString::fromLatin1(text));
+    action->setCheckable(true);
+    action->setChecked(mode == m_cursor->Mode());
+    group->addAction(action);
+    const ChartCursorMode m = mode;
+    connect(action, &QAction::triggered, this, [this, m] { SetCursorMode(m); });
+  }
+}
+
+QAction* DischargeChart::Action(ChartCommand command) const {
+  return m_actions[size_t(command)];
+}
+
+void DischargeChart::SetTitle(const QString& title) {
+  m_titleElement->setText(title);
+  ScheduleReplot();
+}
+
+static QCPAxis* AxisOf(QCustomPlot* plot, ChartAxis axis) {
+  return axis == ChartAxis::X ? plot->xAxis : plot->yAxis;
+}
+
+void DischargeChart::SetAxisMin(ChartAxis axis, double min) {
+  if (std::isfinite(min)) {
+    SetRangeKeepingSpan(AxisOf(m_plot, axis), min);
+    ScheduleReplot();
+  }
+}
+
+void DischargeChart::SetAxisSpan(ChartAxis axis, double span) {
+  if (!std::isfinite(span) || span <= 0) {
+    return;
+  }
+  QCPAxis* a = AxisOf(m_plot, axis);
+  a->setRange(a->range().lower, a->range().lower + span);
+  ScheduleReplot();
+}
+
+void DischargeChart::SetAxisTitle(ChartAxis axis, const QString& title) {
+  AxisOf(m_plot, axis)->setLabel(title);
+  ScheduleReplot();
+}
+
+void DischargeChart::SetAxisTitleFontName(ChartAxis axis, const QString& family) {
+  QCPAxis* a = AxisOf(m_plot, axis);
+  QFont font = a->labelFont();
+  QStringList families{family};
+  for (const QString& f : SongFont(font.pointSizeF(), font.bold()).families()) {
+    if (!families.contains(f)) {
+      families << f;
+    }
+  }
+  font.setFamilies(families);
+  a->setLabelFont(font);
+  ScheduleReplot();
+}
+
+void DischargeChart::SetAxisTitleFontSize(ChartAxis axis, int points) {
+  if (points <= 0) {
+    return;
+  }
+  QCPAxis* a = AxisOf(m_plot, axis);
+  QFont font = a->labelFont();
+  font.setPointSize(points);
+  a->setLabelFont(font);
+  ScheduleReplot();
+}
+
+void DischargeChart::SetTraceTitle(int trace, const QString& title) {
+  if (ValidTrace(trace)) {
+    TraceAt(trace).SetTitle(title);
+    ScheduleReplot();
+  }
+}
+
+void DischargeChart::AddPoint(int trace, double x, double y) {
+  if (!ValidTrace(trace) || !std::isfinite(x) || !std::isfinite(y)) {
+    return;
+  }
+  TraceAt(trace).Add(x, y);
+  if (m_naiveYRescan) {
+    double lo = qQNaN();
+    double hi = qQNaN();
+    for (const auto& t : m_traces) {
+      t->ScanYRange(lo, hi);
+    }
+    m_dataMinY = lo;
+    m_dataMaxY = hi;
+  } else if (m_pointsHeld == 0) {
+    m_dataMinY = y;
+    m_dataMaxY = y;
+  } else {
+    m_dataMinY = std::min(m_dataMinY, y);
+    m_dataMaxY = std::max(m_dataMaxY, y);
+  }
+  ++m_pointsHeld;
+  m_newestX = x;
+  m_hasNewest = true;
+  if (!m_trackingPaused) {
+    Track(x);
+    const QCPRange yRange = m_plot->yAxis->range();
+    if (y < yRange.lower || y > yRange.upper) {
+      FitY();
+    }
+  }
+  ScheduleReplot();
+}
+
+void DischargeChart::Track(double x) {
+  QCPAxis* axis = m_plot->xAxis;
+  const QCPRange range = axis->range();
+  if (x > range.upper) {
+    SetRangeKeepingSpan(axis, x - range.size());
+  } else if (x < range.lower) {
+    // A point left of the range (x ran back) shows at the left end, where
+    // the line that follows it has the whole span to grow into.
+    SetRangeKeepingSpan(axis, x);
+  }
+}
+
+void DischargeChart::FitY() {
+  if (m_pointsHeld == 0) {
+    return;
+  }
+  double lo = m_dataMinY;
+  double hi = m_dataMaxY;
+  if (!(hi > lo)) {
+    // All points share one y: an empty range cannot be shown, so the axis
+    // keeps its span centred on that value.
+    const double half = m_plot->yAxis->range().size() / 2;
+    lo -= half;
+    hi += half;
+  }
+  m_plot->yAxis->setRange(lo, hi);
+}
+
+void DischargeChart::SetTraceVisible(int trace, bool visible) {
+  if (ValidTrace(trace)) {
+    TraceAt(trace).SetVisible(visible);
+    ScheduleReplot();
+  }
+}
+
+void DischargeChart::ClearChart() {
+  for (auto& t : m_traces) {
+    t->Clear();
+  }
+  m_pointsHeld = 0;
+  m_hasNewest = false;
+  TraceAt(0).SetTitle(QStringLiteral("通道1"));
+  TraceAt(1).SetTitle(QStringLiteral("通道2"));
+  ScheduleReplot();
+}
+
+QString DischargeChart::Title() const {
+  return m_titleElement->text();
+}
+QFont DischargeChart::TitleFont() const {
+  return m_titleElement->font();
+}
+QColor DischargeChart::TitleColour() const {
+  return m_titleElement->textColor();
+}
+double DischargeChart::AxisMin(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->range().lower;
+}
+double DischargeChart::AxisSpan(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->range().size();
+}
+QString DischargeChart::AxisTitle(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->label();
+}
+QFont DischargeChart::AxisTitleFont(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->labelFont();
+}
+QColor DischargeChart::AxisTitleColour(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->labelColor();
+}
+QFont DischargeChart::TickLabelFont(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->tickLabelFont();
+}
+QColor DischargeChart::TickLabelColour(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->tickLabelColor();
+}
+QColor DischargeChart::ScaleLineColour(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->basePen().color();
+}
+bool DischargeChart::GridVisible(ChartAxis axis) const {
+  return AxisOf(m_plot, axis)->grid()->visible();
+}
+QColor DischargeChart::BackgroundColour() const {
+  return kBackground;
+}
+QString DischargeChart::TraceTitle(int trace) const {
+  return TraceAt(trace).Title();
+}
+QColor DischargeChart::TraceColour(int trace) const {
+  return TraceAt(trace).Colour();
+}
+bool DischargeChart::TraceVisible(int trace) const {
+  return TraceAt(trace).Visible();
+}
+qsizetype DischargeChart::PointCount(int trace) const {
+  return TraceAt(trace).Count();
+}
+QPointF DischargeChart::Point(int trace, qsizetype i) const {
+  return TraceAt(trace).At(i);
+}
+qsizetype DischargeChart::TraceRunCount(int trace) const {
+  return TraceAt(trace).RunCount();
+}
+
+void DischargeChart::ZoomIn() {
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+    axis->scaleRange(1 / kZoomFactor);
+  }
+  ScheduleReplot();
+}
+
+void DischargeChart::ZoomOut() {
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+    axis->scaleRange(kZoomFactor);
+  }
+  ScheduleReplot();
+}
+
+void DischargeChart::SetTrackingPaused(bool paused) {
+  m_trackingPaused = paused;
+  QAction* action = Action(ChartCommand::PauseTracking);
+  if (action->isChecked() != paused) {
+    action->setChecked(paused);
+  }
+  action->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+  if (!paused && m_hasNewest) {
+    Track(m_newestX);
+    const QCPRange yRange = m_plot->yAxis->range();
+    if (m_dataMinY < yRange.lower || m_dataMaxY > yRange.upper) {
+      FitY();
+    }
+  }
+  ScheduleReplot();
+}
+
+void DischargeChart::SetCursorVisible(bool visible) {
+  if (visible && !m_cursor->Visible()) {
+    m_cursor->SetPointerFraction(0, ChartCursor::kStartFraction1);
+    m_cursor->SetPointerFraction(1, ChartCursor::kStartFraction2);
+  }
+  m_cursor->SetVisible(visible);
+  QAction* action = Action(ChartCommand::Cursor);
+  if (action->isChecked() != visible) {
+    action->setChecked(visible);
+  }
+  ScheduleReplot();
+}
+
+bool DischargeChart::CursorVisible() const {
+  return m_cursor->Visible();
+}
+
+void DischargeChart::SetCursorMode(ChartCursorMode mode) {
+  m_cursor->SetMode(mode);
+  for (QAction* action : m_cursorMenu->actions()) {
+    action->setChecked(m_cursorMenu->actions().indexOf(action) == int(mode));
+  }
+  ScheduleReplot();
+}
+
+ChartCursorMode DischargeChart::CursorMode() const {
+  return m_cursor->Mode();
+}
+
+void DischargeChart::SetCursorPointer(int pointer, double fractionOfWidth) {
+  if (pointer == 0 || pointer == 1) {
+    m_cursor->SetPointerFraction(pointer, fractionOfWidth);
+    ScheduleReplot();
+  }
+}
+
+double DischargeChart::CursorPointerX(int pointer) const {
+  return m_cursor->PointerX(pointer);
+}
+double DischargeChart::CursorReading() const {
+  return m_cursor->Reading();
+}
+QString DischargeChart::CursorHint() const {
+  return m_cursor->HintText();
+}
+
+QStringList DischargeChart::LegendValues(int trace) const {
+  ChartLegendItem* item = m_legendItems[size_t(trace)];
+  const_cast<DischargeChart*>(this)->RefreshLegend();
+  QStringList values;
+  if (item->ValuesShown()) {
+    for (int i = 0; i < ChartLegendItem::kValueCount; ++i) {
+      values << item->ValueText(ChartLegendItem::Value(i));
+    }
+  }
+  return values;
+}
+
+void DischargeChart::RefreshLegend() {
+  const bool shown = m_cursor->Visible();
+  const double x1 = m_cursor->PointerX(0);
+  for (int t = 0; t < kTraceCount; ++t) {
+    const ChartTrace& trace = TraceAt(t);
+    ChartLegendItem* item = m_legendItems[size_t(t)];
+    item->SetTitle(trace.Title());
+    item->SetValues(shown, {x1, trace.ValueAt(x1), trace.MaxY(), trace.MinY(), trace.MeanY()});
+  }
+  m_cursor->Update();
+}
+
+QSize DischargeChart::PlotSize() const {
+  return {width(), std::max(1, height() - m_toolbar->sizeHint().height())};
+}
+
+QImage DischargeChart::RenderImage() {
+  RefreshLegend();
+  const QSize size = PlotSize();
+  return m_plot->toPixmap(size.width(), size.height()).toImage();
+}
+
+QRect DischargeChart::PlotArea() const {
+  return m_plot->axisRect()->rect();
+}
+
+void DischargeChart::CopyImage() {
+  QGuiApplication::clipboard()->setImage(RenderImage());
+}
+
+bool DischargeChart::SaveImage(const QString& path) {
+  RefreshLegend();
+  const QSize size = PlotSize();
+  if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    return m_plot->savePdf(path, size.width(), size.height());
+  }
+  return m_plot->savePng(path, size.width(), size.height());
+}
+
+bool DischargeChart::SaveCsv(const QString& path) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return false;
+  }
+  QTextStream out(&file);
+  out.setEncoding(QStringConverter::Utf8);
+  out << "trace,x,y\n";
+  for (const auto& trace : m_traces) {
+    const QString title = CsvField(trace->Title());
+    trace->ForEach([&](double x, double y) {
+      out << title << ',' << CsvNumber(x) << ',' << CsvNumber(y) << '\n';
+    });
+  }
+  out.flush();
+  return out.status() == QTextStream::Ok && file.commit();
+}
+
+bool DischargeChart::PrintTo(QPrinter& printer) {
+  RefreshLegend();
+  QCPPainter painter;
+  if (!painter.begin(&printer)) {
+    return false;
+  }
+  painter.setMode(QCPPainter::pmVectorized);
+  painter.setMode(QCPPainter::pmNoCaching);
+  const QSize size = PlotSize();
+  const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+  const double scale = std::min(page.width() / size.width(), page.height() / size.height());
+  painter.scale(scale, scale);
+  m_plot->toPainter(&painter, size.width(), size.height());
+  return painter.end();
+}
+
+void DischargeChart::SetDialogs(ChartDialogs* dialogs) {
+  m_dialogs = dialogs != nullptr ? dialogs : m_systemDialogs.get();
+}
+
+void DischargeChart::OnSaveImageTriggered() {
+  const QString path = m_dialogs->ImageFileToSave(this);
+  if (!path.isEmpty() && !SaveImage(path)) {
+    m_dialogs->ShowError(this, QStringLiteral("Could not save the chart image to %1.")
+                                   .arg(QDir::toNativeSeparators(path)));
+  }
+}
+
+void DischargeChart::OnSaveCsvTriggered() {
+  const QString path = m_dialogs->CsvFileToSave(this);
+  if (!path.isEmpty() && !SaveCsv(path)) {
+    m_dialogs->ShowError(
+        this,
+        QStringLiteral("Could not save the chart data to %1.").arg(QDir::toNativeSeparators(path)));
+  }
+}
+
+void DischargeChart::OnPrintTriggered() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setPageOrientation(QPageLayout::Landscape);
+  if (m_dialogs->SetUpPrinter(this, printer) && !PrintTo(printer)) {
+    m_dialogs->ShowError(this, QStringLiteral("Could not print the chart."));
+  }
+}
+
+void DischargeChart::OnCursorMenuRequested(const QPoint& pos) {
+  if (m_cursor->Visible() && m_plot->axisRect()->rect().contains(pos)) {
+    m_cursorMenu->popup(m_plot->mapToGlobal(pos));
+  }
+}
+
+void DischargeChart::ScheduleReplot() {
+  if (m_replotQueued) {
+    return;
+  }
+  m_replotQueued = true;
+  QMetaObject::invokeMethod(this, &DischargeChart::ReplotNow, Qt::QueuedConnection);
+}
+
+void DischargeChart::ReplotNow() {
+  m_replotQueued = false;
+  if (!m_plot->isVisible()) {
+    // Nothing to show: draw when the chart is shown.
+    m_plotStale = true;
+    return;
+  }
+  RefreshLegend();
+  m_plot->replot(QCustomPlot::rpQueuedRefresh);
+  m_plotStale = false;
+  ++m_replotCount;
+}
+
+void DischargeChart::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_plotStale) {
+    ScheduleReplot();
+  }
 }

@@ -1,60 +1,171 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPointF>
 #include <QWidget>
 #include <array>
-#include <vector>
+#include <memory>
 
 #include "acquisitionseams.h"
+#include "chartcursormode.h"
+
+class ChartCursor;
+class ChartDialogs;
+class ChartLegendItem;
+class ChartTrace;
+class QAction;
+class QCPTextElement;
+class QCustomPlot;
+class QMenu;
+class QPrinter;
+class QToolBar;
 
 enum class ChartAxis { X, Y };
 
+// The toolbar's commands.
+enum class ChartCommand { ZoomIn, ZoomOut, PauseTracking, Cursor, Copy, SaveImage, SaveCsv, Print };
+
 // The live chart: voltage over each channel's own time, trace 0 for channel 1
-// and trace 1 for channel 2. Points keep the order they were added in.
+// and trace 1 for channel 2, on one X and one Y axis, with a toolbar along the
+// top, the legend to the right of the plot area and a data cursor.
+//
+// Points keep the order they were added in; a point whose x is below the
+// previous one is joined to it by a line running back. Tracking on each new
+// point: X keeps its span and scrolls so the newest point stands at the right
+// end (or, for a point left of the range, at the left end); Y, when a point
+// falls outside it, rescales to the smallest and largest y held. Both ends of
+// the y range are kept as running values, so adding a point never scans the
+// data. Redraws are coalesced: at most one per event-loop turn.
+//
+// Neither the chart nor its toolbar takes the keyboard focus.
 class DischargeChart : public QWidget, public ChartSink {
   Q_OBJECT
  public:
+  static constexpr int kTraceCount = 2;
+
   explicit DischargeChart(QWidget* parent = nullptr);
+  ~DischargeChart() override;
 
   // Start-up settings.
   void SetTitle(const QString& title);
   void SetAxisMin(ChartAxis axis, double min);
+  // Spans that are not positive and finite are ignored.
   void SetAxisSpan(ChartAxis axis, double span);
   void SetAxisTitle(ChartAxis axis, const QString& title);
+  // The named face first, then the installed Song faces where it is missing.
   void SetAxisTitleFontName(ChartAxis axis, const QString& family);
   void SetAxisTitleFontSize(ChartAxis axis, int points);
   void SetTraceTitle(int trace, const QString& title);
 
+  // Traces other than 0 and 1 and non-finite coordinates are ignored.
   void AddPoint(int trace, double x, double y) override;
   void SetTraceVisible(int trace, bool visible);
+  // Empties both traces and sets their titles again. The axes keep their
+  // ranges, the traces their colours and visibility.
   void ClearChart();
 
-  QString Title() const { return m_title; }
-  double AxisMin(ChartAxis axis) const { return m_axes[Index(axis)].min; }
-  double AxisSpan(ChartAxis axis) const { return m_axes[Index(axis)].span; }
-  QString AxisTitle(ChartAxis axis) const { return m_axes[Index(axis)].title; }
-  QFont AxisTitleFont(ChartAxis axis) const { return m_axes[Index(axis)].titleFont; }
-  QString TraceTitle(int trace) const { return m_traces[trace].title; }
-  bool TraceVisible(int trace) const { return m_traces[trace].visible; }
-  qsizetype PointCount(int trace) const { return qsizetype(m_traces[trace].points.size()); }
-  QPointF Point(int trace, qsizetype i) const { return m_traces[trace].points[size_t(i)]; }
+  QString Title() const;
+  QFont TitleFont() const;
+  QColor TitleColour() const;
+  double AxisMin(ChartAxis axis) const;
+  double AxisSpan(ChartAxis axis) const;
+  QString AxisTitle(ChartAxis axis) const;
+  QFont AxisTitleFont(ChartAxis axis) const;
+  QColor AxisTitleColour(ChartAxis axis) const;
+  QFont TickLabelFont(ChartAxis axis) const;
+  QColor TickLabelColour(ChartAxis axis) const;
+  QColor ScaleLineColour(ChartAxis axis) const;
+  bool GridVisible(ChartAxis axis) const;
+  QColor BackgroundColour() const;
+  QString TraceTitle(int trace) const;
+  QColor TraceColour(int trace) const;
+  bool TraceVisible(int trace) const;
+  qsizetype PointCount(int trace) const;
+  QPointF Point(int trace, qsizetype i) const;
+  // Number of QCPGraph runs a trace is drawn with (one per run of
+  // non-decreasing x).
+  qsizetype TraceRunCount(int trace) const;
+
+  // Toolbar commands, also callable directly.
+  void ZoomIn();
+  void ZoomOut();
+  // While paused the axes stay put; points keep arriving. Resuming catches
+  // the axes up with the newest point and the data.
+  void SetTrackingPaused(bool paused);
+  bool TrackingPaused() const { return m_trackingPaused; }
+  void SetCursorVisible(bool visible);
+  bool CursorVisible() const;
+  void SetCursorMode(ChartCursorMode mode);
+  ChartCursorMode CursorMode() const;
+  void SetCursorPointer(int pointer, double fractionOfWidth);
+  double CursorPointerX(int pointer) const;
+  double CursorReading() const;
+  QString CursorHint() const;
+  // The legend entry's value texts at the cursor: X, Y, Y-Max, Y-Min,
+  // Y-Mean; empty while the cursor is hidden.
+  QStringList LegendValues(int trace) const;
+  void CopyImage();
+  bool SaveImage(const QString& path);  // ".pdf" saves a PDF, anything else a PNG
+  bool SaveCsv(const QString& path);
+  bool PrintTo(QPrinter& printer);
+  QAction* Action(ChartCommand command) const;
+  QMenu* CursorMenu() const { return m_cursorMenu; }
+
+  // The plot as drawn now, at the plot area's designed size.
+  QImage RenderImage();
+  // The plot area within RenderImage's picture, as last drawn.
+  QRect PlotArea() const;
+  // Number of redraws done so far.
+  int ReplotCount() const { return m_replotCount; }
+  // Replaces the file and print dialogs (not owned; nullptr restores the
+  // desktop's own).
+  void SetDialogs(ChartDialogs* dialogs);
+
+  // Benchmark aid: when on, every AddPoint rescans all points of both traces
+  // for the y range instead of using the running values.
+  void SetNaiveYRescan(bool on) { m_naiveYRescan = on; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
-  struct Axis {
-    double min = 0;
-    double span = 100;
-    QString title;
-    QFont titleFont;
-  };
-  struct Trace {
-    QString title;
-    bool visible = true;
-    std::vector<QPointF> points;
-  };
-  static size_t Index(ChartAxis axis) { return axis == ChartAxis::X ? 0 : 1; }
+  void BuildLayout();
+  void BuildToolbar();
+  void BuildCursorMenu();
+  void Track(double x);
+  void FitY();
+  void ScheduleReplot();
+  void ReplotNow();
+  void RefreshLegend();
+  QSize PlotSize() const;
+  ChartTrace& TraceAt(int trace) const { return *m_traces[size_t(trace)]; }
+  static bool ValidTrace(int trace) { return trace >= 0 && trace < kTraceCount; }
+  void OnSaveImageTriggered();
+  void OnSaveCsvTriggered();
+  void OnPrintTriggered();
+  void OnCursorMenuRequested(const QPoint& pos);
 
-  QString m_title;
-  std::array<Axis, 2> m_axes;
-  std::array<Trace, 2> m_traces;
+  QToolBar* m_toolbar;
+  QCustomPlot* m_plot;
+  QCPTextElement* m_titleElement = nullptr;
+  std::array<std::unique_ptr<ChartTrace>, kTraceCount> m_traces;
+  std::array<ChartLegendItem*, kTraceCount> m_legendItems{};
+  std::unique_ptr<ChartCursor> m_cursor;
+  std::array<QAction*, 8> m_actions{};
+  QMenu* m_cursorMenu = nullptr;
+  std::unique_ptr<ChartDialogs> m_systemDialogs;
+  ChartDialogs* m_dialogs;
+
+  bool m_trackingPaused = false;
+  bool m_naiveYRescan = false;
+  bool m_replotQueued = false;
+  bool m_plotStale = false;
+  int m_replotCount = 0;
+  bool m_hasNewest = false;
+  double m_newestX = 0;   // s, x of the newest point of either trace
+  double m_dataMinY = 0;  // mV, over all points held (valid while any)
+  double m_dataMaxY = 0;  // mV
+  qsizetype m_pointsHeld = 0;
 };

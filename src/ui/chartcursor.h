@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QPointF>
+#include <QString>
+#include <array>
+
+#include "chartcursormode.h"
+#include "qcustomplot.h"
+
+class ChartTrace;
+
+// The data cursor: two vertical pointers over the plot area, drawn in the
+// colour of the trace it reads, and a hint below and right of pointer 1 with
+// the reading of the current mode. Pointers are kept as fractions of the plot
+// width, so they stay put on screen while the X axis scrolls underneath.
+// Pointer 2 is drawn only in the modes that compare the two pointers.
+class ChartCursor {
+ public:
+  static constexpr double kStartFraction1 = 0.5;
+  static constexpr double kStartFraction2 = 0.6;
+
+  ChartCursor(QCustomPlot& plot, const ChartTrace& bound);
+  ChartCursor(const ChartCursor&) = delete;
+  ChartCursor& operator=(const ChartCursor&) = delete;
+
+  void SetVisible(bool visible) { m_visible = visible; }
+  bool Visible() const { return m_visible; }
+  void SetMode(ChartCursorMode mode) { m_mode = mode; }
+  ChartCursorMode Mode() const { return m_mode; }
+  // pointer is 0 or 1; the fraction is clamped to [0, 1].
+  void SetPointerFraction(int pointer, double fraction);
+  double PointerFraction(int pointer) const { return m_fractions[size_t(pointer)]; }
+  double PointerX(int pointer) const;
+  bool ComparesPointers() const;
+
+  // The current mode's reading (NaN where the trace has no value there, or a
+  // frequency over a zero period), and the hint's text for it.
+  double Reading() const;
+  QString HintText() const;
+
+  // Brings the items in line with the state; called before each replot.
+  void Update();
+
+  // Dragging a pointer with the mouse; each returns whether it took the event.
+  bool Press(const QPointF& pos);
+  bool Move(const QPointF& pos);
+  void Release() { m_dragged = -1; }
+
+ private:
+  static constexpr double kGrabDistance = 5;  // px either side of a pointer
+  static constexpr double kHintOffset = 10;   // px right of and below pointer 1
+
+  QCustomPlot& m_plot;
+  const ChartTrace& m_bound;
+  bool m_visible = false;
+  ChartCursorMode m_mode = ChartCursorMode::ValueXY;
+  std::array<double, 2> m_fractions = {kStartFraction1, kStartFraction2};
+  int m_dragged = -1;
+  std::array<QCPItemStraightLine*, 2> m_lines{};  // owned by the plot
+  QCPItemTracer* m_tracer;                        // owned by the plot
+  QCPItemText* m_hint;                            // owned by the plot
+};

@@ -1,0 +1,455 @@
+// The discharge chart: set-up look, tracking, order of points, visibility,
+// clearing, the data cursor, exports and coalesced redraws.
+#include <QAction>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "chartdialogs.h"
+#include "dischargechart.h"
+
+namespace {
+
+using Points = QList<QPointF>;
+
+// The window's start-up calls, in its order.
+void SetUpAsWindow(DischargeChart& chart) {
+  chart.SetTitle(QStringLiteral("实时曲线"));
+  chart.SetAxisMin(ChartAxis::Y, 1000);
+  chart.SetAxisSpan(ChartAxis::Y, 500);
+  chart.SetAxisSpan(ChartAxis::X, 3500);
+  chart.SetTraceTitle(0, QStringLiteral("通道1"));
+  chart.SetTraceTitle(1, QStringLiteral("通道2"));
+  const std::pair<ChartAxis, QString> axes[] = {{ChartAxis::X, QStringLiteral("时间(S)")},
+                                                {ChartAxis::Y, QStringLiteral("电压(mV)")}};
+  for (const auto& [axis, title] : axes) {
+    chart.SetAxisTitleFontName(axis, QStringLiteral("宋体"));
+    chart.SetAxisTitleFontSize(axis, 12);
+    chart.SetAxisTitle(axis, title);
+  }
+}
+
+std::unique_ptr<DischargeChart> MakeChart() {
+  auto chart = std::make_unique<DischargeChart>();
+  chart->resize(953, 465);
+  SetUpAsWindow(*chart);
+  return chart;
+}
+
+void AddAll(DischargeChart& chart, int trace, const Points& points) {
+  for (const QPointF& p : points) {
+    chart.AddPoint(trace, p.x(), p.y());
+  }
+}
+
+QStringList Strings(std::initializer_list<const char*> texts) {
+  QStringList list;
+  for (const char* t : texts) {
+    list << QString::fromUtf8(t);
+  }
+  return list;
+}
+
+// Pixels of the colour, also where antialiasing blends it into the black
+// background; only within the area, when one is given.
+int CountColour(const QImage& image, const QColor& colour, QRect area = {}) {
+  if (area.isNull()) {
+    area = image.rect();
+  }
+  const int top = std::max({colour.red(), colour.green(), colour.blue()});
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      const double k = std::max({c.red(), c.green(), c.blue()}) / double(top);
+      if (k > 0.4 && std::abs(c.red() - k * colour.red()) < 30 &&
+          std::abs(c.green() - k * colour.green()) < 30 &&
+          std::abs(c.blue() - k * colour.blue()) < 30) {
+        ++n;
+      }
+    }
+  }
+  return n;
+}
+
+class FakeDialogs : public ChartDialogs {
+ public:
+  QString imagePath;
+  QString csvPath;
+  bool printAccepted = false;
+  int printAsked = 0;
+  QStringList errors;
+
+  QString ImageFileToSave(QWidget*) override { return imagePath; }
+  QString CsvFileToSave(QWidget*) override { return csvPath; }
+  bool SetUpPrinter(QWidget*, QPrinter&) override {
+    ++printAsked;
+    return printAccepted;
+  }
+  void ShowError(QWidget*, const QString& text) override { errors << text; }
+};
+
+}  // namespace
+
+class TestChart : public QObject {
+  Q_OBJECT
+ private slots:
+  void setUpLook();
+  void axisTitleFontFallsBackToInstalledFace();
+  void tracking_data();
+  void tracking();
+  void pointRunningBackKeepsOrder();
+  void hiddenTraceKeepsPoints();
+  void clearDuringAcquisition();
+  void cursorModes_data();
+  void cursorModes();
+  void legendShowsValuesWithCursor();
+  void cursorMenuOffersSixModes();
+  void zoomAndPause();
+  void csvExport();
+  void toolbarExportsThroughDialogs();
+  void renderedImageShowsBothTraces();
+  void replotsAreCoalesced();
+  void takesNoFocus();
+};
+
+void TestChart::setUpLook() {
+  auto chart = MakeChart();
+  QCOMPARE(chart->Title(), QStringLiteral("实时曲线"));
+  QVERIFY(chart->TitleFont().bold());
+  QCOMPARE(chart->TitleFont().pointSize(), 14);
+  QCOMPARE(chart->TitleColour(), QColor(Qt::white));
+  QCOMPARE(chart->AxisMin(ChartAxis::X), 0.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::X), 3500.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), 1000.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 500.0);
+  QCOMPARE(chart->AxisTitle(ChartAxis::X), QStringLiteral("时间(S)"));
+  QCOMPARE(chart->AxisTitle(ChartAxis::Y), QStringLiteral("电压(mV)"));
+  for (ChartAxis axis : {ChartAxis::X, ChartAxis::Y}) {
+    const QFont font = chart->AxisTitleFont(axis);
+    QCOMPARE(font.families().value(0), QStringLiteral("宋体"));
+    QCOMPARE(font.pointSize(), 12);
+    QVERIFY(font.bold());
+    QCOMPARE(chart->AxisTitleColour(axis), QColor(Qt::white));
+    QCOMPARE(chart->TickLabelFont(axis).pointSize(), 8);
+    QCOMPARE(chart->TickLabelColour(axis), QColor(Qt::white));
+    QCOMPARE(chart->ScaleLineColour(axis), QColor(Qt::white));
+    QVERIFY(chart->GridVisible(axis));
+  }
+  QCOMPARE(chart->TraceTitle(0), QStringLiteral("通道1"));
+  QCOMPARE(chart->TraceTitle(1), QStringLiteral("通道2"));
+  QCOMPARE(chart->TraceColour(1), QColor(255, 255, 0));
+  QVERIFY(chart->TraceColour(0) != chart->TraceColour(1));
+  QVERIFY(chart->TraceColour(0) != chart->BackgroundColour());
+  QVERIFY(chart->BackgroundColour().lightness() < 64);
+  QVERIFY(chart->TraceVisible(0) && chart->TraceVisible(1));
+  QVERIFY(!chart->CursorVisible());
+}
+
+void TestChart::axisTitleFontFallsBackToInstalledFace() {
+  auto chart = MakeChart();
+  const QString resolved = QFontInfo(chart->AxisTitleFont(ChartAxis::Y)).family();
+  // "宋体" is not installed here; the face drawn must be one that is, and a
+  // Song face from the fallback list rather than whatever the default is.
+  QVERIFY2(QFontDatabase::families().contains(resolved), qPrintable(resolved));
+  QVERIFY2(chart->AxisTitleFont(ChartAxis::Y).families().contains(resolved) ||
+               QFontDatabase::families().contains(QStringLiteral("宋体")),
+           qPrintable(resolved));
+}
+
+void TestChart::tracking_data() {
+  QTest::addColumn<Points>("points");
+  QTest::addColumn<QPointF>("xRange");  // lower, upper
+  QTest::addColumn<QPointF>("yRange");
+  QTest::newRow("inside: axes stay")
+      << Points{{10, 1200}, {3500, 1500}, {0, 1000}} << QPointF(0, 3500) << QPointF(1000, 1500);
+  QTest::newRow("x 3600 scrolls to 100-3600")
+      << Points{{3600, 1200}} << QPointF(100, 3600) << QPointF(1000, 1500);
+  QTest::newRow("x keeps scrolling with the newest point")
+      << Points{{3600, 1200}, {3700, 1200}, {3650, 1200}} << QPointF(200, 3700)
+      << QPointF(1000, 1500);
+  QTest::newRow("x left of the range shows at the left end")
+      << Points{{5000, 1200}, {20, 1200}} << QPointF(20, 3520) << QPointF(1000, 1500);
+  QTest::newRow("y 1620 widens to the data")
+      << Points{{1, 1200}, {2, 1620}} << QPointF(0, 3500) << QPointF(1200, 1620);
+  QTest::newRow("y below widens to the data")
+      << Points{{1, 1300}, {2, 1400}, {3, 900}} << QPointF(0, 3500) << QPointF(900, 1400);
+  QTest::newRow("lone y outside keeps the span around it")
+      << Points{{1, 1620}} << QPointF(0, 3500) << QPointF(1370, 1870);
+  QTest::newRow("y rescales over both traces' extremes")
+      << Points{{1, 1100}, {2, 1450}, {3, 1700}} << QPointF(0, 3500) << QPointF(1100, 1700);
+}
+
+void TestChart::tracking() {
+  QFETCH(Points, points);
+  QFETCH(QPointF, xRange);
+  QFETCH(QPointF, yRange);
+  for (bool naive : {false, true}) {
+    auto chart = MakeChart();
+    chart->SetNaiveYRescan(naive);
+    // Alternate traces: the y range covers every point held in either.
+    for (int i = 0; i < points.size(); ++i) {
+      chart->AddPoint(i % 2, points[i].x(), points[i].y());
+    }
+    QCOMPARE(chart->AxisMin(ChartAxis::X), xRange.x());
+    QCOMPARE(chart->AxisMin(ChartAxis::X) + chart->AxisSpan(ChartAxis::X), xRange.y());
+    QCOMPARE(chart->AxisMin(ChartAxis::Y), yRange.x());
+    QCOMPARE(chart->AxisMin(ChartAxis::Y) + chart->AxisSpan(ChartAxis::Y), yRange.y());
+  }
+}
+
+void TestChart::pointRunningBackKeepsOrder() {
+  auto chart = MakeChart();
+  const Points points{{100, 1200}, {200, 1300}, {200, 1310}, {50, 1250},
+                      {60, 1260},  {150, 1280}, {40, 1240}};
+  AddAll(*chart, 0, points);
+  QCOMPARE(chart->PointCount(0), points.size());
+  for (int i = 0; i < points.size(); ++i) {
+    QCOMPARE(chart->Point(0, i), points[i]);
+  }
+  QCOMPARE(chart->TraceRunCount(0), 3);
+  QCOMPARE(chart->PointCount(1), 0);
+
+  // The line runs back from (200, 1310) to (50, 1250): with trace 0 alone on
+  // a zoomed axis, its colour shows halfway along that stretch.
+  chart->SetAxisMin(ChartAxis::X, 0);
+  chart->SetAxisSpan(ChartAxis::X, 250);
+  chart->SetAxisMin(ChartAxis::Y, 1200);
+  chart->SetAxisSpan(ChartAxis::Y, 120);
+  const QImage image = chart->RenderImage();
+  QVERIFY(CountColour(image, chart->TraceColour(0)) > 100);
+}
+
+void TestChart::hiddenTraceKeepsPoints() {
+  auto chart = MakeChart();
+  AddAll(*chart, 1, {{10, 1200}, {20, 1300}});
+  chart->SetTraceVisible(1, false);
+  // Points keep arriving while hidden, including one that starts a new run.
+  AddAll(*chart, 1, {{30, 1400}, {5, 1250}, {3000, 1450}});
+  QVERIFY(!chart->TraceVisible(1));
+  QCOMPARE(chart->PointCount(1), 5);
+  QImage image = chart->RenderImage();
+  QCOMPARE(CountColour(image, QColor(255, 255, 0), chart->PlotArea()), 0);
+  chart->SetTraceVisible(1, true);
+  QCOMPARE(chart->PointCount(1), 5);
+  QCOMPARE(chart->Point(1, 4), QPointF(3000, 1450));
+  image = chart->RenderImage();
+  QVERIFY(CountColour(image, QColor(255, 255, 0), chart->PlotArea()) > 100);
+}
+
+void TestChart::clearDuringAcquisition() {
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{3600, 1200}, {3601, 1620}});
+  AddAll(*chart, 1, {{10, 900}});
+  chart->SetTraceVisible(1, false);
+  chart->SetTraceTitle(0, QStringLiteral("x"));
+  const double xMin = chart->AxisMin(ChartAxis::X);
+  const double yMin = chart->AxisMin(ChartAxis::Y);
+  chart->ClearChart();
+  QCOMPARE(chart->PointCount(0), 0);
+  QCOMPARE(chart->PointCount(1), 0);
+  QCOMPARE(chart->TraceTitle(0), QStringLiteral("通道1"));
+  QCOMPARE(chart->TraceTitle(1), QStringLiteral("通道2"));
+  QVERIFY(!chart->TraceVisible(1));
+  QCOMPARE(chart->AxisMin(ChartAxis::X), xMin);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), yMin);
+  // The next pass starts fresh traces; the y range only knows the new data.
+  chart->AddPoint(0, 3602, 1000);
+  chart->AddPoint(0, 3603, 1700);
+  QCOMPARE(chart->PointCount(0), 2);
+  QCOMPARE(chart->Point(0, 0), QPointF(3602, 1000));
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), 1000.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y) + chart->AxisSpan(ChartAxis::Y), 1700.0);
+}
+
+void TestChart::cursorModes_data() {
+  QTest::addColumn<ChartCursorMode>("mode");
+  QTest::addColumn<double>("reading");
+  QTest::addColumn<QString>("hint");
+  // Trace 0 through (1000,1200) (2000,1400) (3000,1300); X 0-3500, so the
+  // pointers at 50 % and 60 % stand at x 1750 and 2100.
+  QTest::newRow("Value X-Y") << ChartCursorMode::ValueXY << 1350.0
+                             << QStringLiteral("X: 1750.000\nY: 1350.000");
+  QTest::newRow("Value X") << ChartCursorMode::ValueX << 1750.0 << QStringLiteral("X: 1750.000");
+  QTest::newRow("Value Y") << ChartCursorMode::ValueY << 1350.0 << QStringLiteral("Y: 1350.000");
+  QTest::newRow("Period") << ChartCursorMode::Period << 350.0 << QStringLiteral("Period: 350.000");
+  QTest::newRow("Peak-Peak") << ChartCursorMode::PeakPeak << 40.0
+                             << QStringLiteral("Peak-Peak: 40.000");
+  QTest::newRow("Frequency") << ChartCursorMode::Frequency << 1.0 / 350
+                             << QStringLiteral("Frequency: 0.00286");
+}
+
+void TestChart::cursorModes() {
+  QFETCH(ChartCursorMode, mode);
+  QFETCH(double, reading);
+  QFETCH(QString, hint);
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{1000, 1200}, {2000, 1400}, {3000, 1300}});
+  AddAll(*chart, 1, {{1000, 1250}, {3000, 1250}});
+  chart->SetCursorVisible(true);
+  QCOMPARE(chart->CursorMode(), ChartCursorMode::ValueXY);
+  chart->SetCursorMode(mode);
+  QCOMPARE(chart->CursorPointerX(0), 1750.0);
+  QCOMPARE(chart->CursorPointerX(1), 2100.0);
+  QVERIFY(std::abs(chart->CursorReading() - reading) < 1e-9);
+  QCOMPARE(chart->CursorHint(), hint);
+}
+
+void TestChart::legendShowsValuesWithCursor() {
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{1000, 1200}, {2000, 1400}, {3000, 1300}});
+  AddAll(*chart, 1, {{1000, 1250}, {3000, 1255}});
+  QVERIFY(chart->LegendValues(0).isEmpty());
+  chart->SetCursorVisible(true);
+  QCOMPARE(chart->LegendValues(0),
+           (Strings({"1750.000", "1350.000", "1400.000", "1200.000", "1300.000"})));
+  QCOMPARE(chart->LegendValues(1),
+           (Strings({"1750.000", "1251.875", "1255.000", "1250.000", "1252.500"})));
+  // A pointer off the data reads no value.
+  chart->SetCursorPointer(0, 0.1);
+  QCOMPARE(chart->LegendValues(1).value(1), QStringLiteral("-"));
+  chart->SetCursorVisible(false);
+  QVERIFY(chart->LegendValues(1).isEmpty());
+}
+
+void TestChart::cursorMenuOffersSixModes() {
+  auto chart = MakeChart();
+  QStringList texts;
+  for (QAction* a : chart->CursorMenu()->actions()) {
+    texts << a->text();
+  }
+  QCOMPARE(texts,
+           (Strings({"Value X-Y", "Value X", "Value Y", "Period", "Peak-Peak", "Frequency"})));
+  QVERIFY(chart->CursorMenu()->actions().at(0)->isChecked());
+  chart->CursorMenu()->actions().at(4)->trigger();
+  QCOMPARE(chart->CursorMode(), ChartCursorMode::PeakPeak);
+  QVERIFY(!chart->CursorMenu()->actions().at(0)->isChecked());
+}
+
+void TestChart::zoomAndPause() {
+  auto chart = MakeChart();
+  chart->Action(ChartCommand::ZoomIn)->trigger();
+  QCOMPARE(chart->AxisSpan(ChartAxis::X), 1750.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 250.0);
+  chart->Action(ChartCommand::ZoomOut)->trigger();
+  chart->Action(ChartCommand::ZoomOut)->trigger();
+  QCOMPARE(chart->AxisSpan(ChartAxis::X), 7000.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 1000.0);
+
+  chart->Action(ChartCommand::PauseTracking)->trigger();
+  QVERIFY(chart->TrackingPaused());
+  const double xMin = chart->AxisMin(ChartAxis::X);
+  const double yMin = chart->AxisMin(ChartAxis::Y);
+  AddAll(*chart, 0, {{9000, 2000}, {9100, 400}});
+  QCOMPARE(chart->PointCount(0), 2);
+  QCOMPARE(chart->AxisMin(ChartAxis::X), xMin);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), yMin);
+  chart->Action(ChartCommand::PauseTracking)->trigger();
+  QVERIFY(!chart->TrackingPaused());
+  QCOMPARE(chart->AxisMin(ChartAxis::X) + chart->AxisSpan(ChartAxis::X), 9100.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::X), 7000.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), 400.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 1600.0);
+}
+
+void TestChart::csvExport() {
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{1, 1200}, {3, 1210.5}, {2, 1205}});
+  AddAll(*chart, 1, {{1, 1100}});
+  chart->SetTraceTitle(1, QStringLiteral("a,\"b\""));
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("points.csv"));
+  QVERIFY(chart->SaveCsv(path));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(QString::fromUtf8(file.readAll()),
+           QStringLiteral("trace,x,y\n通道1,1,1200\n通道1,3,1210.5\n通道1,2,1205\n"
+                          "\"a,\"\"b\"\"\",1,1100\n"));
+  QVERIFY(!chart->SaveCsv(dir.filePath(QStringLiteral("missing/points.csv"))));
+}
+
+void TestChart::toolbarExportsThroughDialogs() {
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{1, 1200}, {2, 1300}});
+  FakeDialogs dialogs;
+  chart->SetDialogs(&dialogs);
+  QTemporaryDir dir;
+
+  // Cancelled dialogs write nothing.
+  chart->Action(ChartCommand::SaveImage)->trigger();
+  chart->Action(ChartCommand::SaveCsv)->trigger();
+  chart->Action(ChartCommand::Print)->trigger();
+  QCOMPARE(dialogs.printAsked, 1);
+  QVERIFY(QDir(dir.path()).isEmpty());
+
+  dialogs.imagePath = dir.filePath(QStringLiteral("chart.png"));
+  chart->Action(ChartCommand::SaveImage)->trigger();
+  const QImage png(dialogs.imagePath);
+  QCOMPARE(png.size(), chart->RenderImage().size());
+  dialogs.imagePath = dir.filePath(QStringLiteral("chart.pdf"));
+  chart->Action(ChartCommand::SaveImage)->trigger();
+  QFile pdf(dialogs.imagePath);
+  QVERIFY(pdf.open(QIODevice::ReadOnly));
+  QVERIFY(pdf.read(5) == "%PDF-");
+  dialogs.csvPath = dir.filePath(QStringLiteral("chart.csv"));
+  chart->Action(ChartCommand::SaveCsv)->trigger();
+  QVERIFY(QFile::exists(dialogs.csvPath));
+  QVERIFY(dialogs.errors.isEmpty());
+
+  dialogs.csvPath = dir.filePath(QStringLiteral("no/such/dir.csv"));
+  chart->Action(ChartCommand::SaveCsv)->trigger();
+  QCOMPARE(dialogs.errors.size(), 1);
+}
+
+void TestChart::renderedImageShowsBothTraces() {
+  auto chart = MakeChart();
+  for (int t = 0; t <= 3000; t += 10) {
+    chart->AddPoint(0, t, 1300 + 100 * std::sin(t / 300.0));
+    chart->AddPoint(1, t, 1200 + 50 * std::cos(t / 400.0));
+  }
+  const QImage image = chart->RenderImage();
+  const QString out = qEnvironmentVariable("ORVANTA_CHART_PNG");
+  if (!out.isEmpty()) {
+    image.save(out);
+  }
+  QCOMPARE(image.width(), 953);
+  QVERIFY(CountColour(image, QColor(255, 255, 0)) > 300);
+  QVERIFY(CountColour(image, chart->TraceColour(0)) > 300);
+}
+
+void TestChart::replotsAreCoalesced() {
+  auto chart = MakeChart();
+  chart->show();
+  QVERIFY(QTest::qWaitForWindowExposed(chart.get()));
+  QCoreApplication::processEvents();
+  const int before = chart->ReplotCount();
+  for (int i = 0; i < 500; ++i) {
+    chart->AddPoint(i % 2, i, 1200 + i);
+  }
+  QCOMPARE(chart->ReplotCount(), before);
+  QCoreApplication::processEvents();
+  QCOMPARE(chart->ReplotCount(), before + 1);
+  QCoreApplication::processEvents();
+  QCOMPARE(chart->ReplotCount(), before + 1);
+}
+
+void TestChart::takesNoFocus() {
+  auto chart = MakeChart();
+  QCOMPARE(chart->focusPolicy(), Qt::NoFocus);
+  const auto children = chart->findChildren<QWidget*>();
+  QVERIFY(children.size() > 8);
+  for (QWidget* w : children) {
+    QVERIFY2(w->focusPolicy() == Qt::NoFocus, w->metaObject()->className());
+  }
+}
+
+QTEST_MAIN(TestChart)
+#include "test_chart.moc"
