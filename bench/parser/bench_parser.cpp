@@ -1,0 +1,157 @@
+// Frame parser throughput: a well-formed two-channel frame, chunks that stop
+// the walk early or late, the conversions on their own, and a whole
+// acquisition pass over plain in-memory controls. Figures only; nothing here
+// asserts a speed.
+
+#include <benchmark/benchmark.h>
+
+#include <QString>
+#include <array>
+
+#include "acquisitionpass.h"
+#include "framecollector.h"
+
+namespace {
+
+const QString kTwoChannels = QStringLiteral("$1,1,120,1350,500,100,25;1,118,1342,498,99,24\r\n");
+
+// Counts reports so the walk cannot be optimised away.
+class CountingSink final : public FrameSink {
+ public:
+  void NotAFrame() override { ++reports; }
+  void Field(int, Quantity, qint32 value) override { reports += value & 1; }
+  void ChannelDone(int) override { ++reports; }
+  void Failed(ParseFailure, int) override { ++reports; }
+  qint64 reports = 0;
+};
+
+void ParseChunk(benchmark::State& state, const QString& chunk) {
+  CountingSink sink;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(Parse(chunk, sink));
+  }
+  benchmark::DoNotOptimize(sink.reports);
+  state.SetItemsProcessed(state.iterations());
+  state.SetBytesProcessed(state.iterations() * chunk.size() * qsizetype(sizeof(QChar)));
+}
+
+void BM_ParseTwoChannelFrame(benchmark::State& state) {
+  ParseChunk(state, kTwoChannels);
+}
+BENCHMARK(BM_ParseTwoChannelFrame);
+
+void BM_ParseFrameCollected(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ParseFrame(kTwoChannels));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ParseFrameCollected);
+
+// Two frames in one pass with only a line end between: the walk runs to
+// channel 2's temperature and fails there, the costliest way to fail.
+void BM_ParseFailingAtLastField(benchmark::State& state) {
+  ParseChunk(state, kTwoChannels + kTwoChannels);
+}
+BENCHMARK(BM_ParseFailingAtLastField);
+
+// A blank after the marker's comma: fails on the first conversion.
+void BM_ParseFailingAtFirstFlag(benchmark::State& state) {
+  ParseChunk(state, QStringLiteral("$1, 1,120,1350,500,100,25;1,118,1342,498,99,24"));
+}
+BENCHMARK(BM_ParseFailingAtFirstFlag);
+
+void BM_ParseNotAFrame(benchmark::State& state) {
+  ParseChunk(state, QString::fromUtf16(kEndOfDischargeNotice));
+}
+BENCHMARK(BM_ParseNotAFrame);
+
+// A long burst of text with no separator after the marker: the walk must not
+// cut out more than the tokens it needs.
+void BM_ParseLongGarbage(benchmark::State& state) {
+  ParseChunk(state, QStringLiteral("$1,") + QString(static_cast<qsizetype>(state.range(0)), u'7'));
+}
+BENCHMARK(BM_ParseLongGarbage)->Arg(64)->Arg(4096)->Arg(65536);
+
+void BM_ToInt32(benchmark::State& state) {
+  static const std::array<QString, 6> kTokens = {
+      QStringLiteral("1350"), QStringLiteral("24\r\n"),     QStringLiteral("-300"),
+      QStringLiteral("2.5"),  QStringLiteral("2147483647"), QStringLiteral("x1")};
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ToInt32(kTokens[i]));
+    i = i + 1 == kTokens.size() ? 0 : i + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ToInt32);
+
+void BM_Tokenize(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(Tokenize(kTwoChannels));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Tokenize);
+
+class Box final : public TextBox {
+ public:
+  QString Text() const override { return m_text; }
+  void SetText(const QString& text) override { m_text = text; }
+
+ private:
+  QString m_text;
+};
+
+class Port final : public TextSource {
+ public:
+  QString ReadAllAsText() override { return chunk; }
+  QString chunk = kTwoChannels;
+};
+
+// Keeps only the length, so a long run does not grow memory.
+class Log final : public LogSink {
+ public:
+  void AppendAndFollow(const QString& text) override { length += text.size(); }
+  qint64 length = 0;
+};
+
+class Meter final : public Readout {
+ public:
+  void SetValue(qint32 value) override { m_value = value; }
+  qint32 GetValue() const override { return m_value; }
+
+ private:
+  qint32 m_value = 0;
+};
+
+class Chart final : public ChartSink {
+ public:
+  void AddPoint(int, double x, double y) override { sum += x + y; }
+  double sum = 0.0;
+};
+
+void BM_AcquisitionPassTwoChannels(benchmark::State& state) {
+  Port port;
+  Box raw;
+  Box nonFrame;
+  Box status;
+  Log log;
+  std::array<Meter, 2 * kQuantityCount> meters;
+  Chart chart;
+  AcquisitionTargets targets{port, raw, nonFrame, status, log, {}, {}, chart};
+  for (size_t q = 0; q < kQuantityCount; ++q) {
+    targets.channel1[q] = &meters[q];
+    targets.channel2[q] = &meters[kQuantityCount + q];
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(RunAcquisitionPass(targets));
+  }
+  benchmark::DoNotOptimize(chart.sum);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AcquisitionPassTwoChannels);
+
+}  // namespace
+
+BENCHMARK_MAIN();
