@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "dialogfolderchooser.h"
 #include "fakeservices.h"
 #include "logpane.h"
 #include "savecontrol.h"
@@ -37,6 +38,7 @@ class TestSaveControl : public QObject {
   void folderPick();
   void folderWithin_data();
   void folderWithin();
+  void dialogChooserWithoutItsRootReturnsNothing();
 
  private:
   QByteArray ReadSnapshot() const;
@@ -314,6 +316,12 @@ void TestSaveControl::folderWithin() {
   QFETCH(QString, root);
   QFETCH(bool, within);
   QCOMPARE(IsFolderWithin(folder, root), within);
+}
+
+void TestSaveControl::dialogChooserWithoutItsRootReturnsNothing() {
+  DialogFolderChooser chooser;
+  QVERIFY(!chooser.ChooseFolder(nullptr, QStringLiteral("选择目录:"),
+                                m_dir->filePath(QStringLiteral("none"))));
 }
 
 QTEST_MAIN(TestSaveControl)
