@@ -45,7 +45,8 @@ QSize ChartLegendItem::minimumOuterSizeHint() const {
     width = std::max(width, kMarkWidth + kGap + captionWidth + kGap + valueWidth);
     height += kValueCount * std::max(text.height(), caption.height());
   }
-  return {width + mMargins.left() + mMargins.right(), height + mMargins.top() + mMargins.bottom()};
+  return {width + kSlack + mMargins.left() + mMargins.right(),
+          height + mMargins.top() + mMargins.bottom()};
 }
 
 void ChartLegendItem::draw(QCPPainter* painter) {
@@ -60,7 +61,8 @@ void ChartLegendItem::draw(QCPPainter* painter) {
   const int textLeft = r.left() + kMarkWidth + kGap;
   painter->setFont(mFont);
   painter->setPen(mTextColor);
-  painter->drawText(QRect(textLeft, r.top(), r.right() - textLeft, lineHeight),
+  const int right = r.left() + r.width();
+  painter->drawText(QRect(textLeft, r.top(), right - textLeft, lineHeight),
                     Qt::AlignLeft | Qt::AlignVCenter, m_title);
   if (!m_valuesShown) {
     return;
@@ -78,7 +80,7 @@ void ChartLegendItem::draw(QCPPainter* painter) {
                       Qt::AlignLeft | Qt::AlignVCenter, Caption(i));
     painter->setFont(mFont);
     painter->setPen(mTextColor);
-    painter->drawText(QRect(valueLeft, top, r.right() - valueLeft, lineHeight),
+    painter->drawText(QRect(valueLeft, top, right - valueLeft, lineHeight),
                       Qt::AlignRight | Qt::AlignVCenter, ValueText(Value(i)));
   }
 }

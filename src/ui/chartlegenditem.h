@@ -34,6 +34,7 @@ class ChartLegendItem : public QCPAbstractLegendItem {
  private:
   static constexpr int kMarkWidth = 20;  // px
   static constexpr int kGap = 6;         // px
+  static constexpr int kSlack = 4;       // px, for rounding in text widths
   static QString Caption(int value);
 
   QColor m_colour;
