@@ -1,5 +1,6 @@
 #include "frameparser.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -128,7 +129,16 @@ std::optional<double> ToNumber(QStringView token) {
   double value = 0.0;
   const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value,
                                          std::chars_format::fixed);
-  if (ec != std::errc() || ptr != ascii.data() + ascii.size() || !std::isfinite(value)) {
+  if (ec == std::errc::result_out_of_range) {
+    // Too small for a double underflows to zero; too large is no number here.
+    const bool wholePartIsZero =
+        std::all_of(ascii.begin(), std::find(ascii.begin(), ascii.end(), '.'),
+                    [](char c) { return c == '0'; });
+    if (!wholePartIsZero) {
+      return std::nullopt;
+    }
+    value = 0.0;
+  } else if (ec != std::errc() || ptr != ascii.data() + ascii.size() || !std::isfinite(value)) {
     return std::nullopt;
   }
   return negative ? -value : value;

@@ -86,6 +86,8 @@ class TestFrameParser : public QObject {
     QTest::newRow("full-width digits") << u"１２"_qs << false << 0.0;
     QTest::newRow("NUL inside") << QString::fromUtf16(u"1\u00002", 3) << false << 0.0;
     QTest::newRow("overlong digit run") << QString(400, u'9') << false << 0.0;
+    QTest::newRow("fraction below any double reads as zero")
+        << u"0."_qs + QString(400, u'0') + u"1"_qs << true << 0.0;
   }
   void toNumber() {
     QFETCH(QString, token);
