@@ -6,29 +6,36 @@ namespace {
 
 const QDate kEpoch(1899, 12, 30);
 constexpr double kMsPerDay = 86'400'000.0;
+constexpr qint64 kSecondsPerDay = 86'400;
+// About the year 9999: beyond it a value is no date the program shows.
+constexpr double kLargestDays = 3'000'000.0;
 
 }  // namespace
 
 double ToDateTimeValue(const QDateTime& local) {
+  if (!local.isValid()) {
+    return 0.0;  // the epoch: a clock shows midnight rather than garbage
+  }
   const qint64 days = kEpoch.daysTo(local.date());
   const double fraction = local.time().msecsSinceStartOfDay() / kMsPerDay;
   return static_cast<double>(days) + fraction;
 }
 
 QDateTime FromDateTimeValue(double value) {
-  const double whole = std::floor(value);
-  const QDate date = kEpoch.addDays(static_cast<qint64>(whole));
-  return QDateTime(date, TimeOfDayOf(value));
+  if (!std::isfinite(value) || std::fabs(value) > kLargestDays) {
+    return {};
+  }
+  // Round to the second first, so 23:59:59.6 becomes midnight of the next day.
+  const qint64 seconds = std::llround(value * kSecondsPerDay);
+  const qint64 days = seconds >= 0 ? seconds / kSecondsPerDay
+                                   : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
+  const qint64 secondOfDay = seconds - days * kSecondsPerDay;
+  return QDateTime(kEpoch.addDays(days), QTime(0, 0).addSecs(int(secondOfDay)));
 }
 
 QTime TimeOfDayOf(double value) {
-  if (!std::isfinite(value)) {
+  if (!std::isfinite(value) || std::fabs(value) > kLargestDays) {
     return QTime(0, 0);
   }
-  const double fraction = value - std::floor(value);
-  qint64 seconds = std::llround(fraction * 86'400.0);
-  if (seconds >= 86'400) {
-    seconds = 0;  // 23:59:59.6 rounds onto the next midnight
-  }
-  return QTime(0, 0).addSecs(static_cast<int>(seconds));
+  return FromDateTimeValue(value).time();
 }

@@ -32,6 +32,8 @@ class TestSegmentClock : public QObject {
   void toDateTimeValue_data();
   void toDateTimeValue();
   void nextMidnightRoundsIntoNextDay();
+  void valuesNoCalendarHoldsGiveNoDate_data();
+  void valuesNoCalendarHoldsGiveNoDate();
 };
 
 void TestSegmentClock::clockFace_data() {
@@ -166,9 +168,21 @@ void TestSegmentClock::toDateTimeValue() {
 void TestSegmentClock::nextMidnightRoundsIntoNextDay() {
   const double value = ToDateTimeValue(QDateTime(QDate(2024, 3, 15), QTime(23, 59, 59, 600)));
   QCOMPARE(TimeOfDayOf(value), QTime(0, 0));
-  QEXPECT_FAIL("", "FromDateTimeValue keeps the earlier date when the time rounds to midnight",
-               Continue);
   QCOMPARE(FromDateTimeValue(value), QDateTime(QDate(2024, 3, 16), QTime(0, 0)));
+}
+
+void TestSegmentClock::valuesNoCalendarHoldsGiveNoDate_data() {
+  QTest::addColumn<double>("value");
+  QTest::newRow("nan") << std::nan("");
+  QTest::newRow("infinity") << HUGE_VAL;
+  QTest::newRow("beyond year 9999") << 1e12;
+  QTest::newRow("far before 1899") << -1e12;
+}
+
+void TestSegmentClock::valuesNoCalendarHoldsGiveNoDate() {
+  QFETCH(double, value);
+  QVERIFY(!FromDateTimeValue(value).isValid());
+  QCOMPARE(TimeOfDayOf(value), QTime(0, 0));
 }
 
 QTEST_MAIN(TestSegmentClock)
