@@ -5,6 +5,9 @@
 //
 //   orvanta-bench-chart [--ticks N] [--png FILE]
 //
+// --png saves the week's chart with the cursor shown as FILE, and with the
+// whole week in view as FILE with "-all" before ".png".
+//
 // Prints medians; asserts nothing. Run with QT_QPA_PLATFORM=offscreen.
 #include <malloc.h>
 
@@ -111,6 +114,9 @@ Figures Measure(int points, int ticks, const QString& png) {
   f.naiveTickMs = TimeTicks(chart, t, std::max(20, ticks / 5));
   chart.SetNaiveYRescan(false);
 
+  // The chart's own queued replot picks what to draw; plain replots after it
+  // redraw the same.
+  QCoreApplication::processEvents();
   auto* plot = chart.findChild<QCustomPlot*>();
   f.replotMs = TimeReplots(*plot, 50);
   if (!png.isEmpty()) {
@@ -123,7 +129,13 @@ Figures Measure(int points, int ticks, const QString& png) {
   chart.SetTrackingPaused(true);
   chart.SetAxisMin(ChartAxis::X, 0);
   chart.SetAxisSpan(ChartAxis::X, t);
+  QCoreApplication::processEvents();
   f.replotAllMs = TimeReplots(*plot, 20);
+  if (!png.isEmpty()) {
+    QString whole = png;
+    whole.replace(QStringLiteral(".png"), QStringLiteral("-all.png"));
+    chart.grab().save(whole);
+  }
   return f;
 }
 

@@ -11,15 +11,44 @@ ChartTrace::ChartTrace(QCustomPlot& plot, const QColor& colour)
 }
 
 void ChartTrace::StartRun() {
-  QCPGraph* run = m_plot.addGraph(m_plot.xAxis, m_plot.yAxis);
-  run->setPen(QPen(m_colour, 1));
-  run->setLineStyle(QCPGraph::lsLine);
-  run->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
-  run->setAdaptiveSampling(true);
-  run->setSelectable(QCP::stNone);
-  run->setVisible(m_visible);
-  m_runs.push_back(run);
+  for (auto* graphs : {&m_runs, &m_overviews}) {
+    QCPGraph* graph = m_plot.addGraph(m_plot.xAxis, m_plot.yAxis);
+    graph->setPen(QPen(m_colour, 1));
+    graph->setLineStyle(QCPGraph::lsLine);
+    graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+    graph->setAdaptiveSampling(true);
+    graph->setSelectable(QCP::stNone);
+    graphs->push_back(graph);
+  }
+  m_runs.back()->setVisible(m_visible && !m_overviewShown);
+  m_overviews.back()->setVisible(m_visible && m_overviewShown);
   m_runStarts.push_back(m_count);
+  m_blockFill = 0;
+}
+
+void ChartTrace::AddToOverview(double x, double y) {
+  QCPGraphDataContainer& data = *m_overviews.back()->data();
+  const QCPGraphData point(x, y);
+  if (m_blockFill == 0 || m_blockFill == kBlock) {
+    data.add(point);
+    data.add(point);
+    m_blockLow = point;
+    m_blockHigh = point;
+    m_blockFill = 1;
+    return;
+  }
+  ++m_blockFill;
+  if (y < m_blockLow.value) {
+    m_blockLow = point;
+  } else if (y > m_blockHigh.value) {
+    m_blockHigh = point;
+  }
+  // The block's two points are the last two of the container; rewriting
+  // them in x order keeps it sorted, as the run's x never decreases.
+  const bool lowFirst = m_blockLow.key <= m_blockHigh.key;
+  auto last = data.end() - 2;
+  last[0] = lowFirst ? m_blockLow : m_blockHigh;
+  last[1] = lowFirst ? m_blockHigh : m_blockLow;
 }
 
 void ChartTrace::Add(double x, double y) {
@@ -38,6 +67,7 @@ void ChartTrace::Add(double x, double y) {
   // x is not below the run's last key, so the container appends in order,
   // equal keys included.
   m_runs.back()->addData(x, y);
+  AddToOverview(x, y);
   if (m_count == 0) {
     m_minY = y;
     m_maxY = y;
@@ -52,10 +82,12 @@ void ChartTrace::Add(double x, double y) {
 }
 
 void ChartTrace::Clear() {
-  for (QCPGraph* run : m_runs) {
-    m_plot.removeGraph(run);
+  for (auto* graphs : {&m_runs, &m_overviews}) {
+    for (QCPGraph* graph : *graphs) {
+      m_plot.removeGraph(graph);
+    }
+    graphs->clear();
   }
-  m_runs.clear();
   m_runStarts.clear();
   m_connectors->data()->clear();
   m_connectorT = 0;
@@ -67,10 +99,30 @@ void ChartTrace::Clear() {
 
 void ChartTrace::SetVisible(bool visible) {
   m_visible = visible;
+  ApplyVisibility();
+}
+
+void ChartTrace::ApplyVisibility() {
   for (QCPGraph* run : m_runs) {
-    run->setVisible(visible);
+    run->setVisible(m_visible && !m_overviewShown);
   }
-  m_connectors->setVisible(visible);
+  for (QCPGraph* overview : m_overviews) {
+    overview->setVisible(m_visible && m_overviewShown);
+  }
+  m_connectors->setVisible(m_visible);
+}
+
+void ChartTrace::ChooseDetail(const QCPRange& xRange, int widthPx) {
+  qsizetype inView = 0;
+  for (const QCPGraph* run : m_runs) {
+    const QCPGraphDataContainer& data = *run->data();
+    inView += data.findEnd(xRange.upper) - data.findBegin(xRange.lower);
+  }
+  const bool overview = inView > qsizetype(kBlock) * std::max(1, widthPx);
+  if (overview != m_overviewShown) {
+    m_overviewShown = overview;
+    ApplyVisibility();
+  }
 }
 
 QPointF ChartTrace::At(qsizetype i) const {

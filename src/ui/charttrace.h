@@ -18,6 +18,11 @@
 // line running back from the previous point to it is drawn by one QCPCurve per
 // trace that holds all such connectors, separated by NaN gaps.
 //
+// Each run has an overview graph beside it that holds, per block of kBlock
+// points, the block's lowest and highest point in x order. When more than
+// kBlock points would fall on one pixel column, the overviews are drawn in
+// place of the runs, so a week of points draws as fast as a few thousand.
+//
 // Invariants: every point lives in exactly one run; m_runStarts[i] is the
 // index (in insertion order) of run i's first point; the running statistics
 // cover every point held, so the y range never needs a scan.
@@ -32,6 +37,9 @@ class ChartTrace {
   void Clear();
 
   void SetVisible(bool visible);
+  // Picks runs or overviews for drawing the x range over widthPx pixels.
+  void ChooseDetail(const QCPRange& xRange, int widthPx);
+  bool OverviewShown() const { return m_overviewShown; }
   bool Visible() const { return m_visible; }
   QColor Colour() const { return m_colour; }
   QString Title() const { return m_title; }
@@ -56,13 +64,22 @@ class ChartTrace {
   qsizetype RunCount() const { return qsizetype(m_runs.size()); }
 
  private:
+  static constexpr int kBlock = 32;  // points per overview block
+
   void StartRun();
+  void AddToOverview(double x, double y);
+  void ApplyVisibility();
 
   QCustomPlot& m_plot;
   QColor m_colour;
   QString m_title;
   bool m_visible = true;
-  std::vector<QCPGraph*> m_runs;  // owned by the plot
+  bool m_overviewShown = false;
+  std::vector<QCPGraph*> m_runs;       // owned by the plot
+  std::vector<QCPGraph*> m_overviews;  // owned by the plot, one per run
+  int m_blockFill = 0;                 // points in the last run's newest block
+  QCPGraphData m_blockLow;
+  QCPGraphData m_blockHigh;
   std::vector<qsizetype> m_runStarts;
   QCPCurve* m_connectors;   // owned by the plot
   double m_connectorT = 0;  // curve parameter of the next connector point

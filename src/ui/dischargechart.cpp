@@ -449,6 +449,9 @@ QPointF DischargeChart::Point(int trace, qsizetype i) const {
 qsizetype DischargeChart::TraceRunCount(int trace) const {
   return TraceAt(trace).RunCount();
 }
+bool DischargeChart::TraceDrawnAsOverview(int trace) const {
+  return TraceAt(trace).OverviewShown();
+}
 
 void DischargeChart::ZoomIn() {
   for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
@@ -527,9 +530,9 @@ QString DischargeChart::CursorHint() const {
   return m_cursor->HintText();
 }
 
-QStringList DischargeChart::LegendValues(int trace) const {
+QStringList DischargeChart::LegendValues(int trace) {
   ChartLegendItem* item = m_legendItems[size_t(trace)];
-  const_cast<DischargeChart*>(this)->RefreshLegend();
+  PrepareDrawing();
   QStringList values;
   if (item->ValuesShown()) {
     for (int i = 0; i < ChartLegendItem::kValueCount; ++i) {
@@ -539,7 +542,12 @@ QStringList DischargeChart::LegendValues(int trace) const {
   return values;
 }
 
-void DischargeChart::RefreshLegend() {
+void DischargeChart::PrepareDrawing() {
+  const QCPRange xRange = m_plot->xAxis->range();
+  const int widthPx = m_plot->axisRect()->width() > 0 ? m_plot->axisRect()->width() : width();
+  for (auto& trace : m_traces) {
+    trace->ChooseDetail(xRange, widthPx);
+  }
   const bool shown = m_cursor->Visible();
   const double x1 = m_cursor->PointerX(0);
   for (int t = 0; t < kTraceCount; ++t) {
@@ -556,7 +564,7 @@ QSize DischargeChart::PlotSize() const {
 }
 
 QImage DischargeChart::RenderImage() {
-  RefreshLegend();
+  PrepareDrawing();
   const QSize size = PlotSize();
   return m_plot->toPixmap(size.width(), size.height()).toImage();
 }
@@ -570,7 +578,7 @@ void DischargeChart::CopyImage() {
 }
 
 bool DischargeChart::SaveImage(const QString& path) {
-  RefreshLegend();
+  PrepareDrawing();
   const QSize size = PlotSize();
   if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
     return m_plot->savePdf(path, size.width(), size.height());
@@ -597,7 +605,7 @@ bool DischargeChart::SaveCsv(const QString& path) {
 }
 
 bool DischargeChart::PrintTo(QPrinter& printer) {
-  RefreshLegend();
+  PrepareDrawing();
   QCPPainter painter;
   if (!painter.begin(&printer)) {
     return false;
@@ -662,7 +670,7 @@ void DischargeChart::ReplotNow() {
     m_plotStale = true;
     return;
   }
-  RefreshLegend();
+  PrepareDrawing();
   m_plot->replot(QCustomPlot::rpQueuedRefresh);
   m_plotStale = false;
   ++m_replotCount;

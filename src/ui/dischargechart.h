@@ -87,6 +87,9 @@ class DischargeChart : public QWidget, public ChartSink {
   // Number of QCPGraph runs a trace is drawn with (one per run of
   // non-decreasing x).
   qsizetype TraceRunCount(int trace) const;
+  // Whether the trace was last drawn from its overview (block lows and
+  // highs) because more points than fit fell on each pixel column.
+  bool TraceDrawnAsOverview(int trace) const;
 
   // Toolbar commands, also callable directly.
   void ZoomIn();
@@ -105,7 +108,7 @@ class DischargeChart : public QWidget, public ChartSink {
   QString CursorHint() const;
   // The legend entry's value texts at the cursor: X, Y, Y-Max, Y-Min,
   // Y-Mean; empty while the cursor is hidden.
-  QStringList LegendValues(int trace) const;
+  QStringList LegendValues(int trace);
   void CopyImage();
   bool SaveImage(const QString& path);  // ".pdf" saves a PDF, anything else a PNG
   bool SaveCsv(const QString& path);
@@ -138,7 +141,9 @@ class DischargeChart : public QWidget, public ChartSink {
   void FitY();
   void ScheduleReplot();
   void ReplotNow();
-  void RefreshLegend();
+  // Brings the legend, the cursor and the choice of runs or overviews in
+  // line with the data and the axes, before anything is drawn.
+  void PrepareDrawing();
   QSize PlotSize() const;
   ChartTrace& TraceAt(int trace) const { return *m_traces[size_t(trace)]; }
   static bool ValidTrace(int trace) { return trace >= 0 && trace < kTraceCount; }

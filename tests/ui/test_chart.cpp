@@ -117,6 +117,7 @@ class TestChart : public QObject {
   void csvExport();
   void toolbarExportsThroughDialogs();
   void renderedImageShowsBothTraces();
+  void zoomedOutKeepsPeaks();
   void replotsAreCoalesced();
   void takesNoFocus();
 };
@@ -423,6 +424,38 @@ void TestChart::renderedImageShowsBothTraces() {
   QCOMPARE(image.width(), 953);
   QVERIFY(CountColour(image, QColor(255, 255, 0)) > 300);
   QVERIFY(CountColour(image, chart->TraceColour(0)) > 300);
+}
+
+void TestChart::zoomedOutKeepsPeaks() {
+  auto chart = MakeChart();
+  constexpr int kPoints = 64'000;
+  // A flat 1100 mV with a one-point peak to 1450 mV every 97 s.
+  for (int t = 0; t < kPoints; ++t) {
+    chart->AddPoint(1, t, t % 97 == 0 ? 1450 : 1100);
+  }
+  chart->SetAxisMin(ChartAxis::X, 0);
+  chart->SetAxisSpan(ChartAxis::X, kPoints);
+  chart->SetAxisMin(ChartAxis::Y, 1000);
+  chart->SetAxisSpan(ChartAxis::Y, 500);
+  const QImage image = chart->RenderImage();
+  QVERIFY(chart->TraceDrawnAsOverview(1));
+  // Peaks stand about one pixel apart, so nearly every column of the band
+  // above 1400 mV is yellow; keeping one point in 32 would leave most blank.
+  const QRect area = chart->PlotArea();
+  const int y1400 = area.top() + area.height() / 5;
+  for (int part = 0; part < 4; ++part) {
+    const QRect band(area.left() + part * area.width() / 4, area.top() + 2, area.width() / 4,
+                     y1400 - area.top() - 2);
+    const int yellow = CountColour(image, QColor(255, 255, 0), band);
+    QVERIFY2(yellow > band.width() * band.height() / 2, qPrintable(QString::number(yellow)));
+  }
+  QCOMPARE(chart->PointCount(1), kPoints);
+  QCOMPARE(chart->Point(1, 97), QPointF(97, 1450));
+
+  // Zoomed in to a few thousand points the runs themselves are drawn.
+  chart->SetAxisSpan(ChartAxis::X, 3500);
+  chart->RenderImage();
+  QVERIFY(!chart->TraceDrawnAsOverview(1));
 }
 
 void TestChart::replotsAreCoalesced() {
