@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QMenu>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -90,8 +91,13 @@ class FakeDialogs : public ChartDialogs {
 
   QString ImageFileToSave(QWidget*) override { return imagePath; }
   QString CsvFileToSave(QWidget*) override { return csvPath; }
-  bool SetUpPrinter(QWidget*, QPrinter&) override {
+  QString printPdf;  // where an accepted print goes, as a PDF
+  bool SetUpPrinter(QWidget*, QPrinter& printer) override {
     ++printAsked;
+    if (printAccepted) {
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(printPdf);
+    }
     return printAccepted;
   }
   void ShowError(QWidget*, const QString& text) override { errors << text; }
@@ -113,6 +119,7 @@ class TestChart : public QObject {
   void cursorModes();
   void legendShowsValuesWithCursor();
   void cursorMenuOffersSixModes();
+  void cursorPointerFollowsMouse();
   void zoomAndPause();
   void csvExport();
   void toolbarExportsThroughDialogs();
@@ -335,6 +342,41 @@ void TestChart::cursorMenuOffersSixModes() {
   QVERIFY(!chart->CursorMenu()->actions().at(0)->isChecked());
 }
 
+void TestChart::cursorPointerFollowsMouse() {
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{0, 1000}, {3500, 1350}});
+  chart->show();
+  QVERIFY(QTest::qWaitForWindowExposed(chart.get()));
+  chart->Action(ChartCommand::Cursor)->trigger();
+  QVERIFY(chart->CursorVisible());
+  QCoreApplication::processEvents();
+  QWidget* plot = nullptr;
+  for (QWidget* w : chart->findChildren<QWidget*>()) {
+    if (w->inherits("QCustomPlot")) {
+      plot = w;
+    }
+  }
+  QVERIFY(plot != nullptr);
+  const QRect area = chart->PlotArea();
+  const int y = area.center().y();
+  const QPoint grab(area.left() + area.width() / 2, y);
+  const QPoint drop(area.left() + area.width() / 5, y);
+  // Far from a pointer the press takes nothing.
+  QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(area.left() + 10, y));
+  QTest::mouseMove(plot, drop);
+  QTest::mouseRelease(plot, Qt::LeftButton, {}, drop);
+  QCOMPARE(chart->CursorPointerX(0), 1750.0);
+
+  QTest::mousePress(plot, Qt::LeftButton, {}, grab);
+  QTest::mouseMove(plot, drop);
+  QTest::mouseRelease(plot, Qt::LeftButton, {}, drop);
+  QVERIFY(std::abs(chart->CursorPointerX(0) - 700) < 10);
+  QVERIFY(chart->CursorHint().startsWith(QStringLiteral("X: ")));
+  // The axes never follow the mouse.
+  QCOMPARE(chart->AxisMin(ChartAxis::X), 0.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::X), 3500.0);
+}
+
 void TestChart::zoomAndPause() {
   auto chart = MakeChart();
   chart->Action(ChartCommand::ZoomIn)->trigger();
@@ -403,6 +445,14 @@ void TestChart::toolbarExportsThroughDialogs() {
   dialogs.csvPath = dir.filePath(QStringLiteral("chart.csv"));
   chart->Action(ChartCommand::SaveCsv)->trigger();
   QVERIFY(QFile::exists(dialogs.csvPath));
+  QVERIFY(dialogs.errors.isEmpty());
+
+  dialogs.printAccepted = true;
+  dialogs.printPdf = dir.filePath(QStringLiteral("printed.pdf"));
+  chart->Action(ChartCommand::Print)->trigger();
+  QFile printed(dialogs.printPdf);
+  QVERIFY(printed.open(QIODevice::ReadOnly));
+  QVERIFY(printed.size() > 1000);
   QVERIFY(dialogs.errors.isEmpty());
 
   dialogs.csvPath = dir.filePath(QStringLiteral("no/such/dir.csv"));
