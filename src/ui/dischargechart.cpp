@@ -192,6 +192,7 @@ void DischargeChart::BuildToolbar() {
   m_toolbar->setStyleSheet(
       QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
                      "QToolButton { color: white; padding: 1px 6px; }"
+                     "QToolButton:hover { background: #3a3a3a; }"
                      "QToolButton:checked { background: #505050; }"));
   struct Entry {
     ChartCommand command;
