@@ -2,35 +2,19 @@
 // it discharge frames through the real acquisition pass.
 //
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
+//                      [--crop x,y,w,h]
+// QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
 #include <QPushButton>
 #include <QTimer>
-#include <cmath>
 
+#include "chargerscript.h"
 #include "mainwindow.h"
 #include "replayport.h"
 
-namespace {
-
-// A plausible two-channel discharge frame at second `t` of `total`.
-QString Frame(int t, int total) {
-  const double progress = total > 1 ? double(t) / (total - 1) : 0.0;
-  const int v1 = int(std::lround(1400 - 330 * std::pow(progress, 1.6)));
-  const int v2 = int(std::lround(1392 - 350 * std::pow(progress, 1.8)));
-  const int capacity1 = int(std::lround(500.0 * t / 3600.0));
-  const int capacity2 = int(std::lround(498.0 * t / 3600.0));
-  return QStringLiteral("$1,1,%1,%2,500,%3,25;1,%1,%4,498,%5,24\r\n")
-      .arg(t)
-      .arg(v1)
-      .arg(capacity1)
-      .arg(v2)
-      .arg(capacity2);
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -48,7 +32,10 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Show the log pane."));
   const QCommandLineOption notice(QStringLiteral("notice"),
                                   QStringLiteral("End with the end-of-discharge notice."));
-  parser.addOptions({out, size, frames, log, notice});
+  const QCommandLineOption crop(QStringLiteral("crop"),
+                                QStringLiteral("Keep only this part of the window (logical px)."),
+                                QStringLiteral("x,y,w,h"));
+  parser.addOptions({out, size, frames, log, notice, crop});
   parser.process(app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -75,12 +62,17 @@ int main(int argc, char* argv[]) {
     window.cmdOpenCOM->click();
     window.cmdStart->click();
     window.Timer1->stop();  // passes are driven here, not by the clock
+    // A discharge compressed into the frames asked for, as the simulator sends it.
+    ChargerOptions options;
+    options.speed = 60;
+    options.durationS = 60.0 * frameCount;
+    ChargerScript script(options);
     for (int t = 0; t < frameCount; ++t) {
-      replay->Queue(Frame(t * 60, frameCount * 60));
+      replay->Queue(QString::fromStdString(script.Next().text));
       window.OnAcquisitionTick();
     }
     if (parser.isSet(notice)) {
-      replay->Queue(QStringLiteral(" Exit from discharge .... "));
+      replay->Queue(QString::fromLatin1(kEndOfDischarge));
       window.OnAcquisitionTick();
     }
   }
@@ -90,7 +82,14 @@ int main(int argc, char* argv[]) {
   window.OnClockTick();
   QApplication::processEvents();
 
-  if (!window.grab().save(parser.value(out))) {
+  QRect area = window.rect();
+  if (parser.isSet(crop)) {
+    const QStringList parts = parser.value(crop).split(u',');
+    if (parts.size() == 4) {
+      area = QRect(parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt());
+    }
+  }
+  if (!window.grab(area).save(parser.value(out))) {
     qCritical("could not write %s", qPrintable(parser.value(out)));
     return 1;
   }
