@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "chartsetup.h"
 #include "dischargechart.h"
 #include "qcustomplot.h"
 
@@ -40,21 +41,6 @@ double Median(std::vector<double> v) {
 // A discharge-like voltage in mV at second t: a slow fall with a ripple.
 double Voltage(int trace, int t) {
   return 1400 - 0.0004 * t + 8 * std::sin(t / (60.0 + 20 * trace)) + (t * 7919 % 13) * 0.5;
-}
-
-void SetUp(DischargeChart& chart) {
-  chart.SetTitle(QStringLiteral("实时曲线"));
-  chart.SetAxisMin(ChartAxis::Y, 1000);
-  chart.SetAxisSpan(ChartAxis::Y, 500);
-  chart.SetAxisSpan(ChartAxis::X, 3500);
-  chart.SetTraceTitle(0, QStringLiteral("通道1"));
-  chart.SetTraceTitle(1, QStringLiteral("通道2"));
-  chart.SetAxisTitleFontName(ChartAxis::X, QStringLiteral("宋体"));
-  chart.SetAxisTitleFontSize(ChartAxis::X, 12);
-  chart.SetAxisTitle(ChartAxis::X, QStringLiteral("时间(S)"));
-  chart.SetAxisTitleFontName(ChartAxis::Y, QStringLiteral("宋体"));
-  chart.SetAxisTitleFontSize(ChartAxis::Y, 12);
-  chart.SetAxisTitle(ChartAxis::Y, QStringLiteral("电压(mV)"));
 }
 
 struct Figures {
@@ -93,7 +79,7 @@ Figures Measure(int points, int ticks, const QString& png) {
   Figures f;
   DischargeChart chart;
   chart.resize(953, 465);
-  SetUp(chart);
+  ApplyChartStartUp(chart);
   chart.show();
   if (!QTest::qWaitForWindowExposed(&chart)) {
     std::fprintf(stderr, "chart window not exposed\n");

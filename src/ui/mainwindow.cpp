@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "acquisitionpass.h"
+#include "chartsetup.h"
 #include "clock.h"
 #include "datetime.h"
 #include "dialogfolderchooser.h"
@@ -297,19 +298,7 @@ void MainWindow::RunLoadSequence() {
 }
 
 void MainWindow::SetUpChart() {
-  iPlotX->SetTitle(QStringLiteral("实时曲线"));
-  iPlotX->SetAxisMin(ChartAxis::Y, 1000);
-  iPlotX->SetAxisSpan(ChartAxis::Y, 500);
-  iPlotX->SetAxisSpan(ChartAxis::X, 3500);
-  iPlotX->SetTraceTitle(0, QStringLiteral("通道1"));
-  iPlotX->SetTraceTitle(1, QStringLiteral("通道2"));
-  const std::pair<ChartAxis, QString> axes[] = {{ChartAxis::X, QStringLiteral("时间(S)")},
-                                                {ChartAxis::Y, QStringLiteral("电压(mV)")}};
-  for (const auto& [axis, title] : axes) {
-    iPlotX->SetAxisTitleFontName(axis, QStringLiteral("宋体"));
-    iPlotX->SetAxisTitleFontSize(axis, 12);
-    iPlotX->SetAxisTitle(axis, title);
-  }
+  ApplyChartStartUp(*iPlotX);
 }
 
 void MainWindow::OnAcquisitionTick() {
