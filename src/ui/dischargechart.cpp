@@ -132,6 +132,14 @@ void DischargeChart::BuildLayout() {
   m_plot->setInteractions(QCP::Interactions());
   m_plot->setAutoAddPlottableToLegend(false);
   m_plot->setPlottingHint(QCP::phCacheLabels, true);
+  // One paint buffer instead of two: the selection overlay is never used, and
+  // blending a second full-size transparent buffer on every repaint costs as
+  // much as drawing the traces. The plot covers its whole area, so nothing
+  // beneath it needs painting first.
+  if (QCPLayer* overlay = m_plot->layer(QStringLiteral("overlay"))) {
+    overlay->setMode(QCPLayer::lmLogical);
+  }
+  m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
 
   for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
     axis->setBasePen(QPen(kText, 1));
