@@ -105,6 +105,11 @@ struct Rig {
       const double v2 = frame.section(u',', 9, 9).toDouble();
       window->iPlotX->AddPoint(0, double(nextSecond), v1);
       window->iPlotX->AddPoint(1, double(nextSecond), v2);
+      if (i % 64 == 63) {
+        // The window's event loop runs between passes; without it, queued
+        // scroll and layout events would pile up as they never do in use.
+        QApplication::processEvents();
+      }
     }
     QApplication::processEvents();
   }
