@@ -14,6 +14,7 @@
 //
 //   orvanta-bench [--quick]     --quick runs only the fills 0 and 86400
 
+#include <qcustomplot.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,7 +24,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <qcustomplot.h>
 #include <vector>
 
 #include "dischargechart.h"
@@ -144,8 +144,7 @@ struct Rig {
     QTemporaryDir dir;
     QElapsedTimer t;
     t.start();
-    const QByteArray bytes =
-        SnapshotBytes(QDateTime::currentDateTime(), window->RichText1->Text());
+    const QByteArray bytes = SnapshotBytes(QDateTime::currentDateTime(), window->RichText1->Text());
     const bool ok = WriteFileAtomically(SnapshotFileName(dir.path()), bytes);
     const double ms = Ms(t);
     if (!ok) {

@@ -27,8 +27,8 @@ QDateTime FromDateTimeValue(double value) {
   }
   // Round to the second first, so 23:59:59.6 becomes midnight of the next day.
   const qint64 seconds = std::llround(value * kSecondsPerDay);
-  const qint64 days = seconds >= 0 ? seconds / kSecondsPerDay
-                                   : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
+  const qint64 days =
+      seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
   const qint64 secondOfDay = seconds - days * kSecondsPerDay;
   return QDateTime(kEpoch.addDays(days), QTime(0, 0).addSecs(int(secondOfDay)));
 }

@@ -10,9 +10,9 @@ namespace {
 
 constexpr int kChannelOneFlag = 1;
 constexpr int kChannelTwoFlag = 7;
-constexpr std::array<Quantity, kQuantityCount> kFieldOrder = {
-    Quantity::Time, Quantity::Voltage, Quantity::Current, Quantity::Capacity,
-    Quantity::Temperature};
+constexpr std::array<Quantity, kQuantityCount> kFieldOrder = {Quantity::Time, Quantity::Voltage,
+                                                              Quantity::Current, Quantity::Capacity,
+                                                              Quantity::Temperature};
 
 bool IsSeparator(QChar c) {
   return c == u',' || c == u';' || c == u' ';
@@ -127,13 +127,12 @@ std::optional<double> ToNumber(QStringView token) {
     ascii.push_back(static_cast<char>(c.unicode()));
   }
   double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value,
-                                         std::chars_format::fixed);
+  const auto [ptr, ec] =
+      std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::fixed);
   if (ec == std::errc::result_out_of_range) {
     // Too small for a double underflows to zero; too large is no number here.
-    const bool wholePartIsZero =
-        std::all_of(ascii.begin(), std::find(ascii.begin(), ascii.end(), '.'),
-                    [](char c) { return c == '0'; });
+    const bool wholePartIsZero = std::all_of(
+        ascii.begin(), std::find(ascii.begin(), ascii.end(), '.'), [](char c) { return c == '0'; });
     if (!wholePartIsZero) {
       return std::nullopt;
     }

@@ -13,8 +13,8 @@
 // voltage, current, capacity and temperature. Anything after token 12 is ignored.
 
 enum class ParseFailure {
-  MissingToken,     // the chunk has fewer tokens than the walk needs
-  BadConversion,    // a token that must be a number is not one
+  MissingToken,   // the chunk has fewer tokens than the walk needs
+  BadConversion,  // a token that must be a number is not one
 };
 
 enum class ParseOutcome { NotAFrame, Complete, Failed };

@@ -97,7 +97,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_portControl = std::make_unique<PortControl>(
       PortControlView{*cmbCOM, *cmdOpenCOM, *cmdCloseCOM, *cmdStart, *LED1, *LED2, *Timer1},
       *MSComm1, *m_messages, m_pause);
-  m_saveControl = new SaveControl(*TxtSavePath, *CmdSaveDisp, *RichText1, *m_clock, *m_folders, this);
+  m_saveControl =
+      new SaveControl(*TxtSavePath, *CmdSaveDisp, *RichText1, *m_clock, *m_folders, this);
 
   Connect();
   RunLoadSequence();
@@ -159,19 +160,44 @@ void MainWindow::CreateControls() {
   Timer2 = new QTimer(this);
 
   const std::pair<QWidget*, const char*> names[] = {
-      {iPlotX, "iPlotX"},     {RichText1, "RichText1"},     {Frame3, "Frame3"},
-      {Label15, "Label15"},   {Label16, "Label16"},         {Label17, "Label17"},
-      {Label18, "Label18"},   {Label10, "Label10"},         {Label1, "Label1"},
-      {Label2, "Label2"},     {iSSi_T1, "iSSi_T1"},         {iSSi_V1, "iSSi_V1"},
-      {iSSi_I1, "iSSi_I1"},   {iSSi_R1, "iSSi_R1"},         {iSSi_W1, "iSSi_W1"},
-      {iSSi_T2, "iSSi_T2"},   {iSSi_V2, "iSSi_V2"},         {iSSi_I2, "iSSi_I2"},
-      {iSSi_R2, "iSSi_R2"},   {iSSi_W2, "iSSi_W2"},         {cmbCOM, "cmbCOM"},
-      {cmdOpenCOM, "cmdOpenCOM"}, {cmdCloseCOM, "cmdCloseCOM"}, {LED1, "LED1"},
-      {cmdStart, "cmdStart"}, {LED2, "LED2"},               {Check1, "Check1"},
-      {Command1, "Command1"}, {iSSc_time, "iSSc_time"},     {Check2, "Check2"},
-      {Check3, "Check3"},     {CmdSaveDisp, "CmdSaveDisp"}, {TxtSavePath, "TxtSavePath"},
-      {CmdAmend, "CmdAmend"}, {Text3, "Text3"},             {Text2, "Text2"},
-      {Label19, "Label19"},   {Text11, "Text11"},
+      {iPlotX, "iPlotX"},
+      {RichText1, "RichText1"},
+      {Frame3, "Frame3"},
+      {Label15, "Label15"},
+      {Label16, "Label16"},
+      {Label17, "Label17"},
+      {Label18, "Label18"},
+      {Label10, "Label10"},
+      {Label1, "Label1"},
+      {Label2, "Label2"},
+      {iSSi_T1, "iSSi_T1"},
+      {iSSi_V1, "iSSi_V1"},
+      {iSSi_I1, "iSSi_I1"},
+      {iSSi_R1, "iSSi_R1"},
+      {iSSi_W1, "iSSi_W1"},
+      {iSSi_T2, "iSSi_T2"},
+      {iSSi_V2, "iSSi_V2"},
+      {iSSi_I2, "iSSi_I2"},
+      {iSSi_R2, "iSSi_R2"},
+      {iSSi_W2, "iSSi_W2"},
+      {cmbCOM, "cmbCOM"},
+      {cmdOpenCOM, "cmdOpenCOM"},
+      {cmdCloseCOM, "cmdCloseCOM"},
+      {LED1, "LED1"},
+      {cmdStart, "cmdStart"},
+      {LED2, "LED2"},
+      {Check1, "Check1"},
+      {Command1, "Command1"},
+      {iSSc_time, "iSSc_time"},
+      {Check2, "Check2"},
+      {Check3, "Check3"},
+      {CmdSaveDisp, "CmdSaveDisp"},
+      {TxtSavePath, "TxtSavePath"},
+      {CmdAmend, "CmdAmend"},
+      {Text3, "Text3"},
+      {Text2, "Text2"},
+      {Label19, "Label19"},
+      {Text11, "Text11"},
   };
   for (const auto& [widget, name] : names) {
     widget->setObjectName(QLatin1StringView(name));
@@ -187,7 +213,8 @@ void MainWindow::StyleControls() {
 
   Frame3->setFont(SongFont(12));
   Frame3->setAutoFillBackground(true);
-  SetColors(Frame3, {{QPalette::Window, ControlFace()}, {QPalette::WindowText, kFrameCaptionColor}});
+  SetColors(Frame3,
+            {{QPalette::Window, ControlFace()}, {QPalette::WindowText, kFrameCaptionColor}});
 
   for (QLabel* label : {Label15, Label16, Label17, Label18, Label10, Label1, Label2}) {
     label->setFont(SongFont(10.5, true));
@@ -212,9 +239,9 @@ void MainWindow::StyleControls() {
 
   // Display-only controls never take the focus.
   for (QWidget* w : std::initializer_list<QWidget*>{
-           iPlotX, iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1, iSSi_T2, iSSi_V2, iSSi_I2,
-           iSSi_R2, iSSi_W2, iSSc_time, LED1, LED2, Frame3, Label15, Label16, Label17, Label18,
-           Label10, Label1, Label2, Label19}) {
+           iPlotX,  iSSi_T1, iSSi_V1, iSSi_I1,   iSSi_R1, iSSi_W1, iSSi_T2, iSSi_V2,
+           iSSi_I2, iSSi_R2, iSSi_W2, iSSc_time, LED1,    LED2,    Frame3,  Label15,
+           Label16, Label17, Label18, Label10,   Label1,  Label2,  Label19}) {
     w->setFocusPolicy(Qt::NoFocus);
   }
 
@@ -248,12 +275,12 @@ void MainWindow::PlaceControls() {
 
 const QList<QStringView>& MainWindow::TabOrder() {
   static const QList<QStringView> order = {
-      u"Frame3",   u"Label15",     u"Label16",  u"Label17",     u"Label18",   u"Label10",
-      u"iPlotX",   u"Label1",      u"Label2",   u"cmdOpenCOM",  u"cmbCOM",    u"cmdStart",
-      u"CmdSaveDisp", u"CmdAmend", u"TxtSavePath", u"Text2",    u"Text11",    u"Label19",
-      u"Command1", u"Text3",       u"Check1",   u"Check2",      u"iSSi_V1",   u"iSSi_T1",
-      u"iSSi_I1",  u"iSSi_R1",     u"iSSi_W1",  u"iSSi_T2",     u"iSSi_V2",   u"iSSi_I2",
-      u"iSSi_R2",  u"iSSi_W2",     u"iSSc_time", u"cmdCloseCOM", u"Check3",   u"RichText1",
+      u"Frame3",      u"Label15",  u"Label16",     u"Label17",     u"Label18", u"Label10",
+      u"iPlotX",      u"Label1",   u"Label2",      u"cmdOpenCOM",  u"cmbCOM",  u"cmdStart",
+      u"CmdSaveDisp", u"CmdAmend", u"TxtSavePath", u"Text2",       u"Text11",  u"Label19",
+      u"Command1",    u"Text3",    u"Check1",      u"Check2",      u"iSSi_V1", u"iSSi_T1",
+      u"iSSi_I1",     u"iSSi_R1",  u"iSSi_W1",     u"iSSi_T2",     u"iSSi_V2", u"iSSi_I2",
+      u"iSSi_R2",     u"iSSi_W2",  u"iSSc_time",   u"cmdCloseCOM", u"Check3",  u"RichText1",
   };
   return order;
 }

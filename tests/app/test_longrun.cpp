@@ -3,11 +3,11 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -139,8 +139,9 @@ class TestLongRun : public QObject {
     // traces of points); the process may grow by a few times that, not more.
     const qint64 grownKib = ResidentKib() - rssAtQuarter;
     const qint64 dataKib = (fed.size() * 2 + 2 * kPasses * 16) * 3 / 4 / 1024;
-    QVERIFY2(grownKib < 4 * dataKib + 8 * 1024,
-             qPrintable(QStringLiteral("grew %1 KiB for %2 KiB of data").arg(grownKib).arg(dataKib)));
+    QVERIFY2(
+        grownKib < 4 * dataKib + 8 * 1024,
+        qPrintable(QStringLiteral("grew %1 KiB for %2 KiB of data").arg(grownKib).arg(dataKib)));
 #endif
   }
 
@@ -228,13 +229,12 @@ class TestLongRun : public QObject {
     }
     QTemporaryDir dir;
     const QString mountPoint = dir.path();
-    if (QProcess::execute(QStringLiteral("mount"),
-                          {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=64k"_qs, u"tmpfs"_qs,
-                           mountPoint}) != 0) {
+    if (QProcess::execute(QStringLiteral("mount"), {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=64k"_qs,
+                                                    u"tmpfs"_qs, mountPoint}) != 0) {
       QSKIP("this machine does not allow mounting a tmpfs");
     }
-    const auto unmount = qScopeGuard(
-        [&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
+    const auto unmount =
+        qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
 
     Rig rig;
     rig.Pass(Frame(1, 1300, 1200));

@@ -158,26 +158,24 @@ class TestAcquisitionPass : public QObject {
     QTest::newRow("both channels")
         << kTwoChannels << PassOutcome::Completed
         << QStringList{u"120"_qs, u"1350"_qs, u"500"_qs, u"100"_qs, u"25"_qs,
-                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs, u"24"_qs}
-        << QStringList{u"point 0 120 1350"_qs, u"point 1 118 1342"_qs} << u"5533"_qs
-        << u"就绪"_qs;
+                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs,  u"24"_qs}
+        << QStringList{u"point 0 120 1350"_qs, u"point 1 118 1342"_qs} << u"5533"_qs << u"就绪"_qs;
     QTest::newRow("channel 1 absent")
         << u"$1,0,,,,,,1,60,1300,500,50,24"_qs << PassOutcome::Completed
-        << QStringList{u"0"_qs, u"0"_qs, u"0"_qs, u"0"_qs, u"0"_qs,
+        << QStringList{u"0"_qs,  u"0"_qs,    u"0"_qs,   u"0"_qs,  u"0"_qs,
                        u"60"_qs, u"1300"_qs, u"500"_qs, u"50"_qs, u"24"_qs}
         << QStringList{u"point 1 60 1300"_qs} << u"5533"_qs << u"就绪"_qs;
     QTest::newRow("blank after comma: nothing applied")
         << u"$1, 1,120,1350,500,100,25;1,118,1342,498,99,24"_qs << PassOutcome::Ended << zeros
         << QStringList() << u"5533"_qs << QString();
-    QTest::newRow("$2 counts one non-frame")
-        << u"$2,1,1,1,1,1,1"_qs << PassOutcome::Completed << zeros << QStringList() << u"1"_qs
-        << u"就绪"_qs;
+    QTest::newRow("$2 counts one non-frame") << u"$2,1,1,1,1,1,1"_qs << PassOutcome::Completed
+                                             << zeros << QStringList() << u"1"_qs << u"就绪"_qs;
     QTest::newRow("empty chunk ends at the parse")
         << QString() << PassOutcome::Ended << zeros << QStringList() << u"5533"_qs << QString();
     QTest::newRow("channel 1 only: readouts and point, then the pass ends")
         << u"$1,1,120,1350,500,100,25"_qs << PassOutcome::Ended
         << QStringList{u"120"_qs, u"1350"_qs, u"500"_qs, u"100"_qs, u"25"_qs,
-                       u"0"_qs, u"0"_qs, u"0"_qs, u"0"_qs, u"0"_qs}
+                       u"0"_qs,   u"0"_qs,    u"0"_qs,   u"0"_qs,   u"0"_qs}
         << QStringList{u"point 0 120 1350"_qs} << u"5533"_qs << QString();
     QTest::newRow("half to even on time")
         << u"$1,1,2.5,1000,0,0,0,1,3.5,1001,0,0,0"_qs << PassOutcome::Completed
@@ -187,26 +185,24 @@ class TestAcquisitionPass : public QObject {
     QTest::newRow("trailing CR LF")
         << kTwoChannels + u"\r\n"_qs << PassOutcome::Completed
         << QStringList{u"120"_qs, u"1350"_qs, u"500"_qs, u"100"_qs, u"25"_qs,
-                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs, u"24"_qs}
-        << QStringList{u"point 0 120 1350"_qs, u"point 1 118 1342"_qs} << u"5533"_qs
-        << u"就绪"_qs;
+                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs,  u"24"_qs}
+        << QStringList{u"point 0 120 1350"_qs, u"point 1 118 1342"_qs} << u"5533"_qs << u"就绪"_qs;
     QTest::newRow("end-of-discharge notice alone pauses")
         << u" Exit from discharge .... "_qs << PassOutcome::Completed << zeros << QStringList()
         << u"1"_qs << u"暂停"_qs;
     QTest::newRow("notice with a line end is not exact")
-        << u" Exit from discharge .... \r\n"_qs << PassOutcome::Completed << zeros
-        << QStringList() << u"1"_qs << u"就绪"_qs;
+        << u" Exit from discharge .... \r\n"_qs << PassOutcome::Completed << zeros << QStringList()
+        << u"1"_qs << u"就绪"_qs;
     QTest::newRow("two frames split by CR LF: no channel 2 temperature or point")
         << kTwoChannels + u"\r\n"_qs + kTwoChannels << PassOutcome::Ended
         << QStringList{u"120"_qs, u"1350"_qs, u"500"_qs, u"100"_qs, u"25"_qs,
-                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs, u"0"_qs}
+                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs,  u"0"_qs}
         << QStringList{u"point 0 120 1350"_qs} << u"5533"_qs << QString();
     QTest::newRow("two frames split by a comma: first applied in full")
         << kTwoChannels + u","_qs + kTwoChannels << PassOutcome::Completed
         << QStringList{u"120"_qs, u"1350"_qs, u"500"_qs, u"100"_qs, u"25"_qs,
-                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs, u"24"_qs}
-        << QStringList{u"point 0 120 1350"_qs, u"point 1 118 1342"_qs} << u"5533"_qs
-        << u"就绪"_qs;
+                       u"118"_qs, u"1342"_qs, u"498"_qs, u"99"_qs,  u"24"_qs}
+        << QStringList{u"point 0 120 1350"_qs, u"point 1 118 1342"_qs} << u"5533"_qs << u"就绪"_qs;
   }
   void pass() {
     QFETCH(QString, chunk);
@@ -241,12 +237,17 @@ class TestAcquisitionPass : public QObject {
     Bench bench;
     bench.Run(u"$1,1,120,1350,500,100,25;0"_qs);
     const QStringList expected{
-        u"read"_qs,         u"Text2 = $1,1,120,1350,500,100,25;0"_qs,
+        u"read"_qs,
+        u"Text2 = $1,1,120,1350,500,100,25;0"_qs,
         u"log $1,1,120,1350,500,100,25;0"_qs,
-        u"T1.Set 120"_qs,   u"V1.Set 1350"_qs,
-        u"I1.Set 500"_qs,   u"R1.Set 100"_qs,
-        u"W1.Set 25"_qs,    u"T1.Get"_qs,
-        u"V1.Get"_qs,       u"point 0 120 1350"_qs,
+        u"T1.Set 120"_qs,
+        u"V1.Set 1350"_qs,
+        u"I1.Set 500"_qs,
+        u"R1.Set 100"_qs,
+        u"W1.Set 25"_qs,
+        u"T1.Get"_qs,
+        u"V1.Get"_qs,
+        u"point 0 120 1350"_qs,
         u"Text11 = 就绪"_qs,
     };
     QCOMPARE(bench.journal.lines, expected);

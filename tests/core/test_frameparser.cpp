@@ -112,8 +112,8 @@ class TestFrameParser : public QObject {
     QTest::newRow("max") << u"2147483647"_qs << true << 2147483647;
     QTest::newRow("max plus a half fails") << u"2147483647.5"_qs << false << 0;
     QTest::newRow("min") << u"-2147483648"_qs << true << qint32(-2147483647 - 1);
-    QTest::newRow("just above min rounds onto it") << u"-2147483648.4"_qs << true
-                                                   << qint32(-2147483647 - 1);
+    QTest::newRow("just above min rounds onto it")
+        << u"-2147483648.4"_qs << true << qint32(-2147483647 - 1);
     QTest::newRow("below min fails") << u"-2147483648.6"_qs << false << 0;
     QTest::newRow("far out of range") << u"99999999999"_qs << false << 0;
     QTest::newRow("not a number") << u"x"_qs << false << 0;
@@ -156,8 +156,8 @@ class TestFrameParser : public QObject {
         << Reading(120, 1350, 500, 100, 25) << Reading(118, 1342, 498, 99, 24)
         << std::optional<ParseFailure>();
     QTest::newRow("channel 1 absent, its empty fields never converted")
-        << u"$1,0,,,,,,1,60,1300,500,50,24"_qs << true << none
-        << Reading(60, 1300, 500, 50, 24) << std::optional<ParseFailure>();
+        << u"$1,0,,,,,,1,60,1300,500,50,24"_qs << true << none << Reading(60, 1300, 500, 50, 24)
+        << std::optional<ParseFailure>();
     QTest::newRow("flag 2 counts as absent")
         << u"$1,2,x,x,x,x,x,0"_qs << true << none << none << std::optional<ParseFailure>();
     QTest::newRow("flag 1.0 counts as present")
@@ -166,9 +166,8 @@ class TestFrameParser : public QObject {
     QTest::newRow("blank after comma empties the flag")
         << u"$1, 1,120,1350,500,100,25;1,118,1342,498,99,24"_qs << true << none << none
         << std::optional<ParseFailure>(ParseFailure::BadConversion);
-    QTest::newRow("$2 is not a frame")
-        << u"$2,1,120,1350,500,100,25;1,118,1342,498,99,24"_qs << false << none << none
-        << std::optional<ParseFailure>();
+    QTest::newRow("$2 is not a frame") << u"$2,1,120,1350,500,100,25;1,118,1342,498,99,24"_qs
+                                       << false << none << none << std::optional<ParseFailure>();
     QTest::newRow("marker is case and blank sensitive")
         << u" $1,1,1,1,1,1,1,0"_qs << false << none << none << std::optional<ParseFailure>();
     QTest::newRow("empty chunk fails at the first step")
@@ -184,16 +183,14 @@ class TestFrameParser : public QObject {
         << u"$1,1,120,1350,500,100,25;1,118,1342,498,99,24\r\n"_qs << true
         << Reading(120, 1350, 500, 100, 25) << Reading(118, 1342, 498, 99, 24)
         << std::optional<ParseFailure>();
-    QTest::newRow("end-of-discharge notice")
-        << u" Exit from discharge .... "_qs << false << none << none
-        << std::optional<ParseFailure>();
+    QTest::newRow("end-of-discharge notice") << u" Exit from discharge .... "_qs << false << none
+                                             << none << std::optional<ParseFailure>();
     QTest::newRow("end-of-discharge notice with line end")
         << u" Exit from discharge .... \r\n"_qs << false << none << none
         << std::optional<ParseFailure>();
     QTest::newRow("two frames split by CR LF: marker sticks to the temperature")
         << u"$1,1,120,1350,500,100,25;1,118,1342,498,99,24\r\n$1,1,121,1349,500,100,25;1,119,1341,498,99,24\r\n"_qs
-        << true << Reading(120, 1350, 500, 100, 25)
-        << ChannelReading{false, 118, 1342, 498, 99, 0}
+        << true << Reading(120, 1350, 500, 100, 25) << ChannelReading{false, 118, 1342, 498, 99, 0}
         << std::optional<ParseFailure>(ParseFailure::BadConversion);
     QTest::newRow("two frames split by a comma: the first applies in full")
         << u"$1,1,120,1350,500,100,25;1,118,1342,498,99,24,$1,1,121,1349,500,100,25;1,119,1341,498,99,24"_qs
@@ -225,12 +222,12 @@ class TestFrameParser : public QObject {
     QTest::newRow("channel 1 only, fails at token 7")
         << u"$1,1,120,1350,500,100,25"_qs
         << QStringList{u"Field 1 0 120"_qs, u"Field 1 1 1350"_qs, u"Field 1 2 500"_qs,
-                       u"Field 1 3 100"_qs, u"Field 1 4 25"_qs,  u"Done 1"_qs,
+                       u"Field 1 3 100"_qs, u"Field 1 4 25"_qs,   u"Done 1"_qs,
                        u"Failed 0 at 7"_qs};
     QTest::newRow("CR LF between frames: four channel 2 fields, then failure")
         << u"$1,0,,,,,,1,6,7,8,9,24\r\n$1"_qs
-        << QStringList{u"Field 2 0 6"_qs, u"Field 2 1 7"_qs, u"Field 2 2 8"_qs,
-                       u"Field 2 3 9"_qs, u"Failed 1 at 12"_qs};
+        << QStringList{u"Field 2 0 6"_qs, u"Field 2 1 7"_qs, u"Field 2 2 8"_qs, u"Field 2 3 9"_qs,
+                       u"Failed 1 at 12"_qs};
     QTest::newRow("not a frame") << u"hello"_qs << QStringList{u"NotAFrame"_qs};
     QTest::newRow("empty") << QString() << QStringList{u"Failed 0 at 0"_qs};
     QTest::newRow("bad flag") << u"$1,?"_qs << QStringList{u"Failed 1 at 1"_qs};
@@ -260,8 +257,7 @@ class TestFrameParser : public QObject {
       int done = 0;
       int failed = 0;
     } sink;
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                             Parse(u"$1,1,1,2,3,4,5,1,6,7,8,9,10", sink));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, Parse(u"$1,1,1,2,3,4,5,1,6,7,8,9,10", sink));
     QCOMPARE(sink.fields, 3);
     QCOMPARE(sink.done, 0);
     QCOMPARE(sink.failed, 0);

@@ -823,16 +823,13 @@ void TestRobustness::overlongDigitRuns_data() {
   const QString z400(400, u'0');
   QTest::newRow("400 nines") << QString(400, u'9') << false << 0;
   QTest::newRow("one and 400 zeros") << QStringLiteral("1") + z400 << false << 0;
-  QTest::newRow("1000 leading zeros")
-      << QString(1000, u'0') + QStringLiteral("12") << true << 12;
+  QTest::newRow("1000 leading zeros") << QString(1000, u'0') + QStringLiteral("12") << true << 12;
   QTest::newRow("leading zeros to min") << QStringLiteral("-") + z400 + QStringLiteral("2147483648")
                                         << true << std::numeric_limits<qint32>::min();
-  QTest::newRow("leading zeros past max")
-      << z400 + QStringLiteral("2147483648") << false << 0;
+  QTest::newRow("leading zeros past max") << z400 + QStringLiteral("2147483648") << false << 0;
   QTest::newRow("600 trailing fraction zeros")
       << QStringLiteral("7.") + QString(600, u'0') << true << 7;
-  QTest::newRow("tie with 400 trailing zeros")
-      << QStringLiteral("2.5") + z400 << true << 2;
+  QTest::newRow("tie with 400 trailing zeros") << QStringLiteral("2.5") + z400 << true << 2;
   QTest::newRow("subnormal fraction")
       << QStringLiteral("0.") + QString(310, u'0') + QStringLiteral("1") << true << 0;
   // Below the smallest double: the value is still a number and reads as 0.

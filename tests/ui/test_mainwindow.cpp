@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "datetime.h"
 #include "dischargechart.h"
 #include "fakeservices.h"
 #include "lamp.h"
@@ -17,7 +18,6 @@
 #include "segmentclock.h"
 #include "segmentreadout.h"
 #include "textboxes.h"
-#include "datetime.h"
 
 namespace {
 
@@ -175,8 +175,8 @@ class TestMainWindow : public QObject {
     QCOMPARE(w.palette().color(QPalette::Window), QColor(255, 192, 128));
     QCOMPARE(w.Frame3->palette().color(QPalette::WindowText), QColor(128, 0, 128));
     const QColor highlight = QApplication::palette().color(QPalette::Highlight);
-    for (QLabel* label : {w.Label1, w.Label2, w.Label10, w.Label15, w.Label16, w.Label17,
-                          w.Label18, w.Label19}) {
+    for (QLabel* label :
+         {w.Label1, w.Label2, w.Label10, w.Label15, w.Label16, w.Label17, w.Label18, w.Label19}) {
       QCOMPARE(label->palette().color(QPalette::WindowText), highlight);
     }
     QVERIFY(!w.Label19->autoFillBackground());
@@ -243,15 +243,16 @@ class TestMainWindow : public QObject {
     QTest::addColumn<bool>("openFailed");
     QTest::addColumn<QStringList>("walk");
     QTest::newRow("closed") << false
-                            << QStringList{u"cmbCOM"_qs,   u"CmdSaveDisp"_qs, u"CmdAmend"_qs,
-                                           u"TxtSavePath"_qs, u"Text11"_qs,  u"Command1"_qs,
-                                           u"Text3"_qs,    u"Check1"_qs,      u"Check2"_qs,
-                                           u"Check3"_qs,   u"cmdOpenCOM"_qs};
-    QTest::newRow("open failed") << true
-                                 << QStringList{u"cmbCOM"_qs,   u"CmdSaveDisp"_qs, u"CmdAmend"_qs,
-                                                u"TxtSavePath"_qs, u"Text11"_qs,  u"Command1"_qs,
-                                                u"Text3"_qs,    u"Check1"_qs,      u"Check2"_qs,
-                                                u"cmdCloseCOM"_qs, u"Check3"_qs,   u"cmdOpenCOM"_qs};
+                            << QStringList{u"cmbCOM"_qs,      u"CmdSaveDisp"_qs, u"CmdAmend"_qs,
+                                           u"TxtSavePath"_qs, u"Text11"_qs,      u"Command1"_qs,
+                                           u"Text3"_qs,       u"Check1"_qs,      u"Check2"_qs,
+                                           u"Check3"_qs,      u"cmdOpenCOM"_qs};
+    QTest::newRow("open failed") << true << QStringList{u"cmbCOM"_qs,   u"CmdSaveDisp"_qs,
+                                                        u"CmdAmend"_qs, u"TxtSavePath"_qs,
+                                                        u"Text11"_qs,   u"Command1"_qs,
+                                                        u"Text3"_qs,    u"Check1"_qs,
+                                                        u"Check2"_qs,   u"cmdCloseCOM"_qs,
+                                                        u"Check3"_qs,   u"cmdOpenCOM"_qs};
   }
   void tabKeyWalksTheDesignedOrder() {
     QFETCH(bool, openFailed);
@@ -300,8 +301,8 @@ class TestMainWindow : public QObject {
 
   void statusRowLiesBelowTheInitialClientArea() {
     Harness h;
-    for (QWidget* w : std::initializer_list<QWidget*>{h.W().Text3, h.W().Text2, h.W().Label19,
-                                                       h.W().Text11}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{h.W().Text3, h.W().Text2, h.W().Label19, h.W().Text11}) {
       QVERIFY(w->geometry().top() >= h.W().height());
     }
     QCOMPARE(h.W().Text2->geometry().bottom() + 1, 10215 / 15);

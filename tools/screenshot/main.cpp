@@ -15,7 +15,6 @@
 #include "mainwindow.h"
 #include "replayport.h"
 
-
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QCommandLineParser parser;
