@@ -99,7 +99,7 @@ class TestLongRun : public QObject {
     constexpr int kPasses = 20'000;
     Rig rig;
     QString fed;
-    qint64 rssAtQuarter = 0;
+    [[maybe_unused]] qint64 rssAtQuarter = 0;
     QRandomGenerator random(20261207);
     int expectedPoints = 0;
     for (int t = 0; t < kPasses; ++t) {
