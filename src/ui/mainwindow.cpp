@@ -52,6 +52,14 @@ SegmentReadout* MakeReadout(Quantity q, QWidget* parent) {
   return new SegmentReadout(4, false, parent);
 }
 
+// Gives a control its designed name, by which tests and accessibility tools
+// find it.
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QLatin1StringView(name));
+  return widget;
+}
+
 QColor ControlFace() {
   return QApplication::palette().color(QPalette::Button);
 }
@@ -113,97 +121,51 @@ void MainWindow::CreateControls() {
   // chain; compound controls (the editable port list) must be complete before
   // the next control is created so their inner parts keep their place.
   // Stacking is set afterwards in Restack().
-  LED1 = new Lamp(this);
-  LED2 = new Lamp(this);
+  LED1 = Named(new Lamp(this), "LED1");
+  LED2 = Named(new Lamp(this), "LED2");
 
-  Frame3 = new QGroupBox(QStringLiteral("电池状态"), this);
-  Label15 = new QLabel(QStringLiteral("时间(S)"), Frame3);
-  Label16 = new QLabel(QStringLiteral("电压(mV)"), Frame3);
-  Label17 = new QLabel(QStringLiteral("电流(mA)"), Frame3);
-  Label18 = new QLabel(QStringLiteral("容量(mAh)"), Frame3);
-  Label10 = new QLabel(QStringLiteral("温度"), Frame3);
-  iPlotX = new DischargeChart(this);
-  Label1 = new QLabel(QStringLiteral("通道 1"), Frame3);
-  Label2 = new QLabel(QStringLiteral("通道 2"), Frame3);
-  cmdOpenCOM = new QPushButton(QStringLiteral("打开串口"), this);
-  cmbCOM = new QComboBox(this);
+  Frame3 = Named(new QGroupBox(QStringLiteral("电池状态"), this), "Frame3");
+  Label15 = Named(new QLabel(QStringLiteral("时间(S)"), Frame3), "Label15");
+  Label16 = Named(new QLabel(QStringLiteral("电压(mV)"), Frame3), "Label16");
+  Label17 = Named(new QLabel(QStringLiteral("电流(mA)"), Frame3), "Label17");
+  Label18 = Named(new QLabel(QStringLiteral("容量(mAh)"), Frame3), "Label18");
+  Label10 = Named(new QLabel(QStringLiteral("温度"), Frame3), "Label10");
+  iPlotX = Named(new DischargeChart(this), "iPlotX");
+  Label1 = Named(new QLabel(QStringLiteral("通道 1"), Frame3), "Label1");
+  Label2 = Named(new QLabel(QStringLiteral("通道 2"), Frame3), "Label2");
+  cmdOpenCOM = Named(new QPushButton(QStringLiteral("打开串口"), this), "cmdOpenCOM");
+  cmbCOM = Named(new QComboBox(this), "cmbCOM");
   cmbCOM->setEditable(true);
   cmbCOM->setInsertPolicy(QComboBox::NoInsert);
-  cmdStart = new QPushButton(QString::fromUtf16(kConnectCaption), this);
-  CmdSaveDisp = new QPushButton(QStringLiteral("保存数据"), this);
-  CmdAmend = new QPushButton(QStringLiteral("更改路径"), this);
-  TxtSavePath = new QLineEdit(DefaultSaveFolder(), this);
-  Text2 = new RawTextBox(this);
-  Text11 = new QLineEdit(this);
-  Label19 = new QLabel(QStringLiteral("状态："), this);
-  Command1 = new QPushButton(QStringLiteral("清除图表"), this);
-  Text3 = new QLineEdit(QStringLiteral("5533"), this);
-  Check1 = new QCheckBox(QStringLiteral("显示通道 1"), this);
-  Check2 = new QCheckBox(QStringLiteral("显示通道 2"), this);
+  cmdStart = Named(new QPushButton(QString::fromUtf16(kConnectCaption), this), "cmdStart");
+  CmdSaveDisp = Named(new QPushButton(QStringLiteral("保存数据"), this), "CmdSaveDisp");
+  CmdAmend = Named(new QPushButton(QStringLiteral("更改路径"), this), "CmdAmend");
+  TxtSavePath = Named(new QLineEdit(DefaultSaveFolder(), this), "TxtSavePath");
+  Text2 = Named(new RawTextBox(this), "Text2");
+  Text11 = Named(new QLineEdit(this), "Text11");
+  Label19 = Named(new QLabel(QStringLiteral("状态："), this), "Label19");
+  Command1 = Named(new QPushButton(QStringLiteral("清除图表"), this), "Command1");
+  Text3 = Named(new QLineEdit(QStringLiteral("5533"), this), "Text3");
+  Check1 = Named(new QCheckBox(QStringLiteral("显示通道 1"), this), "Check1");
+  Check2 = Named(new QCheckBox(QStringLiteral("显示通道 2"), this), "Check2");
   // A child of the window laid over its frame cell.
-  iSSi_V1 = MakeReadout(Quantity::Voltage, this);
-  iSSi_T1 = MakeReadout(Quantity::Time, Frame3);
-  iSSi_I1 = MakeReadout(Quantity::Current, Frame3);
-  iSSi_R1 = MakeReadout(Quantity::Capacity, Frame3);
-  iSSi_W1 = MakeReadout(Quantity::Temperature, Frame3);
-  iSSi_T2 = MakeReadout(Quantity::Time, Frame3);
-  iSSi_V2 = MakeReadout(Quantity::Voltage, Frame3);
-  iSSi_I2 = MakeReadout(Quantity::Current, Frame3);
-  iSSi_R2 = MakeReadout(Quantity::Capacity, Frame3);
-  iSSi_W2 = MakeReadout(Quantity::Temperature, Frame3);
-  iSSc_time = new SegmentClock(this);
-  cmdCloseCOM = new QPushButton(QStringLiteral("关闭串口"), this);
-  Check3 = new QCheckBox(QStringLiteral("数据窗口"), this);
-  RichText1 = new LogPane(this);
+  iSSi_V1 = Named(MakeReadout(Quantity::Voltage, this), "iSSi_V1");
+  iSSi_T1 = Named(MakeReadout(Quantity::Time, Frame3), "iSSi_T1");
+  iSSi_I1 = Named(MakeReadout(Quantity::Current, Frame3), "iSSi_I1");
+  iSSi_R1 = Named(MakeReadout(Quantity::Capacity, Frame3), "iSSi_R1");
+  iSSi_W1 = Named(MakeReadout(Quantity::Temperature, Frame3), "iSSi_W1");
+  iSSi_T2 = Named(MakeReadout(Quantity::Time, Frame3), "iSSi_T2");
+  iSSi_V2 = Named(MakeReadout(Quantity::Voltage, Frame3), "iSSi_V2");
+  iSSi_I2 = Named(MakeReadout(Quantity::Current, Frame3), "iSSi_I2");
+  iSSi_R2 = Named(MakeReadout(Quantity::Capacity, Frame3), "iSSi_R2");
+  iSSi_W2 = Named(MakeReadout(Quantity::Temperature, Frame3), "iSSi_W2");
+  iSSc_time = Named(new SegmentClock(this), "iSSc_time");
+  cmdCloseCOM = Named(new QPushButton(QStringLiteral("关闭串口"), this), "cmdCloseCOM");
+  Check3 = Named(new QCheckBox(QStringLiteral("数据窗口"), this), "Check3");
+  RichText1 = Named(new LogPane(this), "RichText1");
 
-  Timer1 = new QTimer(this);
-  Timer2 = new QTimer(this);
-
-  const std::pair<QWidget*, const char*> names[] = {
-      {iPlotX, "iPlotX"},
-      {RichText1, "RichText1"},
-      {Frame3, "Frame3"},
-      {Label15, "Label15"},
-      {Label16, "Label16"},
-      {Label17, "Label17"},
-      {Label18, "Label18"},
-      {Label10, "Label10"},
-      {Label1, "Label1"},
-      {Label2, "Label2"},
-      {iSSi_T1, "iSSi_T1"},
-      {iSSi_V1, "iSSi_V1"},
-      {iSSi_I1, "iSSi_I1"},
-      {iSSi_R1, "iSSi_R1"},
-      {iSSi_W1, "iSSi_W1"},
-      {iSSi_T2, "iSSi_T2"},
-      {iSSi_V2, "iSSi_V2"},
-      {iSSi_I2, "iSSi_I2"},
-      {iSSi_R2, "iSSi_R2"},
-      {iSSi_W2, "iSSi_W2"},
-      {cmbCOM, "cmbCOM"},
-      {cmdOpenCOM, "cmdOpenCOM"},
-      {cmdCloseCOM, "cmdCloseCOM"},
-      {LED1, "LED1"},
-      {cmdStart, "cmdStart"},
-      {LED2, "LED2"},
-      {Check1, "Check1"},
-      {Command1, "Command1"},
-      {iSSc_time, "iSSc_time"},
-      {Check2, "Check2"},
-      {Check3, "Check3"},
-      {CmdSaveDisp, "CmdSaveDisp"},
-      {TxtSavePath, "TxtSavePath"},
-      {CmdAmend, "CmdAmend"},
-      {Text3, "Text3"},
-      {Text2, "Text2"},
-      {Label19, "Label19"},
-      {Text11, "Text11"},
-  };
-  for (const auto& [widget, name] : names) {
-    widget->setObjectName(QLatin1StringView(name));
-  }
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer2->setObjectName(QStringLiteral("Timer2"));
+  Timer1 = Named(new QTimer(this), "Timer1");
+  Timer2 = Named(new QTimer(this), "Timer2");
 }
 
 void MainWindow::StyleControls() {
