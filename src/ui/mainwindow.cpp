@@ -60,6 +60,11 @@ Widget* Named(Widget* widget, const char* name) {
   return widget;
 }
 
+std::array<Readout*, kQuantityCount> AsReadouts(
+    const std::array<SegmentReadout*, kQuantityCount>& r) {
+  return {r[0], r[1], r[2], r[3], r[4]};
+}
+
 QColor ControlFace() {
   return QApplication::palette().color(QPalette::Button);
 }
@@ -209,13 +214,11 @@ void MainWindow::StyleControls() {
 
   // Screen readers name each readout by its row and column headings.
   const std::array<QLabel*, kQuantityCount> columns = {Label15, Label16, Label17, Label18, Label10};
-  const std::array<std::pair<QLabel*, std::array<SegmentReadout*, kQuantityCount>>, 2> rows = {{
-      {Label1, {iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1}},
-      {Label2, {iSSi_T2, iSSi_V2, iSSi_I2, iSSi_R2, iSSi_W2}},
-  }};
-  for (const auto& [rowLabel, readouts] : rows) {
+  for (const int channel : {1, 2}) {
+    const QLabel* row = channel == 1 ? Label1 : Label2;
+    const auto readouts = ChannelReadouts(channel);
     for (size_t i = 0; i < readouts.size(); ++i) {
-      readouts[i]->setAccessibleName(rowLabel->text() + u' ' + columns[i]->text());
+      readouts[i]->setAccessibleName(row->text() + u' ' + columns[i]->text());
     }
   }
   iSSc_time->setAccessibleName(QStringLiteral("时钟"));
@@ -258,6 +261,13 @@ void MainWindow::Restack() {
   LED2->lower();
 }
 
+std::array<SegmentReadout*, kQuantityCount> MainWindow::ChannelReadouts(int channel) const {
+  if (channel == 1) {
+    return {iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1};
+  }
+  return {iSSi_T2, iSSi_V2, iSSi_I2, iSSi_R2, iSSi_W2};
+}
+
 QWidget* MainWindow::Control(QStringView name) const {
   return findChild<QWidget*>(name.toString());
 }
@@ -297,8 +307,8 @@ void MainWindow::OnAcquisitionTick() {
       .nonFrameBox = *m_text3Box,
       .statusBox = *m_text11Box,
       .log = *RichText1,
-      .channel1 = {iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1},
-      .channel2 = {iSSi_T2, iSSi_V2, iSSi_I2, iSSi_R2, iSSi_W2},
+      .channel1 = AsReadouts(ChannelReadouts(1)),
+      .channel2 = AsReadouts(ChannelReadouts(2)),
       .chart = *iPlotX,
   };
   RunAcquisitionPass(targets);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <memory>
 
 #include "portcontrol.h"
+#include "telemetryframe.h"
 
 class QCheckBox;
 class QComboBox;
@@ -106,6 +108,9 @@ class MainWindow : public QWidget {
   void Restack();
   void Connect();
   void RunLoadSequence();
+  // A channel's readouts in the order time, voltage, current, capacity,
+  // temperature.
+  std::array<SegmentReadout*, kQuantityCount> ChannelReadouts(int channel) const;
 
   std::unique_ptr<MessageSink> m_ownMessages;
   std::unique_ptr<FolderChooser> m_ownFolders;
