@@ -21,6 +21,7 @@
 #include "segmentreadout.h"
 #include "serialportdevice.h"
 #include "textboxes.h"
+#include "windowharness.h"
 
 namespace {
 
@@ -32,23 +33,13 @@ const QByteArray kNotice = " Exit from discharge .... ";
 
 // A window on the real port layer, with ORVANTA_COM1 pointing at a
 // pseudo-terminal the test writes to.
-class Bench {
+class Bench : public WindowOn<SerialPortDevice> {
  public:
   Bench() {
     link = dir.filePath(QStringLiteral("charger"));
-    qputenv("ORVANTA_COM1", link.toLocal8Bit());
-    auto port = std::make_unique<SerialPortDevice>();
-    device = port.get();
-    window = std::make_unique<MainWindow>(MainWindowServices{
-        .port = std::move(port),
-        .messages = &messages,
-        .folders = &folders,
-        .clock = nullptr,
-        .pause = [this](qint32 ms) { pauses << ms; },
-    });
+    qputenv("ORVANTA_COM1", link.toLocal8Bit());  // read when the port opens
     // Passes are driven by hand; the timer's own ticks stay out of the way.
     window->Timer1->setInterval(3'600'000);
-    window->show();
   }
   ~Bench() { qunsetenv("ORVANTA_COM1"); }
 
@@ -67,11 +58,7 @@ class Bench {
   QTemporaryDir dir;
   QString link;
   PseudoTerminal pty;
-  RecordingMessageSink messages;
-  FakeFolderChooser folders;
-  QList<qint32> pauses;
-  SerialPortDevice* device = nullptr;
-  std::unique_ptr<MainWindow> window;
+  SerialPortDevice* device = port;
 };
 
 QString Text(const QByteArray& bytes) {

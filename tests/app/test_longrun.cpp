@@ -23,6 +23,7 @@
 #include "segmentreadout.h"
 #include "snapshotfile.h"
 #include "textboxes.h"
+#include "windowharness.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ORVANTA_ASAN 1
@@ -34,24 +35,9 @@
 
 namespace {
 
-struct Rig {
-  ReplayPort* port = nullptr;
-  RecordingMessageSink messages;
-  FakeFolderChooser folders;
-  FakeClock clock;
-  std::unique_ptr<MainWindow> window;
-
+// A window acquiring from a replay port; the test drives each pass.
+struct Rig : WindowOn<ReplayPort> {
   Rig() {
-    auto replay = std::make_unique<ReplayPort>();
-    port = replay.get();
-    MainWindowServices services;
-    services.port = std::move(replay);
-    services.messages = &messages;
-    services.folders = &folders;
-    services.clock = &clock;
-    services.pause = [](qint32) {};
-    window = std::make_unique<MainWindow>(std::move(services));
-    window->show();
     window->cmdOpenCOM->click();
     window->cmdStart->click();
     window->Timer1->stop();  // passes are driven by the test, one per simulated second
@@ -62,7 +48,6 @@ struct Rig {
     window->OnAcquisitionTick();
     clock.Advance(1000);
   }
-  MainWindow& W() { return *window; }
 };
 
 QString Frame(int t, int v1, int v2) {

@@ -18,32 +18,14 @@
 #include "segmentclock.h"
 #include "segmentreadout.h"
 #include "textboxes.h"
+#include "windowharness.h"
 
 namespace {
 
-// A window on fake services, shown offscreen.
-struct Harness {
-  FakeSerialPort* port = nullptr;
-  RecordingMessageSink messages;
-  FakeFolderChooser folders;
-  FakeClock clock;
-  QList<qint32> pauses;
-  std::unique_ptr<MainWindow> window;
-
-  explicit Harness(int initialPortNumber = 1) {
-    auto fake = std::make_unique<FakeSerialPort>();
-    fake->portNumber = initialPortNumber;
-    port = fake.get();
-    MainWindowServices services;
-    services.port = std::move(fake);
-    services.messages = &messages;
-    services.folders = &folders;
-    services.clock = &clock;
-    services.pause = [this](qint32 ms) { pauses << ms; };
-    window = std::make_unique<MainWindow>(std::move(services));
-    window->show();
-  }
-  MainWindow& W() { return *window; }
+// A window on a fake port whose number before the load sequence is given.
+struct Harness : WindowOn<FakeSerialPort> {
+  explicit Harness(int initialPortNumber = 1)
+      : WindowOn([initialPortNumber](FakeSerialPort& p) { p.portNumber = initialPortNumber; }) {}
 };
 
 QString Caption(QWidget* w) {
