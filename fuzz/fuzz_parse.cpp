@@ -13,6 +13,7 @@
 
 #include "acquisitionpass.h"
 #include "framecollector.h"
+#include "plainwindow.h"
 #include "test_robustness_reference.h"
 
 namespace {
@@ -126,83 +127,37 @@ void CheckConversions(const QString& chunk) {
   }
 }
 
-class Box final : public TextBox {
- public:
-  QString Text() const override { return text; }
-  void SetText(const QString& t) override { text = t; }
-  QString text;
-};
-
-class Port final : public TextSource {
- public:
-  QString ReadAllAsText() override { return chunk; }
-  QString chunk;
-};
-
-class Log final : public LogSink {
- public:
-  void AppendAndFollow(const QString& t) override { all += t; }
-  QString all;
-};
-
-class Meter final : public Readout {
- public:
-  void SetValue(qint32 v) override { value = v; }
-  qint32 GetValue() const override { return value; }
-  qint32 value = 0;
-};
-
-class Chart final : public ChartSink {
- public:
-  void AddPoint(int trace, double x, double y) override {
-    Require(trace == 0 || trace == 1, "a point on a third trace", QString());
-    ++points[static_cast<size_t>(trace)];
-    last[static_cast<size_t>(trace)] = {x, y};
-  }
-  std::array<int, 2> points{};
-  std::array<std::pair<double, double>, 2> last{};
-};
-
 void CheckPass(const QString& chunk, const reference::Walk& walk) {
-  Port port;
-  port.chunk = chunk;
-  Box raw;
-  Box nonFrame;
-  Box status;
-  status.text = QStringLiteral("before");
-  Log log;
-  std::array<Meter, 2 * kQuantityCount> meters;
-  Chart chart;
-  AcquisitionTargets targets{port, raw, nonFrame, status, log, {}, {}, chart};
-  for (size_t q = 0; q < kQuantityCount; ++q) {
-    targets.channel1[q] = &meters[q];
-    targets.channel2[q] = &meters[kQuantityCount + q];
-  }
+  PlainWindow window;
+  window.port.chunk = chunk;
+  window.status.text = QStringLiteral("before");
+  const AcquisitionTargets targets = window.Targets();
   const PassOutcome outcome = RunAcquisitionPass(targets);
-  Require(raw.text == chunk, "Text2 does not hold the chunk", chunk);
-  Require(log.all == chunk, "the log does not hold the chunk", chunk);
+  Require(window.raw.text == chunk, "Text2 does not hold the chunk", chunk);
+  Require(window.log.all == chunk, "the log does not hold the chunk", chunk);
+  Require(window.chart.pointsOnOtherTraces == 0, "a point on a third trace", chunk);
   Require((outcome == PassOutcome::Completed) == (walk.outcome != ParseOutcome::Failed),
           "the pass outcome does not follow the walk", chunk);
-  Require(
-      nonFrame.text == (walk.outcome == ParseOutcome::NotAFrame ? QStringLiteral("1") : QString()),
-      "Text3 does not follow the walk", chunk);
+  Require(window.nonFrame.text ==
+              (walk.outcome == ParseOutcome::NotAFrame ? QStringLiteral("1") : QString()),
+          "Text3 does not follow the walk", chunk);
   const bool notice = chunk == QStringView(kEndOfDischargeNotice);
   const QString word = outcome == PassOutcome::Ended ? QStringLiteral("before")
                        : notice                      ? QString::fromUtf16(kStatusPaused)
                                                      : QString::fromUtf16(kStatusReady);
-  Require(status.text == word, "Text11 is not the word the pass must leave", chunk);
+  Require(window.status.text == word, "Text11 is not the word the pass must leave", chunk);
   for (int c = 1; c <= 2; ++c) {
     int done = 0;
     for (const reference::Report& r : walk.reports) {
       done += r.kind == reference::Report::Kind::ChannelDone && r.channel == c;
     }
     const size_t t = static_cast<size_t>(c - 1);
-    Require(chart.points[t] == done, "chart points do not follow ChannelDone", chunk);
+    Require(window.chart.points[t] == done, "chart points do not follow ChannelDone", chunk);
     if (done) {
       const size_t base = t * kQuantityCount;
-      Require(
-          chart.last[t] == std::pair<double, double>(meters[base].value, meters[base + 1].value),
-          "a chart point is not the time and voltage readouts", chunk);
+      Require(window.chart.last[t] == std::pair<double, double>(window.meters[base].value,
+                                                                window.meters[base + 1].value),
+              "a chart point is not the time and voltage readouts", chunk);
     }
   }
 }

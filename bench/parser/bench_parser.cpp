@@ -10,6 +10,7 @@
 
 #include "acquisitionpass.h"
 #include "framecollector.h"
+#include "plainwindow.h"
 
 namespace {
 
@@ -94,60 +95,15 @@ void BM_Tokenize(benchmark::State& state) {
 }
 BENCHMARK(BM_Tokenize);
 
-class Box final : public TextBox {
- public:
-  QString Text() const override { return m_text; }
-  void SetText(const QString& text) override { m_text = text; }
-
- private:
-  QString m_text;
-};
-
-class Port final : public TextSource {
- public:
-  QString ReadAllAsText() override { return chunk; }
-  QString chunk = kTwoChannels;
-};
-
-// Keeps only the length, so a long run does not grow memory.
-class Log final : public LogSink {
- public:
-  void AppendAndFollow(const QString& text) override { length += text.size(); }
-  qint64 length = 0;
-};
-
-class Meter final : public Readout {
- public:
-  void SetValue(qint32 value) override { m_value = value; }
-  qint32 GetValue() const override { return m_value; }
-
- private:
-  qint32 m_value = 0;
-};
-
-class Chart final : public ChartSink {
- public:
-  void AddPoint(int, double x, double y) override { sum += x + y; }
-  double sum = 0.0;
-};
-
 void BM_AcquisitionPassTwoChannels(benchmark::State& state) {
-  Port port;
-  Box raw;
-  Box nonFrame;
-  Box status;
-  Log log;
-  std::array<Meter, 2 * kQuantityCount> meters;
-  Chart chart;
-  AcquisitionTargets targets{port, raw, nonFrame, status, log, {}, {}, chart};
-  for (size_t q = 0; q < kQuantityCount; ++q) {
-    targets.channel1[q] = &meters[q];
-    targets.channel2[q] = &meters[kQuantityCount + q];
-  }
+  PlainWindow window;
+  window.port.chunk = kTwoChannels;
+  window.log.keepText = false;  // a long run must not grow memory
+  const AcquisitionTargets targets = window.Targets();
   for (auto _ : state) {
     benchmark::DoNotOptimize(RunAcquisitionPass(targets));
   }
-  benchmark::DoNotOptimize(chart.sum);
+  benchmark::DoNotOptimize(window.chart.last);
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_AcquisitionPassTwoChannels);
