@@ -99,7 +99,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_clock = services.clock ? services.clock : m_ownClock.get();
   m_pause = services.pause ? std::move(services.pause) : PortControl::Pause(&PauseMs);
 
-  setWindowTitle(QStringLiteral("Orvanta"));
+  setWindowTitle(m_title.Title());
   CreateControls();
   StyleControls();
   PlaceControls();
@@ -266,6 +266,12 @@ std::array<SegmentReadout*, kQuantityCount> MainWindow::ChannelReadouts(int chan
     return {iSSi_T1, iSSi_V1, iSSi_I1, iSSi_R1, iSSi_W1};
   }
   return {iSSi_T2, iSSi_V2, iSSi_I2, iSSi_R2, iSSi_W2};
+}
+
+void MainWindow::SetTitleNotice(TitleNotices::Slot slot, const QString& text) {
+  if (m_title.Set(slot, text)) {
+    setWindowTitle(m_title.Title());
+  }
 }
 
 QWidget* MainWindow::Control(QStringView name) const {

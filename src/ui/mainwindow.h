@@ -6,6 +6,7 @@
 
 #include "portcontrol.h"
 #include "telemetryframe.h"
+#include "titlenotices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -86,6 +87,10 @@ class MainWindow : public QWidget {
   // The designed tab order, first to last.
   static const QList<QStringView>& TabOrder();
 
+  // Sets or clears (empty text) one notice after the program's name in the
+  // window title.
+  void SetTitleNotice(TitleNotices::Slot slot, const QString& text);
+
  public slots:
   void SetUpChart();
   void OnAcquisitionTick();
@@ -123,4 +128,5 @@ class MainWindow : public QWidget {
   std::unique_ptr<PortControl> m_portControl;
   SaveControl* m_saveControl = nullptr;
   PortControl::Pause m_pause;
+  TitleNotices m_title{QStringLiteral("Orvanta")};
 };

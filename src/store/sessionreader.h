@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "telemetryframe.h"
+
+// How a stored session ended.
+enum class SessionEnd {
+  Running,      // still being written by a live program
+  Closed,       // the port was closed
+  ProgramExit,  // the program ended with the port open
+  Interrupted,  // found unfinished at a later start (crash, power cut, kill)
+};
+
+struct StoredSession {
+  qint64 id = 0;
+  QDateTime startUtc;
+  QDateTime endUtc;  // invalid while running
+  QString port;      // the port list entry, e.g. "COM1"
+  QString device;    // the device path it opened
+  SessionEnd ended = SessionEnd::Running;
+  qint64 chunks = 0;  // received chunks
+  qint64 frames = 0;  // chunks in which at least one channel was applied
+};
+
+// One channel's readings as the pass set them on the readouts; a field the
+// pass did not reach (a failed or cut-short frame) is empty.
+struct StoredChannel {
+  std::array<std::optional<qint32>, kQuantityCount> fields;  // in Quantity order
+  bool Any() const;
+  bool All() const;
+};
+
+// One received chunk, exactly as the log got it.
+struct StoredChunk {
+  qint64 seq = 0;     // 1, 2, ... within the session
+  qint64 wallMs = 0;  // UTC, ms since the epoch
+  qint64 monoMs = 0;  // monotonic clock, ms
+  QString text;
+  std::array<StoredChannel, 2> channel;  // channel 1, channel 2
+};
+
+// Read-only access to a session store file, for the review window and the
+// command-line tool. Opening never creates or changes the file.
+class SessionReader {
+ public:
+  virtual ~SessionReader() = default;
+
+  // Opens the store at `path`; on failure returns null and a user-facing
+  // message in `error`.
+  static std::unique_ptr<SessionReader> Open(const QString& path, QString* error);
+
+  // Every session, oldest first.
+  virtual QList<StoredSession> Sessions() = 0;
+  // One session by id, or the newest when `id` is empty.
+  virtual std::optional<StoredSession> Find(std::optional<qint64> id) = 0;
+  // Hands each chunk of the session to `visit` in sequence order, streaming
+  // (a week of chunks is never held at once). Returns false on a read error.
+  virtual bool ForEachChunk(qint64 sessionId,
+                            const std::function<void(const StoredChunk&)>& visit) = 0;
+};
+
+// The store file used when no other is named: the user's data folder.
+QString DefaultStorePath();
