@@ -58,7 +58,7 @@ void LogPane::setReadOnly(bool readOnly) {
 
 QString LogPane::SelectedText() const {
   const qsizetype from = std::min(m_anchor, m_caret);
-  return m_log.Text().mid(from, std::max(m_anchor, m_caret) - from);
+  return m_log.Mid(from, std::max(m_anchor, m_caret) - from);
 }
 
 void LogPane::SetSelection(qsizetype anchor, qsizetype caret) {
@@ -222,16 +222,17 @@ void LogPane::mouseDoubleClickEvent(QMouseEvent* event) {
   }
   const qsizetype position = PositionAt(event->position().toPoint());
   const qsizetype line = m_log.LineOfPosition(position);
-  const QString& text = m_log.Text();
-  qsizetype from = position;
-  qsizetype to = position;
-  while (from > m_log.LineStart(line) && text[from - 1].isLetterOrNumber()) {
+  const qsizetype start = m_log.LineStart(line);
+  const QString text = m_log.LineText(line);
+  qsizetype from = position - start;
+  qsizetype to = from;
+  while (from > 0 && text[from - 1].isLetterOrNumber()) {
     --from;
   }
-  while (to < m_log.LineEnd(line) && text[to].isLetterOrNumber()) {
+  while (to < text.size() && text[to].isLetterOrNumber()) {
     ++to;
   }
-  SetSelection(from, to);
+  SetSelection(start + from, start + to);
   event->accept();
 }
 
@@ -262,7 +263,7 @@ int LogPane::VisibleRows() const {
 }
 
 void LogPane::LayOutLine(qsizetype line, QTextLayout& layout) const {
-  QString text = m_log.LineView(line).toString();
+  QString text = m_log.LineText(line);
   // These would start a second line inside the layout; the pane has one row
   // per line.
   text.replace(QChar::LineSeparator, u' ').replace(QChar::ParagraphSeparator, u' ');
@@ -314,7 +315,8 @@ void LogPane::MeasureAppended(qsizetype firstLine, qsizetype fromPosition) {
   for (qsizetype line = firstLine; line < m_log.LineCount(); ++line) {
     const qsizetype start = std::max(fromPosition, m_log.LineStart(line));
     const qsizetype end = std::max(start, m_log.LineEnd(line));
-    const int width = EstimateWidth(QStringView(m_log.Text()).mid(start, end - start));
+    const int width = EstimateWidth(
+        QStringView(m_log.LineText(line)).mid(start - m_log.LineStart(line), end - start));
     m_lastLinePx = line == firstLine ? m_lastLinePx + width : width;
     m_widestLinePx = std::max(m_widestLinePx, m_lastLinePx);
   }
@@ -353,7 +355,7 @@ void LogPane::ScrollToCaret() {
   const qsizetype start = m_log.LineStart(line);
   const int caretX = m_caret == m_log.Size()
                          ? m_lastLinePx
-                         : EstimateWidth(QStringView(m_log.Text()).mid(start, m_caret - start));
+                         : EstimateWidth(QStringView(m_log.LineText(line)).left(m_caret - start));
   QScrollBar* horizontal = horizontalScrollBar();
   const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
   if (caretX < horizontal->value()) {
