@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
@@ -23,7 +24,53 @@ constexpr int kUnmeasured = -1;
 
 }  // namespace
 
+namespace {
+
+// A scroll bar that repaints only when its look changes. The log's range
+// grows by a line each second while the slider, a few pixels of a long
+// track, mostly stays where it was.
+class QuietScrollBar : public QScrollBar {
+ public:
+  using QScrollBar::QScrollBar;
+
+ protected:
+  void sliderChange(SliderChange change) override {
+    if (change == SliderRangeChange || change == SliderValueChange || change == SliderStepsChange) {
+      const Look look = CurrentLook();
+      if (look == m_drawn) {
+        return;
+      }
+      m_drawn = look;
+    }
+    QScrollBar::sliderChange(change);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    m_drawn = CurrentLook();
+    QScrollBar::paintEvent(event);
+  }
+
+ private:
+  struct Look {
+    QRect slider;
+    bool atMinimum = false;
+    bool atMaximum = false;
+    bool operator==(const Look&) const = default;
+  };
+  Look CurrentLook() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return {
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+        value() == minimum(), value() == maximum()};
+  }
+  Look m_drawn;
+};
+
+}  // namespace
+
 LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
+  setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
   m_asciiAdvancePx.fill(kUnmeasured);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
@@ -35,6 +82,7 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
 LogPane::~LogPane() = default;
 
 void LogPane::AppendAndFollow(const QString& text) {
+  const qsizetype oldLastLine = m_log.LineCount() - 1;
   if (m_appendMode == AppendMode::WholeTextReplacement) {
     QString whole = m_log.Text();
     whole += text;
@@ -42,13 +90,14 @@ void LogPane::AppendAndFollow(const QString& text) {
     RemeasureAll();
   } else {
     const qsizetype oldSize = m_log.Size();
-    const qsizetype oldLastLine = m_log.LineCount() - 1;
     m_log.Append(text);
     MeasureAppended(oldLastLine, oldSize);
   }
   UpdateScrollRanges();
   SetCaret(m_log.Size(), false);
   ScrollToCaret();
+  // The old last line and every line after it are new to the eye.
+  UpdateLines(oldLastLine, m_log.LineCount() - 1);
 }
 
 void LogPane::setReadOnly(bool readOnly) {
@@ -93,7 +142,7 @@ qsizetype LogPane::PositionAt(QPoint viewportPoint) const {
                                m_log.LineEnd(line));
 }
 
-void LogPane::paintEvent(QPaintEvent*) {
+void LogPane::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   const int lineHeight = LineHeight();
   const int xOffset = kMarginPx - horizontalScrollBar()->value();
@@ -106,7 +155,10 @@ void LogPane::paintEvent(QPaintEvent*) {
   selection.format.setForeground(palette().brush(QPalette::HighlightedText));
   int widestSeen = 0;
 
-  for (int row = 0; row <= VisibleRows(); ++row) {
+  // Only the rows the paint covers: a new line repaints one or two.
+  const QRect dirty = event->rect();
+  const int lastRow = std::min(VisibleRows(), dirty.bottom() / lineHeight);
+  for (int row = std::max(0, dirty.top() / lineHeight); row <= lastRow; ++row) {
     const qsizetype line = first + row;
     if (line >= m_log.LineCount()) {
       break;
@@ -366,9 +418,37 @@ void LogPane::ScrollToCaret() {
 }
 
 void LogPane::SetCaret(qsizetype position, bool keepAnchor) {
+  const qsizetype oldFrom = std::min(m_anchor, m_caret);
+  const qsizetype oldTo = std::max(m_anchor, m_caret);
   m_caret = std::clamp<qsizetype>(position, 0, m_log.Size());
   if (!keepAnchor) {
     m_anchor = m_caret;
   }
-  viewport()->update();
+  // Only a selection or a shown caret draws anything of its own.
+  const bool caretShown = hasFocus() && !m_readOnly;
+  if (oldFrom != oldTo || caretShown) {
+    UpdateLines(m_log.LineOfPosition(oldFrom), m_log.LineOfPosition(oldTo));
+  }
+  if (HasSelection() || caretShown) {
+    UpdateLines(m_log.LineOfPosition(std::min(m_anchor, m_caret)),
+                m_log.LineOfPosition(std::max(m_anchor, m_caret)));
+  }
+}
+
+void LogPane::UpdateLines(qsizetype first, qsizetype last) {
+  const qsizetype top = FirstVisibleLine();
+  const qsizetype from = std::max(first, top);
+  const qsizetype to = std::min(last, top + VisibleRows());
+  if (from > to) {
+    return;
+  }
+  const int lineHeight = LineHeight();
+  viewport()->update(0, int(from - top) * lineHeight, viewport()->width(),
+                     int(to - from + 1) * lineHeight);
+}
+
+void LogPane::scrollContentsBy(int dx, int dy) {
+  // The vertical bar counts lines, the horizontal one pixels. Moving what is
+  // drawn leaves only the uncovered rows and columns to paint.
+  viewport()->scroll(dx, dy * LineHeight());
 }
