@@ -726,8 +726,20 @@ QRect DischargeChart::ColumnsOfNewPoints() const {
     if (trace.Count() - drawn > kMaxNewPointsTracked) {
       return area;
     }
-    // From the last point drawn, which the new line starts at.
-    for (qsizetype i = std::max<qsizetype>(0, drawn - 1); i < trace.Count(); ++i) {
+    // From the point before the last drawn point's pixel column: with many
+    // points a column, the line is sampled per column, and the column that
+    // took new points may be joined to its neighbour differently.
+    qsizetype from = std::max<qsizetype>(0, drawn - 1);
+    if (from > 0) {
+      const double column = std::floor(m_plot->xAxis->coordToPixel(trace.At(from).x()));
+      for (int steps = 0; from > 0 && steps < kMaxNewPointsTracked; ++steps) {
+        --from;
+        if (m_plot->xAxis->coordToPixel(trace.At(from).x()) < column) {
+          break;
+        }
+      }
+    }
+    for (qsizetype i = from; i < trace.Count(); ++i) {
       const double px = m_plot->xAxis->coordToPixel(trace.At(i).x());
       left = std::min(left, px);
       right = std::max(right, px);
