@@ -21,10 +21,11 @@ struct PixmapAccess : QCPPaintBufferPixmap {
   }
 };
 
-// Rows per drawImage call. The raster engine hands a taller image to its
-// thread pool in bands and waits for them; on a busy machine waking those
-// threads costs more than the copy or the blend itself.
-constexpr int kStripRows = 64;
+// Rows per drawImage call. The raster engine hands a drawing of more than
+// about 96 spans (rows, or pieces of rows where other controls cover the
+// plot) to its thread pool in bands and waits for them; on a busy machine
+// waking those threads costs more than the copy or the blend itself.
+constexpr int kStripRows = 32;
 
 void DrawInStrips(QPainter& painter, const QImage& image, const QRect& area) {
   const qreal dpr = image.devicePixelRatio();
@@ -83,7 +84,45 @@ void ChartPlot::ReplotTraces(const QRect& changed) {
   buffer->clear(Qt::transparent);
   LayerAccess::DrawToBuffer(*m_traceLayer);
   buffer->setInvalidated(false);
-  update(changed & Reach());
+  update(QRegion(changed & Reach()) - Covered());
+}
+
+void ChartPlot::ReplotAll() {
+  if (mReplotting) {
+    return;
+  }
+  mReplotting = true;
+  mReplotQueued = false;
+  emit beforeReplot();
+  updateLayout();
+  setupPaintBuffers();
+  for (QCPLayer* layer : std::as_const(mLayers)) {
+    LayerAccess::DrawToBuffer(*layer);
+  }
+  for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : std::as_const(mPaintBuffers)) {
+    buffer->setInvalidated(false);
+  }
+  update(QRegion(rect()) - Covered());
+  emit afterReplot();
+  mReplotting = false;
+}
+
+QRegion ChartPlot::Covered() const {
+  QRegion covered;
+  for (const QWidget* w = this; w->parentWidget() != nullptr && !w->isWindow();
+       w = w->parentWidget()) {
+    const QObjectList& siblings = w->parentWidget()->children();
+    // Children later in the list are stacked above.
+    for (qsizetype i = siblings.indexOf(const_cast<QWidget*>(w)) + 1; i < siblings.size(); ++i) {
+      const auto* above = qobject_cast<const QWidget*>(siblings[i]);
+      if (above != nullptr && above->isVisible() && !above->isWindow() &&
+          (above->autoFillBackground() || above->testAttribute(Qt::WA_OpaquePaintEvent)) &&
+          !above->testAttribute(Qt::WA_TranslucentBackground)) {
+        covered += QRect(mapFrom(above->parentWidget(), above->pos()), above->size());
+      }
+    }
+  }
+  return covered & rect();
 }
 
 void ChartPlot::paintEvent(QPaintEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QRect>
+#include <QRegion>
 
 #include "qcustomplot.h"
 
@@ -35,12 +36,17 @@ class ChartPlot : public QCustomPlot {
   // changed. Falls back on a full replot when the paint buffers are not
   // ready.
   void ReplotTraces(const QRect& changed);
+  // Redraws every layer, as QCustomPlot::replot does, then repaints the plot
+  // but for what opaque controls above it cover.
+  void ReplotAll();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   QRect Reach() const;
+  // The part of the plot hidden under opaque controls stacked above it.
+  QRegion Covered() const;
 
   class BackdropLayerable;
   BackdropLayerable* m_backdrop;

@@ -703,7 +703,7 @@ void DischargeChart::ReplotNow() {
   if (!m_fullReplotDue && !cursor && sameDetail && ranges == m_drawnRanges) {
     m_plot->ReplotTraces(ColumnsOfNewPoints());
   } else {
-    m_plot->replot(QCustomPlot::rpQueuedRefresh);
+    m_plot->ReplotAll();
     // The traces reach only the plot area, the cursor's hint beyond it.
     m_plot->SetTraceReach(cursor ? QRect() : m_plot->axisRect()->rect());
     m_drawnRanges = ranges;

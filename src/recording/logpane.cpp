@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyleOptionSlider>
 #include <QTextLayout>
 #include <QTimer>
@@ -28,24 +29,31 @@ namespace {
 
 // A scroll bar that repaints only when its look changes. The log's range
 // grows by a line each second while the slider, a few pixels of a long
-// track, mostly stays where it was.
+// track, mostly stays where it was. While held, changes are only noted; the
+// release repaints if the look then differs from the one on the screen.
 class QuietScrollBar : public QScrollBar {
  public:
   using QScrollBar::QScrollBar;
 
+  void Hold() { m_held = true; }
+  void Release() {
+    m_held = false;
+    if (CurrentLook() != m_painted) {
+      update();
+    }
+  }
+
  protected:
   void sliderChange(SliderChange change) override {
     if (change == SliderRangeChange || change == SliderValueChange || change == SliderStepsChange) {
-      const Look look = CurrentLook();
-      if (look == m_drawn) {
+      if (m_held || CurrentLook() == m_painted) {
         return;
       }
-      m_drawn = look;
     }
     QScrollBar::sliderChange(change);
   }
   void paintEvent(QPaintEvent* event) override {
-    m_drawn = CurrentLook();
+    m_painted = CurrentLook();
     QScrollBar::paintEvent(event);
   }
 
@@ -63,12 +71,15 @@ class QuietScrollBar : public QScrollBar {
         style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
         value() == minimum(), value() == maximum()};
   }
-  Look m_drawn;
+  bool m_held = false;
+  Look m_painted;
 };
 
 }  // namespace
 
 LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
+  // Opaque, so what lies beneath (the chart) need not repaint it.
+  setAutoFillBackground(true);
   setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
   setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
   m_asciiAdvancePx.fill(kUnmeasured);
@@ -82,6 +93,14 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
 LogPane::~LogPane() = default;
 
 void LogPane::AppendAndFollow(const QString& text) {
+  // The bars change their range and value below; one look at the end.
+  struct Holding {
+    QuietScrollBar* bar;
+    explicit Holding(QScrollBar* b) : bar(static_cast<QuietScrollBar*>(b)) { bar->Hold(); }
+    ~Holding() { bar->Release(); }
+  };
+  const Holding vertical(verticalScrollBar());
+  const Holding horizontal(horizontalScrollBar());
   const qsizetype oldLastLine = m_log.LineCount() - 1;
   if (m_appendMode == AppendMode::WholeTextReplacement) {
     QString whole = m_log.Text();
@@ -385,7 +404,15 @@ void LogPane::RemeasureAll() {
 void LogPane::UpdateScrollRanges() {
   QScrollBar* vertical = verticalScrollBar();
   const int rows = VisibleRows();
-  vertical->setRange(0, static_cast<int>(std::max<qsizetype>(0, m_log.LineCount() - rows)));
+  const int maximum = static_cast<int>(std::max<qsizetype>(0, m_log.LineCount() - rows));
+  {
+    // The vertical bar is always shown, so a range that only grows changes
+    // nothing of the pane's layout; telling the pane would lay out, restack
+    // and repaint both bars on every new line. A growing range never moves
+    // the value, so no value change is held back either.
+    const QSignalBlocker quiet(maximum >= vertical->maximum() ? vertical : nullptr);
+    vertical->setRange(0, maximum);
+  }
   vertical->setPageStep(rows);
   vertical->setSingleStep(1);
   QScrollBar* horizontal = horizontalScrollBar();
