@@ -1,6 +1,7 @@
 #include "logtext.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -224,6 +225,22 @@ QString LogText::DecodeBytes(QByteArrayView bytes) {
   const uchar* begin = reinterpret_cast<const uchar*>(bytes.data());
   text.truncate(DecodeInto(begin, begin + bytes.size(), text.data(), bytes.size()));
   return text;
+}
+
+bool LogText::IsAsciiBytes(QByteArrayView bytes) {
+  // Eight bytes at a time: a save checks the whole log.
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  quint64 high = 0;
+  for (; end - p >= 8; p += 8) {
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    high |= word;
+  }
+  for (; p < end; ++p) {
+    high |= static_cast<unsigned char>(*p);
+  }
+  return (high & 0x8080808080808080ULL) == 0;
 }
 
 QString LogText::Text() const {

@@ -93,6 +93,7 @@ class LogText {
   Offset ByteOf(Offset start, qsizetype position) const;
   // Decodes a whole stretch of stored bytes.
   static QString DecodeBytes(QByteArrayView bytes);
+  static bool IsAsciiBytes(QByteArrayView bytes);
 
   QByteArray m_bytes;
   qsizetype m_size = 0;              // code units
@@ -119,14 +120,7 @@ void LogText::ForEachPiece(Ascii ascii, Other other) const {
       to = cut > from ? cut : total;
     }
     const QByteArrayView piece(data + from, to - from);
-    bool plain = true;
-    for (const char c : piece) {
-      if (static_cast<unsigned char>(c) >= 0x80) {
-        plain = false;
-        break;
-      }
-    }
-    if (plain) {
+    if (IsAsciiBytes(piece)) {
       ascii(piece);
     } else {
       other(DecodeBytes(piece));
