@@ -1,7 +1,9 @@
 // The port row's state machine over a fake port: every state of the table,
 // the transitions between them and the three failure messages.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -66,13 +68,28 @@ class Rig {
                 [this](qint32 ms) {
                   pauses << ms;
                   timerDuringPause << timer.isActive();
+                  // A pause inside a mouse press is what swallows clicks.
+                  pressedDuringPause << (QApplication::mouseButtons() != Qt::NoButton ||
+                                         open.isDown() || close.isDown() || start.isDown());
+                  QCoreApplication::processEvents();
                 }) {
     list.setEditable(true);
     list.setInsertPolicy(QComboBox::NoInsert);
     timer.setInterval(3'600'000);  // never fires during a test
-    // Wired as the window wires them.
-    QObject::connect(&list, &QComboBox::currentIndexChanged, &parent,
-                     [this] { control.OnPortListClicked(); });
+    // Wired as the window wires them; laid out so that clicks land apart.
+    QObject::connect(
+        &list, &QComboBox::currentIndexChanged, &parent, [this] { control.OnPortListClicked(); },
+        Qt::QueuedConnection);
+    list.setGeometry(0, 0, 80, 22);
+    open.setGeometry(90, 0, 70, 25);
+    close.setGeometry(90, 0, 70, 25);
+    start.setGeometry(170, 0, 70, 25);
+    parent.resize(260, 40);
+    parent.show();
+    QApplication::setActiveWindow(&parent);
+    if (!QTest::qWaitForWindowActive(&parent)) {
+      qWarning("rig window not active");
+    }
     QObject::connect(&open, &QPushButton::clicked, &parent,
                      [this] { control.OnOpenPortClicked(); });
     QObject::connect(&close, &QPushButton::clicked, &parent,
@@ -82,13 +99,20 @@ class Rig {
     control.StartUp();
   }
 
-  // Runs one step of a script: open, close, connect, key-open (the open
-  // button pressed from the keyboard), select:<index>, type:<text>,
+  // Runs one step of a script, then lets the event loop turn: open, close,
+  // connect, key-open (the open button focused and pressed from the
+  // keyboard), select:<index>, type:<text> (typed into the focused list),
   // open-fails, settings-fail, close-fails, open-works.
   void Run(const QString& step) {
+    RunStep(step);
+    QCoreApplication::processEvents();
+  }
+
+  void RunStep(const QString& step) {
     if (step == u"open") {
       QTest::mouseClick(&open, Qt::LeftButton);
     } else if (step == u"key-open") {
+      open.setFocus(Qt::TabFocusReason);
       QTest::keyClick(&open, Qt::Key_Space);
     } else if (step == u"close") {
       QTest::mouseClick(&close, Qt::LeftButton);
@@ -97,7 +121,10 @@ class Rig {
     } else if (step.startsWith(u"select:")) {
       list.setCurrentIndex(step.mid(7).toInt());
     } else if (step.startsWith(u"type:")) {
-      list.setEditText(step.mid(5));
+      list.setFocus(Qt::TabFocusReason);
+      list.lineEdit()->selectAll();
+      QTest::keyClick(list.lineEdit(), Qt::Key_Backspace);
+      QTest::keyClicks(list.lineEdit(), step.mid(5));
     } else if (step == u"open-fails") {
       port.openOk = false;
     } else if (step == u"open-works") {
@@ -133,6 +160,7 @@ class Rig {
   RecordingMessageSink messages;
   QList<qint32> pauses;
   QList<bool> timerDuringPause;
+  QList<bool> pressedDuringPause;
   PortControl control;
 };
 
@@ -200,8 +228,13 @@ void TestPortControl::stateTable_data() {
       << "Open failed" << QStringList{noPort} << 1 << false;
   QTest::newRow("emptied list text") << "type: open"
                                      << "Open failed" << QStringList{noPort} << 1 << false;
+  // The list's completion is case-insensitive: the committed text is COM3.
   QTest::newRow("entry in the wrong case") << "type:com3 open"
-                                           << "Open failed" << QStringList{noPort} << 1 << false;
+                                           << "Open" << none << 3 << true;
+  // A click right after typing reaches the button, and the list's handler
+  // runs afterwards, outside the press.
+  QTest::newRow("typed entry, then a click") << "type:COM4 open"
+                                             << "Open" << none << 4 << true;
   QTest::newRow("device missing") << "open-fails select:4 open"
                                   << "Open failed" << QStringList{openFailed} << 5 << false;
   QTest::newRow("bad settings") << "settings-fail open"
@@ -242,6 +275,7 @@ void TestPortControl::stateTable() {
   }
   QCOMPARE(rig.port.portNumber, portNumber);
   QCOMPARE(rig.port.open, portOpen);
+  QVERIFY(!rig.pressedDuringPause.contains(true));
 }
 
 void TestPortControl::openUsesTheSettingsAndDiscardsOldInput() {
