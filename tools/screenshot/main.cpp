@@ -14,25 +14,32 @@
 #include "chargerscript.h"
 #include "mainwindow.h"
 #include "replayport.h"
+#include "translations.h"
+
+// The context of the tool's translatable texts.
+struct Screenshot {
+  Q_DECLARE_TR_FUNCTIONS(Screenshot)
+};
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  InstallTranslations(app);
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Renders the Orvanta window to a PNG."));
+  parser.setApplicationDescription(Screenshot::tr("把 Orvanta 窗口渲染为 PNG 图片。"));
   parser.addHelpOption();
-  const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("PNG file to write."),
+  const QCommandLineOption out(QStringLiteral("out"), Screenshot::tr("要写入的 PNG 文件。"),
                                QStringLiteral("file"), QStringLiteral("orvanta.png"));
   const QCommandLineOption size(QStringLiteral("size"),
-                                QStringLiteral("Client size WxH in logical pixels."),
+                                Screenshot::tr("客户区大小 宽x高（逻辑像素）。"),
                                 QStringLiteral("WxH"), QStringLiteral("950x620"));
   const QCommandLineOption frames(QStringLiteral("frames"),
-                                  QStringLiteral("Frames to feed through the acquisition pass."),
+                                  Screenshot::tr("经采集过程送入的帧数。"),
                                   QStringLiteral("n"), QStringLiteral("0"));
-  const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Show the log pane."));
+  const QCommandLineOption log(QStringLiteral("log"), Screenshot::tr("显示数据窗口。"));
   const QCommandLineOption notice(QStringLiteral("notice"),
-                                  QStringLiteral("End with the end-of-discharge notice."));
+                                  Screenshot::tr("最后送入放电结束通知。"));
   const QCommandLineOption crop(QStringLiteral("crop"),
-                                QStringLiteral("Keep only this part of the window (logical px)."),
+                                Screenshot::tr("只保留窗口的这一部分（逻辑像素）。"),
                                 QStringLiteral("x,y,w,h"));
   parser.addOptions({out, size, frames, log, notice, crop});
   parser.process(app);
