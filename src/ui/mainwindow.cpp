@@ -11,6 +11,7 @@
 
 #include "acquisitionpass.h"
 #include "chartsetup.h"
+#include "checkboxfitstyle.h"
 #include "clock.h"
 #include "datetime.h"
 #include "devicelossnotice.h"
@@ -208,6 +209,12 @@ void MainWindow::StyleControls() {
   Check1->setChecked(true);
   Check2->setChecked(true);
   Check3->setChecked(false);
+  // Two boxes are lower than the style's check square: draw one that fits.
+  auto* fit = new CheckBoxFitStyle;
+  fit->setParent(this);
+  for (QCheckBox* box : {Check1, Check2, Check3}) {
+    box->setStyle(fit);
+  }
 
   // Display-only controls never take the focus.
   for (QWidget* w : std::initializer_list<QWidget*>{
