@@ -146,8 +146,9 @@ class Rig {
     QCOMPARE(close.isEnabled(), s.closeEnabled);
     QCOMPARE(start.isEnabled(), s.startEnabled);
     QCOMPARE(start.text(), QString::fromUtf16(s.startCaption));
-    QCOMPARE(led1.FillColor(), s.led1 ? kLampOn : kLampOff);
-    QCOMPARE(led2.FillColor(), s.led2 ? kLampOn : kLampOff);
+    // Lamp colours as designed: on light green, off grey.
+    QCOMPARE(led1.FillColor(), s.led1 ? QColor(0, 255, 0) : QColor(128, 128, 128));
+    QCOMPARE(led2.FillColor(), s.led2 ? QColor(0, 255, 0) : QColor(128, 128, 128));
     QCOMPARE(timer.isActive(), s.timer);
   }
 
