@@ -447,6 +447,42 @@ class TestMainWindow : public QObject {
     QVERIFY(square.height() >= 9);
   }
 
+  // The raw box hands back every chunk exactly and shows a long one by its
+  // ends, so that laying it out never stalls the window.
+  void rawBoxShowsLongChunksByTheirEnds_data() {
+    QTest::addColumn<QString>("chunk");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("a frame") << u"$1,1,120,1350,500,100,25;0\n"_qs << true;
+    QTest::newRow("8000 characters") << QString(8000, u'x') << true;
+    QTest::newRow("320000 characters, no line break")
+        << QString(160000, u'a') + QString(160000, u'b') << false;
+    QTest::newRow("surrogate pairs at the cuts")
+        << QString(6000, u'a') + u"😀"_qs.repeated(2000) << false;
+  }
+  void rawBoxShowsLongChunksByTheirEnds() {
+    QFETCH(QString, chunk);
+    QFETCH(bool, whole);
+    Harness h;
+    MainWindow& w = h.W();
+    w.cmdOpenCOM->click();
+    h.port->chunks.push_back(chunk);
+    w.OnAcquisitionTick();
+    QCOMPARE(w.Text2->Text(), chunk);
+    const QString shown = w.Text2->toPlainText();
+    if (whole) {
+      QCOMPARE(shown, chunk);
+      return;
+    }
+    QVERIFY(shown.size() < 8100);
+    QVERIFY(shown.startsWith(chunk.left(3999)));
+    QVERIFY(shown.endsWith(chunk.right(3999)));
+    QVERIFY(shown.contains(u"省略"_qs));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+      QVERIFY(!shown.at(i).isHighSurrogate() ||
+              (i + 1 < shown.size() && shown.at(i + 1).isLowSurrogate()));
+    }
+  }
+
   void labelsAndDisplaysNeverTakeTheFocus() {
     Harness h;
     for (const char* name : {"Frame3", "Label1", "Label19", "iPlotX", "iSSi_V1", "iSSc_time"}) {
