@@ -29,6 +29,13 @@
     </message>
 </context>
 <context>
+    <name>DeviceLossNotice</name>
+    <message>
+        <source>设备已断开，正在重新连接…</source>
+        <translation>Device lost, reopening…</translation>
+    </message>
+</context>
+<context>
     <name>DischargeChart</name>
     <message>
         <source>放大</source>
@@ -112,6 +119,32 @@
     </message>
 </context>
 <context>
+    <name>QAbstractFileIconProvider</name>
+    <message>
+        <source>Drive</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+</context>
+<context>
+    <name>RawTextBox</name>
+    <message>
+        <source>
+…（此处省略 %1 个字符）…
+</source>
+        <translation>
+… (%1 characters left out) …
+</translation>
+    </message>
+</context>
+<context>
     <name>Screenshot</name>
     <message>
         <source>把 Orvanta 窗口渲染为 PNG 图片。</source>
@@ -140,6 +173,10 @@
     <message>
         <source>只保留窗口的这一部分（逻辑像素）。</source>
         <translation>Keep only this part of the window (logical px).</translation>
+    </message>
+    <message>
+        <source>通道 1 的时间比通道 2 多出的秒数。</source>
+        <translation>Seconds added to channel 1&apos;s time over channel 2&apos;s.</translation>
     </message>
 </context>
 <context>

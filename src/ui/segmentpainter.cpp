@@ -18,6 +18,9 @@ constexpr qreal kGapShare = 0.18;         // gap between touching segments / thi
 // Unlit segments are thin lines along the lit bars' centre lines: drawn at
 // full width, silver next to green reads as an "8" in every position.
 constexpr qreal kUnlitThicknessShare = 0.3;  // unlit stroke / lit thickness
+// Unlit lines also stop well short of each other, so an unlit position
+// shows seven separate dashes rather than the closed outline of an "8".
+constexpr qreal kUnlitGapShare = 0.8;  // gap at each end / lit thickness
 
 qreal Snap(qreal v, qreal dpr) {
   return std::round(v * dpr) / dpr;
@@ -93,14 +96,15 @@ QPolygonF UnlitSegmentPolygon(const QRectF& cell, Segment segment, qreal dpr) {
   if ((litPx - strokePx) % 2 != 0) {
     ++strokePx;
   }
-  return SegmentBar(cell, segment, strokePx / dpr, dpr, t);
+  return SegmentBar(cell, segment, strokePx / dpr, dpr, t, kUnlitGapShare);
 }
 
-QPolygonF SegmentBar(const QRectF& cell, Segment segment, qreal stroke, qreal dpr, qreal skeleton) {
+QPolygonF SegmentBar(const QRectF& cell, Segment segment, qreal stroke, qreal dpr, qreal skeleton,
+                     qreal gapShare) {
   // The skeleton is laid out for the lit thickness, so thin and full bars
   // share one centre line.
   const qreal t = skeleton > 0 ? skeleton : stroke;
-  const qreal gap = std::max(1.0 / dpr, t * kGapShare);
+  const qreal gap = std::max(1.0 / dpr, t * (gapShare > 0 ? gapShare : kGapShare));
   // Skeleton: the centre lines of the outer segments lie half a stroke inside the cell.
   const qreal l = cell.left() + t / 2;
   const qreal r = cell.right() - t / 2;
