@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
+#include <utility>
 
 #include "fakeservices.h"
 #include "indicatorlamp.h"
@@ -72,6 +74,9 @@ class Rig {
                   pressedDuringPause << (QApplication::mouseButtons() != Qt::NoButton ||
                                          open.isDown() || close.isDown() || start.isDown());
                   QCoreApplication::processEvents();
+                  if (duringPause) {
+                    std::exchange(duringPause, {})();
+                  }
                 }) {
     list.setEditable(true);
     list.setInsertPolicy(QComboBox::NoInsert);
@@ -162,6 +167,7 @@ class Rig {
   QList<qint32> pauses;
   QList<bool> timerDuringPause;
   QList<bool> pressedDuringPause;
+  std::function<void()> duringPause;  // run once inside the next pause
   PortControl control;
 };
 
@@ -176,6 +182,7 @@ class TestPortControl : public QObject {
   void openUsesTheSettingsAndDiscardsOldInput();
   void changingPortWhileClosedPausesAndReenablesOpen();
   void changingPortWhileAcquiringStopsTheTimerBeforeThePause();
+  void openClickedDuringThePauseStands();
 };
 
 void TestPortControl::startUpFillsTheListAndSelectsCom1() {
@@ -324,6 +331,19 @@ void TestPortControl::changingPortWhileAcquiringStopsTheTimerBeforeThePause() {
   QVERIFY(!rig.port.open);
   QVERIFY(rig.open.isEnabled());
   QVERIFY(rig.messages.texts.isEmpty());
+}
+
+// The list's handler pauses with the port closed; a click on "打开串口"
+// handled inside that pause opens the port, and the handler leaves it open.
+void TestPortControl::openClickedDuringThePauseStands() {
+  Rig rig;
+  rig.duringPause = [&rig] { QTest::mouseClick(&rig.open, Qt::LeftButton); };
+  rig.Run(u"select:3"_qs);
+  QCOMPARE(rig.pauses, QList<qint32>{100});
+  QVERIFY(rig.port.open);
+  QCOMPARE(rig.port.portNumber, 4);
+  QVERIFY(!rig.port.calls.contains(u"Close"_qs));
+  rig.Check(Expected(u"Open"_qs));
 }
 
 QTEST_MAIN(TestPortControl)
