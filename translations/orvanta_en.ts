@@ -119,7 +119,7 @@
     </message>
 </context>
 <context>
-    <name>QAbstractFileIconProvider</name>
+    <name>QFileDialog</name>
     <message>
         <source>Drive</source>
         <translation>Drive</translation>

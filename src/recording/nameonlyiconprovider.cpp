@@ -39,12 +39,12 @@ QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const {
 }
 
 QString NameOnlyIconProvider::type(const QFileInfo& info) const {
-  // The texts of Qt's own provider, in Qt's own translations.
+  // Texts that Qt's own translations hold (under its file dialog).
   if (info.isRoot()) {
-    return QCoreApplication::translate("QAbstractFileIconProvider", "Drive");
+    return QCoreApplication::translate("QFileDialog", "Drive");
   }
   if (info.isDir()) {
-    return QCoreApplication::translate("QAbstractFileIconProvider", "Folder");
+    return QCoreApplication::translate("QFileDialog", "Folder");
   }
-  return QCoreApplication::translate("QAbstractFileIconProvider", "File");
+  return QCoreApplication::translate("QFileDialog", "File");
 }
