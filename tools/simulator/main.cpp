@@ -41,12 +41,11 @@ int main(int argc, char* argv[]) {
   InstallTranslations(app);
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(
-      Simulator::tr("模拟双通道充放电仪：每秒向链接 LINK 所指的伪终端写一帧遥测数据，最后发出放电结束通知。"));
+  parser.setApplicationDescription(Simulator::tr(
+      "模拟双通道充放电仪：每秒向链接 LINK 所指的伪终端写一帧遥测数据，最后发出放电结束通知。"));
   parser.addHelpOption();
-  parser.addPositionalArgument(
-      QStringLiteral("LINK"),
-      Simulator::tr("指向终端的链接路径，例如 /tmp/charger"));
+  parser.addPositionalArgument(QStringLiteral("LINK"),
+                               Simulator::tr("指向终端的链接路径，例如 /tmp/charger"));
 
   ChargerOptions options;
   double intervalMs = 1000;
@@ -54,29 +53,22 @@ int main(int argc, char* argv[]) {
   double pauseAt = -1, pauseFor = 0, awayAt = -1, awayFor = 0;
   const QString n = QStringLiteral("n");
   const NumberOption numbers[] = {
-      {{QStringLiteral("duration"), Simulator::tr("模拟放电的秒数（3000）。"),
-        n},
+      {{QStringLiteral("duration"), Simulator::tr("模拟放电的秒数（3000）。"), n},
        &options.durationS},
-      {{QStringLiteral("speed"), Simulator::tr("每帧模拟的秒数（1）。"), n},
-       &options.speed},
+      {{QStringLiteral("speed"), Simulator::tr("每帧模拟的秒数（1）。"), n}, &options.speed},
       {{QStringLiteral("interval-ms"), Simulator::tr("每个节拍的实际毫秒数（1000）。"), n},
        &intervalMs},
-      {{QStringLiteral("malformed-every"),
-        Simulator::tr("每第 n 帧的电压字段为空。"), n},
+      {{QStringLiteral("malformed-every"), Simulator::tr("每第 n 帧的电压字段为空。"), n},
        &malformed},
       {{QStringLiteral("garbage-every"), Simulator::tr("每第 n 个节拍发送一行噪声。"), n},
        &garbage},
-      {{QStringLiteral("split-every"), Simulator::tr("每第 n 帧分两个节拍发送。"), n},
-       &split},
-      {{QStringLiteral("double-every"), Simulator::tr("每第 n 个节拍发送两帧。"), n},
-       &twice},
+      {{QStringLiteral("split-every"), Simulator::tr("每第 n 帧分两个节拍发送。"), n}, &split},
+      {{QStringLiteral("double-every"), Simulator::tr("每第 n 个节拍发送两帧。"), n}, &twice},
       {{QStringLiteral("pause-at"), Simulator::tr("从第几个节拍起停止发送。"), n}, &pauseAt},
       {{QStringLiteral("pause-for"), Simulator::tr("停止发送的节拍数。"), n}, &pauseFor},
-      {{QStringLiteral("disappear-at"),
-        Simulator::tr("在第几个节拍关闭终端，如同拔掉线缆。"), n},
+      {{QStringLiteral("disappear-at"), Simulator::tr("在第几个节拍关闭终端，如同拔掉线缆。"), n},
        &awayAt},
-      {{QStringLiteral("disappear-for"),
-        Simulator::tr("经过多少节拍后同一链接出现新的终端。"), n},
+      {{QStringLiteral("disappear-for"), Simulator::tr("经过多少节拍后同一链接出现新的终端。"), n},
        &awayFor},
   };
   for (const NumberOption& o : numbers) {
