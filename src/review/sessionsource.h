@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "reviewsource.h"
+#include "sessionreader.h"
+
+// A stored session's channel readings, streamed from the store. A channel
+// counts in a chunk when all five of its fields were applied; a chunk that
+// begins with the end-of-discharge notice marks the discharge as ended.
+std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
+                                        QString* error);
+
+// "会话 12".
+QString SessionName(qint64 id);
+// How the session ended, as the list shows it.
+QString SessionEndText(SessionEnd end);

@@ -1,0 +1,152 @@
+#include "snapshotreader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextCodec>
+
+#include "acquisitionpass.h"
+#include "frameparser.h"
+
+namespace {
+
+// A year of frames is about 50 MB; anything far beyond is not a log.
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+
+// Appends each channel's reading once all five fields have come.
+class SampleSink final : public FrameSink {
+ public:
+  explicit SampleSink(ReviewSource& source) : m_source(source) {}
+
+  void NotAFrame() override {}
+  void Field(int channel, Quantity quantity, qint32 value) override {
+    ChannelSample& s = m_pending[size_t(channel - 1)];
+    switch (quantity) {
+      case Quantity::Time:
+        s.time = value;
+        break;
+      case Quantity::Voltage:
+        s.voltage = value;
+        break;
+      case Quantity::Current:
+        s.current = value;
+        break;
+      case Quantity::Capacity:
+        s.capacity = value;
+        break;
+      case Quantity::Temperature:
+        s.temperature = value;
+        break;
+    }
+  }
+  void ChannelDone(int channel) override {
+    m_source.channels[size_t(channel - 1)].push_back(m_pending[size_t(channel - 1)]);
+  }
+  void Failed(ParseFailure, int) override {}
+
+ private:
+  ReviewSource& m_source;
+  std::array<ChannelSample, 2> m_pending{};
+};
+
+std::optional<QDateTime> SaveTime(QStringView line) {
+  static const QRegularExpression kHeader(QStringLiteral(
+      "^(\\d{1,4})年(\\d{1,2})月(\\d{1,2})日  (\\d{1,2})时(\\d{1,2})分(\\d{1,2})秒$"));
+  const QRegularExpressionMatch m = kHeader.match(line.toString());
+  if (!m.hasMatch()) {
+    return std::nullopt;
+  }
+  const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+  const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+  if (!date.isValid() || !time.isValid()) {
+    return std::nullopt;
+  }
+  return QDateTime(date, time);
+}
+
+}  // namespace
+
+ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
+  ReviewSource source;
+  source.name = name;
+  source.bytes = bytes.size();
+  QTextCodec* gbk = QTextCodec::codecForName("GBK");
+  const QString text = gbk->toUnicode(bytes);
+  const QStringView notice(kEndOfDischargeNotice);
+  SampleSink sink(source);
+
+  auto handle = [&](QStringView line) {
+    if (line.isEmpty()) {
+      return;
+    }
+    ++source.chunks;
+    const ParseOutcome outcome = Parse(line, sink);
+    if (outcome != ParseOutcome::Complete) {
+      ++source.skipped;
+    }
+  };
+
+  qsizetype start = 0;
+  bool first = true;
+  while (start < text.size()) {
+    qsizetype end = text.indexOf(u'\n', start);
+    if (end < 0) {
+      end = text.size();
+    }
+    QStringView line = QStringView(text).mid(start, end - start);
+    start = end + 1;
+    if (line.endsWith(u'\r')) {
+      line.chop(1);
+    }
+    if (first) {
+      first = false;
+      if (const auto saved = SaveTime(line)) {
+        source.start = *saved;
+        continue;
+      }
+    }
+    if (line.startsWith(notice)) {
+      source.notice = true;
+      line = line.mid(notice.size());
+    }
+    handle(line);
+  }
+  return source;
+}
+
+std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (error) {
+      *error = QCoreApplication::translate("ReviewWindow", "无法打开文件 %1：%2")
+                   .arg(QDir::toNativeSeparators(path), file.errorString());
+    }
+    return std::nullopt;
+  }
+  if (file.size() > kMaxFileBytes) {
+    if (error) {
+      *error =
+          QCoreApplication::translate("ReviewWindow", "文件 %1 太大（超过 %2 MB），不是数据文件。")
+              .arg(QDir::toNativeSeparators(path))
+              .arg(kMaxFileBytes >> 20);
+    }
+    return std::nullopt;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    if (error) {
+      *error = QCoreApplication::translate("ReviewWindow", "读取文件 %1 失败：%2")
+                   .arg(QDir::toNativeSeparators(path), file.errorString());
+    }
+    return std::nullopt;
+  }
+  const QFileInfo info(path);
+  ReviewSource source = ReadSnapshot(bytes, info.fileName());
+  source.detail = QDir::toNativeSeparators(info.absoluteFilePath());
+  if (!source.start.isValid()) {
+    source.start = info.lastModified();
+  }
+  return source;
+}
