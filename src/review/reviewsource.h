@@ -23,9 +23,10 @@ struct ChannelSample {
 // A recording opened for review: a stored session or a data1.txt file, as the
 // readings of its two channels in arrival order.
 struct ReviewSource {
-  QString name;     // what the user knows it by: "会话 12" or the file name
-  QString detail;   // the port, or the file's full path
-  QDateTime start;  // local; the session's start, or the file's save time
+  QString name;              // what the user knows it by: "会话 12" or the file name
+  QString detail;            // the port, or the file's full path
+  QDateTime start;           // local; the session's start, or the file's save time
+  bool startIsSave = false;  // `start` is when a file was saved, not when it began
   std::array<std::vector<ChannelSample>, 2> channels;  // channel 1, channel 2
   bool notice = false;                                 // the end-of-discharge notice was received
   qint64 chunks = 0;                                   // chunks (session) or non-empty lines (file)

@@ -71,6 +71,7 @@ std::optional<QDateTime> SaveTime(QStringView line) {
 ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
   ReviewSource source;
   source.name = name;
+  source.startIsSave = true;
   source.bytes = bytes.size();
   QTextCodec* gbk = QTextCodec::codecForName("GBK");
   const QString text = gbk->toUnicode(bytes);

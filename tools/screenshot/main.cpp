@@ -3,6 +3,10 @@
 //
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
 //                      [--crop x,y,w,h]
+//   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE]
+// --review renders the review window instead, comparing three simulated
+// discharges aligned by capacity; --report also writes its report page
+// (".pdf" or ".png").
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
@@ -14,6 +18,7 @@
 #include "chargerscript.h"
 #include "mainwindow.h"
 #include "replayport.h"
+#include "reviewrender.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -34,7 +39,13 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption crop(QStringLiteral("crop"),
                                 QStringLiteral("Keep only this part of the window (logical px)."),
                                 QStringLiteral("x,y,w,h"));
-  parser.addOptions({out, size, frames, log, notice, crop});
+  const QCommandLineOption review(QStringLiteral("review"),
+                                  QStringLiteral("Render the review window comparing three "
+                                                 "simulated discharges by capacity."));
+  const QCommandLineOption report(QStringLiteral("report"),
+                                  QStringLiteral("With --review: also write the report page."),
+                                  QStringLiteral("file"));
+  parser.addOptions({out, size, frames, log, notice, crop, review, report});
   parser.process(app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -47,6 +58,10 @@ int main(int argc, char* argv[]) {
   if (wh.size() != 2 || !okW || !okH || width <= 0 || height <= 0 || !okN || frameCount < 0) {
     qCritical("bad --size or --frames");
     return 2;
+  }
+
+  if (parser.isSet(review)) {
+    return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report));
   }
 
   auto port = std::make_unique<ReplayPort>();
