@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextCodec>
+#include <algorithm>
+#include <cstring>
 
 #include "acquisitionpass.h"
 #include "frameparser.h"
@@ -74,45 +76,47 @@ ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
   source.startIsSave = true;
   source.bytes = bytes.size();
   QTextCodec* gbk = QTextCodec::codecForName("GBK");
-  const QString text = gbk->toUnicode(bytes);
   const QStringView notice(kEndOfDischargeNotice);
   SampleSink sink(source);
+  QString line;
 
-  auto handle = [&](QStringView line) {
-    if (line.isEmpty()) {
-      return;
-    }
-    ++source.chunks;
-    const ParseOutcome outcome = Parse(line, sink);
-    if (outcome != ParseOutcome::Complete) {
-      ++source.skipped;
-    }
-  };
-
+  // GBK's trail bytes are never CR or LF, so the bytes can be cut into lines
+  // before decoding; a line of plain ASCII, as frames are, needs no codec.
+  const char* const data = bytes.constData();
+  const qsizetype size = bytes.size();
   qsizetype start = 0;
   bool first = true;
-  while (start < text.size()) {
-    qsizetype end = text.indexOf(u'\n', start);
-    if (end < 0) {
-      end = text.size();
+  while (start < size) {
+    const char* nl =
+        static_cast<const char*>(std::memchr(data + start, '\n', size_t(size - start)));
+    const qsizetype end = nl ? nl - data : size;
+    qsizetype len = end - start;
+    if (len > 0 && data[start + len - 1] == '\r') {
+      --len;
     }
-    QStringView line = QStringView(text).mid(start, end - start);
+    const char* p = data + start;
     start = end + 1;
-    if (line.endsWith(u'\r')) {
-      line.chop(1);
-    }
+    const bool ascii = std::all_of(p, p + len, [](char c) { return (c & 0x80) == 0; });
+    line = ascii ? QString::fromLatin1(p, len) : gbk->toUnicode(p, int(len));
+    QStringView view(line);
     if (first) {
       first = false;
-      if (const auto saved = SaveTime(line)) {
+      if (const auto saved = SaveTime(view)) {
         source.start = *saved;
         continue;
       }
     }
-    if (line.startsWith(notice)) {
+    if (view.startsWith(notice)) {
       source.notice = true;
-      line = line.mid(notice.size());
+      view = view.mid(notice.size());
     }
-    handle(line);
+    if (view.isEmpty()) {
+      continue;
+    }
+    ++source.chunks;
+    if (Parse(view, sink) != ParseOutcome::Complete) {
+      ++source.skipped;
+    }
   }
   return source;
 }
