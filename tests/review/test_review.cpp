@@ -1,9 +1,12 @@
 // The review: discharge summaries of known recordings, reading data1.txt back,
 // the summary command, and curves drawn in their own colours.
+#include <QApplication>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
+#include <QWheelEvent>
+#include <cmath>
 #include <map>
 
 #include "dischargesummary.h"
@@ -113,6 +116,8 @@ class TestReview : public QObject {
   void summaryCommand_data();
   void summaryCommand();
   void curvesInTheirOwnColours();
+  void mouseZoomAndPan_data();
+  void mouseZoomAndPan();
 };
 
 void TestReview::summaryOfFile_data() {
@@ -277,6 +282,90 @@ void TestReview::curvesInTheirOwnColours() {
   QCOMPARE(window.Plot().CurveCount(), 2);
   QCOMPARE(window.Plot().CurveColour(1), third);
   QCOMPARE(CountColour(window.Plot().RenderImage(QSize(900, 500)), window.CurveColour(1, 1)), 0);
+}
+
+void TestReview::mouseZoomAndPan_data() {
+  QTest::addColumn<QString>("gesture");
+  QTest::addColumn<double>("spanFactor");  // new x span / old x span
+  QTest::addColumn<int>("shiftSign");      // of the x range's centre; 2: not checked
+  QTest::newRow("wheel up zooms in") << "wheel up" << 0.5 << 2;
+  QTest::newRow("wheel down zooms out") << "wheel down" << 2.0 << 2;
+  QTest::newRow("drag to the left pans right") << "drag" << 1.0 << 1;
+  QTest::newRow("dragging the cursor leaves the view") << "cursor" << 1.0 << 0;
+}
+
+void TestReview::mouseZoomAndPan() {
+  QFETCH(QString, gesture);
+  QFETCH(double, spanFactor);
+  QFETCH(int, shiftSign);
+  ReviewPlot plot;
+  plot.resize(800, 500);
+  plot.show();
+  const int c = plot.AddCurve(QStringLiteral("A"), Qt::red);
+  for (int t = 0; t <= 1000; ++t) {
+    plot.AddPoint(c, t, 1400 - t * 0.3);
+  }
+  plot.FitAll();
+  plot.ReplotNow();
+  QWidget* canvas = nullptr;
+  for (QWidget* w : plot.findChildren<QWidget*>()) {
+    if (QByteArray(w->metaObject()->className()) == "QCustomPlot") {
+      canvas = w;
+    }
+  }
+  QVERIFY(canvas);
+  const double lo = plot.AxisLower(true);
+  const double hi = plot.AxisUpper(true);
+  const QPoint centre = canvas->rect().center();
+  if (gesture.startsWith(QStringLiteral("wheel"))) {
+    // Four notches of the wheel halve or double QCustomPlot's default span.
+    const int delta = gesture.endsWith(QStringLiteral("up")) ? 120 : -120;
+    const double notches = std::log(spanFactor) / std::log(0.85) / (delta > 0 ? 1 : -1);
+    for (int i = 0; i < int(std::lround(std::abs(notches))); ++i) {
+      QWheelEvent wheel(centre, canvas->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(canvas, &wheel);
+    }
+  } else {
+    if (gesture == QStringLiteral("cursor")) {
+      plot.SetCursorVisible(true);
+      plot.ReplotNow();
+    }
+    // The cursor's first pointer stands at half the plot area's width, about
+    // the canvas's centre; the drag starts at the pointer's pixel.
+    QPoint from = centre;
+    if (gesture == QStringLiteral("cursor")) {
+      // The pointer is the column with the most of its colour.
+      const QImage image = plot.RenderImage(canvas->size());
+      int most = 0;
+      for (int x = centre.x() - 60; x <= centre.x() + 60; ++x) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y) {
+          const QColor p = image.pixelColor(x, y);
+          n += p.red() > 150 && p.green() < 80 && p.blue() < 80;
+        }
+        if (n > most) {
+          most = n;
+          from.setX(x);
+        }
+      }
+    }
+    QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+    QTest::mouseMove(canvas, from - QPoint(200, 0));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, from - QPoint(200, 0));
+  }
+  const double span = plot.AxisUpper(true) - plot.AxisLower(true);
+  QVERIFY2(std::abs(span / (hi - lo) - spanFactor) < 0.1 * spanFactor,
+           qPrintable(QString::number(span / (hi - lo))));
+  const double shift = (plot.AxisUpper(true) + plot.AxisLower(true) - hi - lo) / 2;
+  if (shiftSign == 2) {
+    return;  // the wheel zooms about the pointer, not the centre
+  }
+  if (shiftSign == 0) {
+    QVERIFY(std::abs(shift) < 0.01 * (hi - lo));
+  } else {
+    QVERIFY(shift * shiftSign > 0.1 * (hi - lo));
+  }
 }
 
 QTEST_MAIN(TestReview)
