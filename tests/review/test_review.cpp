@@ -1,5 +1,6 @@
 // The review: discharge summaries of known recordings, reading data1.txt back,
 // the summary command, and curves drawn in their own colours.
+#include <QAction>
 #include <QApplication>
 #include <QImage>
 #include <QTemporaryDir>
@@ -9,10 +10,15 @@
 #include <cmath>
 #include <map>
 
+#include "acquisitionpass.h"
+#include "clock.h"
+#include "dischargechart.h"
 #include "dischargesummary.h"
 #include "framecollector.h"
+#include "reviewlaunch.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
+#include "sessionrecording.h"
 #include "sessionsource.h"
 #include "snapshotfile.h"
 #include "snapshotreader.h"
@@ -74,6 +80,54 @@ class FakeStore final : public SessionReader {
   std::map<qint64, QList<StoredChunk>> m_chunks;
 };
 
+// The pass's targets, as plain values.
+struct PassFakes {
+  struct Port final : TextSource {
+    QString ReadAllAsText() override { return chunk; }
+    QString chunk;
+  } port;
+  struct Box final : TextBox {
+    QString Text() const override { return text; }
+    void SetText(const QString& t) override { text = t; }
+    QString text;
+  } raw, nonFrame, status;
+  struct Log final : LogSink {
+    void AppendAndFollow(const QString& t) override { text += t; }
+    QString text;
+  } log;
+  struct Value final : Readout {
+    void SetValue(qint32 v) override { value = v; }
+    qint32 GetValue() const override { return value; }
+    qint32 value = 0;
+  };
+  std::array<Value, 10> readouts;
+  struct Chart final : ChartSink {
+    void AddPoint(int, double, double) override {}
+  } chart;
+
+  AcquisitionTargets Targets(PassRecorder* recorder) {
+    auto channel = [this](int first) {
+      std::array<Readout*, kQuantityCount> r{};
+      for (int i = 0; i < kQuantityCount; ++i) {
+        r[size_t(i)] = &readouts[size_t(first + i)];
+      }
+      return r;
+    };
+    return {port, raw, nonFrame, status, log, channel(0), channel(5), chart, recorder};
+  }
+};
+
+class PassClock final : public Clock {
+ public:
+  qint64 MonotonicMs() const override { return m_ms += 1000; }
+  QDateTime LocalNow() const override {
+    return QDateTime(QDate(2026, 12, 8), QTime(9, 0)).addMSecs(m_ms);
+  }
+
+ private:
+  mutable qint64 m_ms = 0;
+};
+
 // Pixels of the colour, also where antialiasing blends it into the plot's
 // black face.
 int CountColour(const QImage& image, const QColor& colour) {
@@ -116,6 +170,7 @@ class TestReview : public QObject {
   void summaryCommand_data();
   void summaryCommand();
   void curvesInTheirOwnColours();
+  void historyButtonOpensOneWindow();
   void mouseZoomAndPan_data();
   void mouseZoomAndPan();
 };
@@ -175,9 +230,8 @@ void TestReview::summaryOfFile() {
 }
 
 void TestReview::fileGivesTheSessionsFrames() {
-  // What the charger sent, chunk by chunk, as the session keeps it and the
-  // log saves it: frames, a one-channel frame, a bad field, noise, the
-  // notice, and a second discharge that starts right after it.
+  // What the charger sent, pass by pass: frames, a one-channel frame, a bad
+  // field, noise, the notice, and a second discharge right after it.
   const QStringList chunks = {
       QStringLiteral("$1,1,0,1400,500,0,25;1,0,1390,480,0,25\r\n"),
       QStringLiteral("$1,1,1,1398,500,0,25;0,,,,,\r\n"),
@@ -187,18 +241,40 @@ void TestReview::fileGivesTheSessionsFrames() {
       QStringLiteral(" Exit from discharge .... "),
       QStringLiteral("$1,1,0,1400,500,0,25;1,0,1390,480,0,25\r\n"),
   };
-  FakeStore store;
-  store.Add(7, chunks);
-  const std::optional<ReviewSource> session = ReadSession(store, *store.Find(7), nullptr);
-  QVERIFY(session);
-  const QByteArray file =
-      SnapshotBytes(QDateTime(QDate(2026, 12, 8), QTime(10, 0)), chunks.join(QString()));
-  const ReviewSource read = ReadSnapshot(file, QStringLiteral("data1.txt"));
-  QCOMPARE(read.channels[0].size(), size_t(5));
-  QCOMPARE(read.channels[1].size(), size_t(3));
-  QVERIFY(read.channels == session->channels);
-  QVERIFY(read.notice && session->notice);
-  QCOMPARE(read.start, QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+  // The real pass, recording into a real store, its log saved as
+  // "保存数据" saves it.
+  QTemporaryDir dir;
+  const QString storePath = dir.filePath(QStringLiteral("sessions.db"));
+  PassFakes fakes;
+  {
+    PassClock clock;
+    SessionStore::Settings settings;
+    settings.path = storePath;
+    SessionRecording recording(settings, clock);
+    recording.PortOpened(QStringLiteral("COM1"), QStringLiteral("/dev/ttyS0"));
+    for (const QString& chunk : chunks) {
+      fakes.port.chunk = chunk;
+      RunAcquisitionPass(fakes.Targets(&recording));
+    }
+    recording.PortClosed();
+  }
+  QString error;
+  const std::unique_ptr<SessionReader> store = SessionReader::Open(storePath, &error);
+  QVERIFY2(store, qPrintable(error));
+  const std::optional<StoredSession> stored = store->Find(std::nullopt);
+  QVERIFY(stored);
+  const std::optional<ReviewSource> session = ReadSession(*store, *stored, &error);
+  QVERIFY2(session, qPrintable(error));
+
+  const QDateTime saved(QDate(2026, 12, 8), QTime(10, 0));
+  const ReviewSource file =
+      ReadSnapshot(SnapshotBytes(saved, fakes.log.text), QStringLiteral("data1.txt"));
+  QCOMPARE(file.channels[0].size(), size_t(5));
+  QCOMPARE(file.channels[1].size(), size_t(3));
+  QVERIFY(file.channels == session->channels);
+  QVERIFY(file.notice && session->notice);
+  QCOMPARE(file.start, saved);
+  QCOMPARE(file.skipped, 2);
 }
 
 void TestReview::summaryCommand_data() {
@@ -282,6 +358,29 @@ void TestReview::curvesInTheirOwnColours() {
   QCOMPARE(window.Plot().CurveCount(), 2);
   QCOMPARE(window.Plot().CurveColour(1), third);
   QCOMPARE(CountColour(window.Plot().RenderImage(QSize(900, 500)), window.CurveColour(1, 1)), 0);
+}
+
+void TestReview::historyButtonOpensOneWindow() {
+  QWidget main;
+  auto* chart = new DischargeChart(&main);
+  int opened = 0;
+  ConnectHistoryButton(*chart, [&opened](QString*) {
+    ++opened;
+    return std::unique_ptr<SessionReader>();
+  });
+  QAction* history = nullptr;
+  for (QAction* a : chart->findChildren<QAction*>()) {
+    if (a->text() == QStringLiteral("历史记录")) {
+      history = a;
+    }
+  }
+  QVERIFY(history);
+  history->trigger();
+  history->trigger();
+  const QList<ReviewWindow*> windows = main.findChildren<ReviewWindow*>();
+  QCOMPARE(windows.size(), 1);
+  QVERIFY(windows[0]->isVisible());
+  QCOMPARE(opened, 1);
 }
 
 void TestReview::mouseZoomAndPan_data() {
