@@ -1,9 +1,11 @@
 #include "benchstore.h"
 
 #include <cmath>
-#include <map>
+#include <cstdio>
+#include <deque>
 
 #include "framecollector.h"
+#include "storewriter.h"
 
 namespace {
 
@@ -19,44 +21,6 @@ Reading At(int channel, int t, int frames, int seed = 0) {
   return {v, i, i * t / 3600, 25 + int(8 * x)};
 }
 
-// Until the session store library is merged: the store in memory, by path.
-std::map<QString, std::vector<StoredChunk>>& Stores() {
-  static std::map<QString, std::vector<StoredChunk>> stores;
-  return stores;
-}
-
-class MemoryStore final : public SessionReader {
- public:
-  explicit MemoryStore(const std::vector<StoredChunk>& chunks) : m_chunks(chunks) {}
-  QList<StoredSession> Sessions() override { return {Session()}; }
-  std::optional<StoredSession> Find(std::optional<qint64> id) override {
-    if (id && *id != 1) {
-      return std::nullopt;
-    }
-    return Session();
-  }
-  bool ForEachChunk(qint64, const std::function<void(const StoredChunk&)>& visit) override {
-    for (const StoredChunk& c : m_chunks) {
-      visit(c);
-    }
-    return true;
-  }
-
- private:
-  StoredSession Session() const {
-    StoredSession s;
-    s.id = 1;
-    s.startUtc = QDateTime::currentDateTimeUtc().addSecs(-qint64(m_chunks.size()));
-    s.endUtc = QDateTime::currentDateTimeUtc();
-    s.port = QStringLiteral("COM1");
-    s.ended = SessionEnd::Closed;
-    s.chunks = qint64(m_chunks.size());
-    s.frames = s.chunks;
-    return s;
-  }
-  const std::vector<StoredChunk>& m_chunks;
-};
-
 }  // namespace
 
 QString BenchFrame(int t) {
@@ -70,26 +34,63 @@ QString BenchFrame(int t) {
 }
 
 qint64 WriteBenchSession(const QString& path, int frames, QString* log) {
-  std::vector<StoredChunk>& chunks = Stores()[path];
-  chunks.reserve(size_t(frames));
+  StoreWriter writer(StoreWriter::Config{path});
+  if (!writer.Open()) {
+    std::printf("store: %s\n", qPrintable(writer.Error()));
+    return 0;
+  }
+  const qint64 startMs = QDateTime::currentMSecsSinceEpoch() - qint64(frames) * 1000;
+  std::deque<StoreCommand> batch;
+  StoreCommand begin;
+  begin.kind = StoreCommand::Kind::Begin;
+  begin.session = 1;
+  begin.startMs = startMs;
+  begin.port = QStringLiteral("COM1");
+  begin.device = QStringLiteral("/dev/ttyS0");
+  batch.push_back(begin);
   for (int t = 0; t < frames; ++t) {
-    StoredChunk c;
-    c.seq = t + 1;
-    c.text = BenchFrame(t);
-    const TelemetryFrame f = ParseFrame(c.text);
+    StoreCommand c;
+    c.session = 1;
+    c.chunk.seq = t + 1;
+    c.chunk.wallMs = startMs + qint64(t) * 1000;
+    c.chunk.monoMs = qint64(t) * 1000;
+    c.chunk.text = BenchFrame(t);
+    const TelemetryFrame f = ParseFrame(c.chunk.text);
     for (int ch = 0; ch < 2; ++ch) {
       const ChannelReading& r = ch == 0 ? f.channel1 : f.channel2;
-      c.channel[size_t(ch)].fields = {r.time, r.voltage, r.current, r.capacity, r.temperature};
+      c.chunk.channel[size_t(ch)].fields = {r.time, r.voltage, r.current, r.capacity,
+                                            r.temperature};
     }
-    *log += c.text;
-    chunks.push_back(std::move(c));
+    *log += c.chunk.text;
+    batch.push_back(std::move(c));
+    // A batch per simulated minute or so, as a live store's worker commits.
+    if (batch.size() >= 20'000) {
+      writer.Write(batch);
+      batch.clear();
+    }
   }
-  return 1;
+  StoreCommand end;
+  end.kind = StoreCommand::Kind::End;
+  end.session = 1;
+  end.ended = SessionEnd::Closed;
+  end.endMs = startMs + qint64(frames) * 1000;
+  batch.push_back(end);
+  if (!writer.Write(batch)) {
+    std::printf("store: %s\n", qPrintable(writer.Error()));
+  }
+  writer.Close();
+  return LatestBenchSession(path);
+}
+
+qint64 LatestBenchSession(const QString& path) {
+  QString error;
+  const std::unique_ptr<SessionReader> reader = SessionReader::Open(path, &error);
+  const std::optional<StoredSession> session = reader ? reader->Find(std::nullopt) : std::nullopt;
+  return session ? session->id : 0;
 }
 
 StoreOpener BenchStoreOpener(const QString& path) {
-  return
-      [path](QString*) { return std::unique_ptr<SessionReader>(new MemoryStore(Stores()[path])); };
+  return [path](QString* error) { return SessionReader::Open(path, error); };
 }
 
 ReviewSource BenchSource(int seed, int frames) {

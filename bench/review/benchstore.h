@@ -12,6 +12,8 @@ QString BenchFrame(int t);
 // the live program records it; the received text goes to `log`. Returns the
 // session's id.
 qint64 WriteBenchSession(const QString& path, int frames, QString* log);
+// The newest session of the store at `path`, 0 when there is none.
+qint64 LatestBenchSession(const QString& path);
 StoreOpener BenchStoreOpener(const QString& path);
 
 // A recording of `frames` readings per channel, varied by `seed`.

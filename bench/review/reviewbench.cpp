@@ -2,7 +2,10 @@
 // the first painted chart, the repaint of an overlay of ten day-long
 // sessions, and the memory each takes.
 //
-//   orvanta-bench-review [--repaints N]
+//   orvanta-bench-review [--repaints N] [--store FILE]
+//
+// --store keeps the week-long store in FILE, and uses the one there when it
+// exists, instead of writing a new one (which takes a while).
 //
 // Prints figures; asserts nothing. Run with QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
@@ -55,7 +58,10 @@ void Paint(ReviewWindow& window) {
 double OpenToPaint(ReviewWindow& window, const QString& word) {
   QElapsedTimer timer;
   timer.start();
-  if (!window.OpenRef(word)) {
+  const int before = window.SourceCount();
+  window.OpenRef(word);
+  window.WaitForLoads();
+  if (window.SourceCount() == before) {
     std::printf("could not open %s\n", qPrintable(word));
     return -1;
   }
@@ -68,26 +74,48 @@ double OpenToPaint(ReviewWindow& window, const QString& word) {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   int repaints = 50;
+  QTemporaryDir dir;
+  QString storePath = dir.filePath(QStringLiteral("sessions.db"));
   for (int i = 1; i + 1 < argc; ++i) {
     if (QByteArray(argv[i]) == "--repaints") {
       repaints = std::max(1, QByteArray(argv[i + 1]).toInt());
+    } else if (QByteArray(argv[i]) == "--store") {
+      storePath = QString::fromLocal8Bit(argv[i + 1]);
     }
   }
-  QTemporaryDir dir;
 
   // A week-long session in the store, and the data1.txt it would have saved.
-  const QString storePath = dir.filePath(QStringLiteral("sessions.db"));
   QString log;
   QElapsedTimer timer;
   timer.start();
-  const qint64 sessionId = WriteBenchSession(storePath, kWeek, &log);
-  std::printf("week_store_write_s=%.1f\n", timer.nsecsElapsed() / 1e9);
+  qint64 sessionId = 0;
+  if (QFile::exists(storePath)) {
+    sessionId = LatestBenchSession(storePath);
+    for (int t = 0; t < kWeek; ++t) {
+      log += BenchFrame(t);
+    }
+  } else {
+    sessionId = WriteBenchSession(storePath, kWeek, &log);
+    std::printf("week_store_write_s=%.1f\n", timer.nsecsElapsed() / 1e9);
+  }
+  std::printf("store_mib=%.1f\n", QFile(storePath).size() / 1048576.0);
   const QString filePath = dir.filePath(QStringLiteral("data1.txt"));
   WriteFileAtomically(filePath, SnapshotBytes(QDateTime::currentDateTime(), log));
   const double fileMib = QFile(filePath).size() / 1048576.0;
   log.clear();
   log.squeeze();
 
+  {
+    // The store's own share: streaming every chunk of the week.
+    QString error;
+    const std::unique_ptr<SessionReader> reader = SessionReader::Open(storePath, &error);
+    qint64 chunks = 0;
+    timer.start();
+    if (reader) {
+      reader->ForEachChunk(sessionId, [&chunks](const StoredChunk&) { ++chunks; });
+    }
+    std::printf("week_store_stream_ms=%.1f chunks=%lld\n", timer.nsecsElapsed() / 1e6, chunks);
+  }
   {
     const auto before = Memory();
     ReviewWindow window(BenchStoreOpener(storePath));

@@ -25,6 +25,8 @@ struct ChannelSample {
 struct ReviewSource {
   QString name;              // what the user knows it by: "会话 12" or the file name
   QString detail;            // the port, or the file's full path
+  qint64 sessionId = 0;      // the stored session it was read from, or 0
+  QString path;              // the file it was read from, or empty
   QDateTime start;           // local; the session's start, or the file's save time
   bool startIsSave = false;  // `start` is when a file was saved, not when it began
   std::array<std::vector<ChannelSample>, 2> channels;  // channel 1, channel 2

@@ -1,6 +1,7 @@
 #include "reviewwindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -23,6 +25,8 @@
 #include "snapshotreader.h"
 
 namespace {
+
+constexpr int kListYieldMs = 20;  // the list's worker, while a source is being read
 
 // Curve colours that read well on the plot's black face; the first two are
 // the live chart's channel colours.
@@ -80,6 +84,8 @@ QString QuantityTitle(Quantity q) {
 
 ReviewWindow::ReviewWindow(const StoreOpener& openStore, QWidget* parent)
     : QWidget(parent, Qt::Window),
+      m_openStore(openStore),
+      m_state(std::make_shared<WorkerState>()),
       m_systemDialogs(std::make_unique<ReviewSystemDialogs>()),
       m_dialogs(m_systemDialogs.get()) {
   setWindowTitle(tr("历史记录"));
@@ -90,7 +96,23 @@ ReviewWindow::ReviewWindow(const StoreOpener& openStore, QWidget* parent)
   RefreshSessions();
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+  m_state->cancel.store(true);
+  for (QThread* worker : m_workers) {
+    worker->wait();
+    delete worker;
+  }
+}
+
+void ReviewWindow::StartWorker(std::function<void()> work) {
+  QThread* worker = QThread::create(std::move(work));
+  m_workers.push_back(worker);
+  connect(worker, &QThread::finished, this, [this, worker] {
+    m_workers.erase(std::find(m_workers.begin(), m_workers.end(), worker));
+    worker->deleteLater();
+  });
+  worker->start(QThread::LowPriority);
+}
 
 void ReviewWindow::SetDialogs(ReviewDialogs* dialogs) {
   m_dialogs = dialogs != nullptr ? dialogs : m_systemDialogs.get();
@@ -209,53 +231,86 @@ void ReviewWindow::RefreshSessions() {
       m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
     }
   }
-  // Capacities and end voltages need each session's readings: one session
-  // per event-loop turn, so the list is usable at once.
-  m_nextSessionRow = 0;
-  QTimer::singleShot(0, this, &ReviewWindow::FillNextSessionRow);
-}
-
-void ReviewWindow::FillNextSessionRow() {
-  if (m_nextSessionRow >= m_sessionTable->rowCount()) {
+  // Capacities and end voltages need each session's readings: a worker
+  // reads them, newest first, and each row fills in as its session is read.
+  QList<StoredSession> toRead;
+  for (auto it = m_sessions.rbegin(); it != m_sessions.rend(); ++it) {
+    if (m_sessionSummaries.contains(it->id)) {
+      ShowSessionSummary(it->id, m_sessionSummaries.value(it->id));
+    } else {
+      toRead << *it;
+    }
+  }
+  if (toRead.isEmpty() || !m_openStore) {
     return;
   }
-  FillSessionRow(m_nextSessionRow++);
-  QTimer::singleShot(0, this, &ReviewWindow::FillNextSessionRow);
-}
-
-void ReviewWindow::FinishSessionList() {
-  while (m_nextSessionRow < m_sessionTable->rowCount()) {
-    FillSessionRow(m_nextSessionRow++);
-  }
-}
-
-void ReviewWindow::FillSessionRow(int row) {
-  const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
-  auto cached = m_sessionSummaries.find(s.id);
-  if (cached == m_sessionSummaries.end()) {
-    const std::optional<ReviewSource> source = ReadSession(*m_store, s, nullptr);
-    if (!source) {
-      return;
-    }
-    std::vector<DischargeSummary> summaries = SummarizeSource(*source);
-    if (s.ended == SessionEnd::Running) {
-      // Still growing: read again next time.
-      for (int c = 0; c < 2; ++c) {
-        m_sessionTable->item(row, 5 + 2 * c)
-            ->setText(QString::number(summaries[size_t(c)].capacityMah));
-        m_sessionTable->item(row, 6 + 2 * c)->setText(QString::number(summaries[size_t(c)].endMv));
+  m_listFilling = true;
+  StartWorker([this, toRead, opener = m_openStore, state = m_state] {
+    QString error;
+    std::unique_ptr<SessionReader> reader = opener(&error);
+    // What the user opens comes first: the list waits while it is read.
+    const auto yield = [&state] {
+      while (state->loading.load() > 0 && !state->cancel.load()) {
+        QThread::msleep(kListYieldMs);
       }
-      return;
+      return !state->cancel.load();
+    };
+    for (const StoredSession& s : toRead) {
+      if (!reader || !yield()) {
+        break;
+      }
+      {
+        std::lock_guard lock(state->mutex);
+        if (state->summarised.contains(s.id)) {
+          continue;
+        }
+      }
+      const std::optional<ReviewSource> source = ReadSession(*reader, s, nullptr, yield);
+      if (!source) {
+        continue;
+      }
+      const std::vector<DischargeSummary> summaries = SummarizeSource(*source);
+      const qint64 id = s.id;
+      const bool ended = s.ended != SessionEnd::Running;
+      QMetaObject::invokeMethod(
+          this,
+          [this, id, ended, summaries] {
+            if (ended) {
+              m_sessionSummaries.insert(id, summaries);
+            }
+            ShowSessionSummary(id, summaries);
+          },
+          Qt::QueuedConnection);
     }
-    cached = m_sessionSummaries.insert(s.id, std::move(summaries));
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_listFilling = false;
+          emit SessionListFilled();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::WaitForSessionList() {
+  while (m_listFilling) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
-  for (int c = 0; c < 2; ++c) {
-    const DischargeSummary& summary = cached.value()[size_t(c)];
-    const bool any = summary.frames > 0;
-    m_sessionTable->item(row, 5 + 2 * c)
-        ->setText(any ? QString::number(summary.capacityMah) : QStringLiteral("-"));
-    m_sessionTable->item(row, 6 + 2 * c)
-        ->setText(any ? QString::number(summary.endMv) : QStringLiteral("-"));
+}
+
+void ReviewWindow::ShowSessionSummary(qint64 id, const std::vector<DischargeSummary>& summaries) {
+  for (int row = 0; row < m_sessionTable->rowCount(); ++row) {
+    if (m_sessionTable->item(row, 0)->text().toLongLong() != id) {
+      continue;
+    }
+    for (int c = 0; c < 2; ++c) {
+      const DischargeSummary& summary = summaries[size_t(c)];
+      const bool any = summary.frames > 0;
+      m_sessionTable->item(row, 5 + 2 * c)
+          ->setText(any ? QString::number(summary.capacityMah) : QStringLiteral("-"));
+      m_sessionTable->item(row, 6 + 2 * c)
+          ->setText(any ? QString::number(summary.endMv) : QStringLiteral("-"));
+    }
   }
 }
 
@@ -264,15 +319,7 @@ bool ReviewWindow::OpenSession(qint64 id) {
 }
 
 bool ReviewWindow::OpenFile(const QString& path) {
-  SourceRef ref;
-  ref.path = path;
-  QString error;
-  std::optional<ReviewSource> source = ReadSourceRef(ref, nullptr, &error);
-  if (!source) {
-    m_dialogs->ShowError(this, error);
-    return false;
-  }
-  AddSource(std::move(*source));
+  StartLoad([path](QString* error) { return ReadSnapshotFile(path, error); });
   return true;
 }
 
@@ -281,14 +328,83 @@ bool ReviewWindow::OpenRef(const QString& word) {
   if (ref.kind == SourceRef::Kind::File) {
     return OpenFile(ref.path);
   }
-  QString error = m_storeError;
-  std::optional<ReviewSource> source = ReadSourceRef(ref, m_store.get(), &error);
-  if (!source) {
+  // Finding the session is quick; reading its chunks is not.
+  std::optional<StoredSession> session;
+  QString error = m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError;
+  if (m_store) {
+    session = m_store->Find(ref.kind == SourceRef::Kind::Session ? std::optional<qint64>(ref.id)
+                                                                 : std::nullopt);
+    error = ref.kind == SourceRef::Kind::Session ? tr("没有编号为 %1 的会话。").arg(ref.id)
+                                                 : tr("记录库中还没有会话。");
+  }
+  if (!session) {
     m_dialogs->ShowError(this, error);
     return false;
   }
-  AddSource(std::move(*source));
+  StartLoad([opener = m_openStore, s = *session, state = m_state](QString* error) {
+    std::unique_ptr<SessionReader> reader = opener(error);
+    std::optional<ReviewSource> source =
+        reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
+               : std::nullopt;
+    if (source && s.ended != SessionEnd::Running) {
+      // The list need not read it again.
+      std::lock_guard lock(state->mutex);
+      state->summarised.insert(s.id);
+    }
+    return source;
+  });
   return true;
+}
+
+void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read) {
+  const qint64 number = m_nextLoad++;
+  Load load;
+  load.number = number;
+  m_loads.push_back(std::move(load));
+  m_status->setText(tr("正在读取…"));
+  ++m_state->loading;
+  StartWorker([this, number, read = std::move(read), state = m_state] {
+    QString error;
+    std::optional<ReviewSource> source;
+    try {
+      source = read(&error);
+    } catch (const std::exception&) {
+      error = tr("读取失败：内存不足或数据无法读取。");
+    }
+    --state->loading;
+    auto result = std::make_shared<std::optional<ReviewSource>>(std::move(source));
+    QMetaObject::invokeMethod(
+        this, [this, number, result, error] { OnLoadDone(number, std::move(*result), error); },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::OnLoadDone(qint64 number, std::optional<ReviewSource> source,
+                              const QString& error) {
+  for (Load& load : m_loads) {
+    if (load.number == number) {
+      load.done = true;
+      load.source = std::move(source);
+      load.error = error;
+    }
+  }
+  while (!m_loads.empty() && m_loads.front().done) {
+    Load load = std::move(m_loads.front());
+    m_loads.pop_front();
+    if (load.source) {
+      AddSource(std::move(*load.source));
+    } else {
+      m_status->clear();
+      m_dialogs->ShowError(this, load.error);
+    }
+    emit LoadFinished(load.source.has_value());
+  }
+}
+
+void ReviewWindow::WaitForLoads() {
+  while (!m_loads.empty()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }
 
 QColor ReviewWindow::NextColour() {
@@ -303,6 +419,13 @@ void ReviewWindow::AddSource(ReviewSource source) {
     // Channels without readings get no curve and no colour.
     if (!opened.source.channels[size_t(c)].empty()) {
       opened.colours[size_t(c)] = NextColour();
+    }
+  }
+  if (const qint64 id = opened.source.sessionId; id != 0) {
+    ShowSessionSummary(id, opened.summaries);
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->summarised.contains(id)) {
+      m_sessionSummaries.insert(id, opened.summaries);
     }
   }
   m_sources.push_back(std::move(opened));

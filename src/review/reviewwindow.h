@@ -2,9 +2,14 @@
 
 #include <QColor>
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 #include <array>
+#include <atomic>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -18,6 +23,7 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTreeWidget;
+class QThread;
 class QTreeWidgetItem;
 class ReviewDialogs;
 class ReviewPlot;
@@ -35,16 +41,25 @@ enum class ReviewXAxis { Time, Capacity };
 class ReviewWindow : public QWidget {
   Q_OBJECT
  public:
-  // `openStore` is asked for the session store once, when the window is made;
-  // without a store the window still opens files.
+  // `openStore` opens a connection to the session store: one for the list,
+  // and one on each worker thread that reads sessions. Without a store the
+  // window still opens files. It must be callable from any thread.
   explicit ReviewWindow(const StoreOpener& openStore, QWidget* parent = nullptr);
+  // Stops the readers still at work and waits for them.
   ~ReviewWindow() override;
 
-  // Opening reports failures through the dialogs and returns false.
+  // Sessions and files are read on worker threads, so the window stays
+  // responsive while a week is read; they join the view in the order asked
+  // for. Each returns whether the reading started; failures, then or later,
+  // are reported through the dialogs.
   bool OpenSession(qint64 id);
   bool OpenFile(const QString& path);
   // Opens what a command-line word names: an id, "latest" or a file.
   bool OpenRef(const QString& word);
+  // Readings still under way.
+  int PendingLoads() const { return int(m_loads.size()); }
+  // Runs the event loop until every reading has ended (tools and tests).
+  void WaitForLoads();
   void AddSource(ReviewSource source);
   void CloseAll();
 
@@ -59,10 +74,16 @@ class ReviewWindow : public QWidget {
   ReviewPlot& Plot() const { return *m_plot; }
   QTableWidget& SessionTable() const { return *m_sessionTable; }
   QTableWidget& SummaryTable() const { return *m_summaryTable; }
-  // Fills the session list's capacity and end-voltage columns now, instead
-  // of one session per event-loop turn.
-  void FinishSessionList();
+  // Runs the event loop until the session list's capacity and end-voltage
+  // columns, read on a worker thread, are filled (tools and tests).
+  void WaitForSessionList();
 
+ signals:
+  // A reading asked for has ended and its source, if read, is in view.
+  void LoadFinished(bool ok);
+  void SessionListFilled();
+
+ public:
   ReportContent Report();
   bool SaveReport(const QString& path);
   bool ExportCsv(const QString& path);
@@ -76,10 +97,20 @@ class ReviewWindow : public QWidget {
     std::vector<DischargeSummary> summaries;
   };
 
+  // One reading in progress; results are taken in the order asked for.
+  struct Load {
+    qint64 number = 0;
+    bool done = false;
+    std::optional<ReviewSource> source;
+    QString error;
+  };
+
   void BuildUi();
   void RefreshSessions();
-  void FillNextSessionRow();
-  void FillSessionRow(int row);
+  void ShowSessionSummary(qint64 id, const std::vector<DischargeSummary>& summaries);
+  void StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read);
+  void OnLoadDone(qint64 number, std::optional<ReviewSource> source, const QString& error);
+  void StartWorker(std::function<void()> work);
   void OnOpenSelectedClicked();
   void OnOpenFileClicked();
   void OnReportClicked();
@@ -91,15 +122,27 @@ class ReviewWindow : public QWidget {
   QString CurveName(const Opened& opened, int channel) const;
   QColor NextColour();
 
+  StoreOpener m_openStore;
   std::unique_ptr<SessionReader> m_store;
   QString m_storeError;
+  // Shared with the worker threads, which may outlive a reading's request.
+  struct WorkerState {
+    std::atomic<bool> cancel = false;  // the window is going
+    std::atomic<int> loading = 0;      // sessions and files being opened
+    std::mutex mutex;
+    QSet<qint64> summarised;  // sessions whose summary the list has; by mutex
+  };
+  std::shared_ptr<WorkerState> m_state;
+  std::vector<QThread*> m_workers;
+  std::deque<Load> m_loads;
+  qint64 m_nextLoad = 0;
+  bool m_listFilling = false;
   std::vector<Opened> m_sources;
   int m_coloursUsed = 0;
   ReviewXAxis m_xAxis = ReviewXAxis::Time;
   Quantity m_quantity = Quantity::Voltage;
   QList<StoredSession> m_sessions;
-  int m_nextSessionRow = 0;
-  QHash<qint64, std::vector<DischargeSummary>> m_sessionSummaries;
+  QHash<qint64, std::vector<DischargeSummary>> m_sessionSummaries;  // ended sessions
   bool m_rebuilding = false;
 
   QTableWidget* m_sessionTable = nullptr;

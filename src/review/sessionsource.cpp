@@ -42,26 +42,36 @@ QString SessionEndText(SessionEnd end) {
 }
 
 std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
-                                        QString* error) {
+                                        QString* error, const std::function<bool()>& carryOn) {
   ReviewSource source;
   source.name = SessionName(session.id);
   source.detail = session.port;
+  source.sessionId = session.id;
   source.start = session.startUtc.toLocalTime();
   for (auto& channel : source.channels) {
     channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
   }
   const QStringView notice(kEndOfDischargeNotice);
-  const bool ok = reader.ForEachChunk(session.id, [&](const StoredChunk& chunk) {
-    ++source.chunks;
-    if (QStringView(chunk.text).startsWith(notice)) {
-      source.notice = true;
-    }
-    for (size_t c = 0; c < 2; ++c) {
-      if (const auto sample = Complete(chunk.channel[c])) {
-        source.channels[c].push_back(*sample);
+  struct Cancelled {};
+  bool ok = false;
+  try {
+    ok = reader.ForEachChunk(session.id, [&](const StoredChunk& chunk) {
+      if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
+        throw Cancelled();  // the only way out of the reader's loop
       }
-    }
-  });
+      ++source.chunks;
+      if (QStringView(chunk.text).startsWith(notice)) {
+        source.notice = true;
+      }
+      for (size_t c = 0; c < 2; ++c) {
+        if (const auto sample = Complete(chunk.channel[c])) {
+          source.channels[c].push_back(*sample);
+        }
+      }
+    });
+  } catch (const Cancelled&) {
+    return std::nullopt;
+  }
   if (!ok) {
     if (error) {
       *error = QCoreApplication::translate("ReviewWindow", "读取%1失败：记录库无法读取。")

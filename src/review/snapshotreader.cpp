@@ -149,7 +149,8 @@ std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error
   }
   const QFileInfo info(path);
   ReviewSource source = ReadSnapshot(bytes, info.fileName());
-  source.detail = QDir::toNativeSeparators(info.absoluteFilePath());
+  source.path = info.absoluteFilePath();
+  source.detail = QDir::toNativeSeparators(source.path);
   if (!source.start.isValid()) {
     source.start = info.lastModified();
   }

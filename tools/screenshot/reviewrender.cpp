@@ -45,6 +45,10 @@ int RenderReviewShot(QSize size, const QString& out, const QString& report) {
       return 1;
     }
   }
+  window.WaitForLoads();
+  if (window.SourceCount() != int(std::size(cells))) {
+    return 1;
+  }
   window.SetXAxis(ReviewXAxis::Capacity);
   window.resize(size);
   window.show();
