@@ -2,7 +2,9 @@
 // the summary command, and curves drawn in their own colours.
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QImage>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
@@ -15,6 +17,7 @@
 #include "dischargechart.h"
 #include "dischargesummary.h"
 #include "framecollector.h"
+#include "reviewdialogs.h"
 #include "reviewlaunch.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
@@ -170,6 +173,7 @@ class TestReview : public QObject {
   void summaryCommand_data();
   void summaryCommand();
   void curvesInTheirOwnColours();
+  void listAndOpenInOrder();
   void historyButtonOpensOneWindow();
   void mouseZoomAndPan_data();
   void mouseZoomAndPan();
@@ -358,6 +362,52 @@ void TestReview::curvesInTheirOwnColours() {
   QCOMPARE(window.Plot().CurveCount(), 2);
   QCOMPARE(window.Plot().CurveColour(1), third);
   QCOMPARE(CountColour(window.Plot().RenderImage(QSize(900, 500)), window.CurveColour(1, 1)), 0);
+}
+
+void TestReview::listAndOpenInOrder() {
+  struct Dialogs final : ReviewDialogs {
+    QStringList FilesToOpen(QWidget*) override { return {}; }
+    QString ReportFileToSave(QWidget*) override { return {}; }
+    QString CsvFileToSave(QWidget*) override { return {}; }
+    void ShowError(QWidget*, const QString& text) override { errors << text; }
+    QStringList errors;
+  } dialogs;
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("data1.txt"));
+  QVERIFY(WriteFileAtomically(path, Gbk(QStringLiteral("$1,1,0,1000,100,7,20;0,,,,,\r\n"))));
+  // Each call makes its own store, as each thread opens its own connection.
+  ReviewWindow window([](QString*) {
+    auto store = std::make_unique<FakeStore>();
+    store->Add(1, {QStringLiteral("$1,1,0,1300,100,0,20;1,0,1200,90,0,20\r\n"),
+                   QStringLiteral("$1,1,9,1290,100,4,20;0,,,,,\r\n")});
+    store->Add(2, {QStringLiteral("$1,0,,,,,;1,0,1100,50,3,20\r\n")});
+    return std::unique_ptr<SessionReader>(std::move(store));
+  });
+  window.SetDialogs(&dialogs);
+  window.WaitForSessionList();
+  QTableWidget& list = window.SessionTable();
+  QCOMPARE(list.rowCount(), 2);
+  const QStringList expected[] = {QStringList{u"2"_qs, u"-"_qs, u"-"_qs, u"3"_qs, u"1100"_qs},
+                                  QStringList{u"1"_qs, u"4"_qs, u"1290"_qs, u"0"_qs, u"1200"_qs}};
+  for (int row = 0; row < 2; ++row) {
+    const QStringList cells = {list.item(row, 0)->text(), list.item(row, 5)->text(),
+                               list.item(row, 6)->text(), list.item(row, 7)->text(),
+                               list.item(row, 8)->text()};
+    QCOMPARE(cells, expected[row]);
+  }
+
+  QVERIFY(window.OpenFile(path));
+  QVERIFY(window.OpenRef(QStringLiteral("latest")));
+  QVERIFY(!window.OpenRef(QStringLiteral("9")));
+  QVERIFY(window.OpenRef(QStringLiteral("1")));
+  window.WaitForLoads();
+  QCOMPARE(window.SourceCount(), 3);
+  QCOMPARE(window.Source(0).path, QFileInfo(path).absoluteFilePath());
+  QCOMPARE(window.Source(1).sessionId, 2);
+  QCOMPARE(window.Source(2).sessionId, 1);
+  QCOMPARE(dialogs.errors.size(), 1);
+  // One summary row per channel with readings.
+  QCOMPARE(window.SummaryTable().rowCount(), 4);
 }
 
 void TestReview::historyButtonOpensOneWindow() {
