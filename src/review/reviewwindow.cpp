@@ -627,31 +627,65 @@ void ReviewWindow::OnReportClicked() {
   }
 }
 
-bool ReviewWindow::ExportCsv(const QString& path) {
+namespace {
+
+bool WriteCsvFile(const QString& path, const std::vector<CsvSource>& sources,
+                  const StoreOpener& opener, QString* error, const std::atomic<bool>* cancel) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
+    *error = ReviewWindow::tr("无法把数据保存到 %1：%2")
+                 .arg(QDir::toNativeSeparators(path), file.errorString());
     return false;
   }
-  QTextStream out(&file);
-  out.setEncoding(QStringConverter::Utf8);
-  out << "source,channel,time_s,voltage_mv,current_ma,capacity_mah,temperature\n";
-  for (const Opened& o : m_sources) {
-    QString name = o.source.name;
-    name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    for (int c = 1; c <= 2; ++c) {
-      for (const ChannelSample& s : o.source.Channel(c)) {
-        out << '"' << name << "\"," << c << ',' << s.time << ',' << s.voltage << ',' << s.current
-            << ',' << s.capacity << ',' << s.temperature << '\n';
-      }
-    }
+  if (!WriteReviewCsv(sources, opener, file, error, cancel)) {
+    file.cancelWriting();
+    return false;
   }
-  out.flush();
-  return out.status() == QTextStream::Ok && file.commit();
+  if (!file.commit()) {
+    *error = ReviewWindow::tr("无法把数据保存到 %1：%2")
+                 .arg(QDir::toNativeSeparators(path), file.errorString());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<CsvSource> ReviewWindow::CsvSources() const {
+  std::vector<CsvSource> sources;
+  for (const Opened& o : m_sources) {
+    sources.push_back({o.source.sessionId, o.source.path});
+  }
+  return sources;
+}
+
+bool ReviewWindow::ExportCsv(const QString& path, QString* error) {
+  QString message;
+  const bool ok = WriteCsvFile(path, CsvSources(), m_openStore, &message, &m_state->cancel);
+  if (error) {
+    *error = message;
+  }
+  return ok;
 }
 
 void ReviewWindow::OnCsvClicked() {
   const QString path = m_dialogs->CsvFileToSave(this);
-  if (!path.isEmpty() && !ExportCsv(path)) {
-    m_dialogs->ShowError(this, tr("无法把数据保存到 %1。").arg(QDir::toNativeSeparators(path)));
+  if (path.isEmpty()) {
+    return;
   }
+  // A week of rows takes a while: written on a worker, failures reported here.
+  m_status->setText(tr("正在导出 CSV…"));
+  StartWorker([this, path, sources = CsvSources(), opener = m_openStore, state = m_state] {
+    QString error;
+    const bool ok = WriteCsvFile(path, sources, opener, &error, &state->cancel);
+    QMetaObject::invokeMethod(
+        this,
+        [this, ok, error] {
+          m_status->setText(ok ? tr("CSV 已导出。") : QString());
+          if (!ok) {
+            m_dialogs->ShowError(this, error);
+          }
+        },
+        Qt::QueuedConnection);
+  });
 }

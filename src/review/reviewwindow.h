@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dischargesummary.h"
+#include "reviewcsv.h"
 #include "reviewreport.h"
 #include "reviewsource.h"
 #include "summarycommand.h"
@@ -86,7 +87,8 @@ class ReviewWindow : public QWidget {
  public:
   ReportContent Report();
   bool SaveReport(const QString& path);
-  bool ExportCsv(const QString& path);
+  // CSV of everything opened, in the columns of the store's export.
+  bool ExportCsv(const QString& path, QString* error = nullptr);
   void SetDialogs(ReviewDialogs* dialogs);  // not owned; nullptr: the desktop's own
 
  private:
@@ -120,6 +122,7 @@ class ReviewWindow : public QWidget {
   void RebuildPlot();
   void RebuildSummaries();
   QString CurveName(const Opened& opened, int channel) const;
+  std::vector<CsvSource> CsvSources() const;
   QColor NextColour();
 
   StoreOpener m_openStore;

@@ -70,18 +70,17 @@ std::optional<QDateTime> SaveTime(QStringView line) {
 
 }  // namespace
 
-ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
-  ReviewSource source;
-  source.name = name;
-  source.startIsSave = true;
-  source.bytes = bytes.size();
-  QTextCodec* gbk = QTextCodec::codecForName("GBK");
-  const QStringView notice(kEndOfDischargeNotice);
-  SampleSink sink(source);
-  QString line;
+namespace {
 
-  // GBK's trail bytes are never CR or LF, so the bytes can be cut into lines
-  // before decoding; a line of plain ASCII, as frames are, needs no codec.
+// Cuts the file into lines and hands each to `line` as the live window would
+// have got it; the header's time goes to `saved`, the notice to `notice`.
+// GBK's trail bytes are never CR or LF, so the bytes can be cut into lines
+// before decoding; a line of plain ASCII, as frames are, needs no codec.
+template <class Saved, class Notice, class Line>
+void WalkSnapshot(const QByteArray& bytes, Saved saved, Notice notice, Line line) {
+  QTextCodec* gbk = QTextCodec::codecForName("GBK");
+  const QStringView kNotice(kEndOfDischargeNotice);
+  QString text;
   const char* const data = bytes.constData();
   const qsizetype size = bytes.size();
   qsizetype start = 0;
@@ -97,28 +96,73 @@ ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
     const char* p = data + start;
     start = end + 1;
     const bool ascii = std::all_of(p, p + len, [](char c) { return (c & 0x80) == 0; });
-    line = ascii ? QString::fromLatin1(p, len) : gbk->toUnicode(p, int(len));
-    QStringView view(line);
+    text = ascii ? QString::fromLatin1(p, len) : gbk->toUnicode(p, int(len));
+    QStringView view(text);
     if (first) {
       first = false;
-      if (const auto saved = SaveTime(view)) {
-        source.start = *saved;
+      if (const auto time = SaveTime(view)) {
+        saved(*time);
         continue;
       }
     }
-    if (view.startsWith(notice)) {
-      source.notice = true;
-      view = view.mid(notice.size());
+    if (view.startsWith(kNotice)) {
+      notice();
+      view = view.mid(kNotice.size());
     }
-    if (view.isEmpty()) {
-      continue;
-    }
-    ++source.chunks;
-    if (Parse(view, sink) != ParseOutcome::Complete) {
-      ++source.skipped;
+    if (!view.isEmpty()) {
+      line(view);
     }
   }
+}
+
+// Keeps each field as the pass would have applied it.
+class ChunkSink final : public FrameSink {
+ public:
+  explicit ChunkSink(StoredChunk& chunk) : m_chunk(chunk) {}
+  void NotAFrame() override {}
+  void Field(int channel, Quantity quantity, qint32 value) override {
+    m_chunk.channel[size_t(channel - 1)].fields[size_t(quantity)] = value;
+  }
+  void ChannelDone(int) override {}
+  void Failed(ParseFailure, int) override {}
+
+ private:
+  StoredChunk& m_chunk;
+};
+
+}  // namespace
+
+ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
+  ReviewSource source;
+  source.name = name;
+  source.startIsSave = true;
+  source.bytes = bytes.size();
+  SampleSink sink(source);
+  WalkSnapshot(
+      bytes, [&](const QDateTime& saved) { source.start = saved; }, [&] { source.notice = true; },
+      [&](QStringView line) {
+        ++source.chunks;
+        if (Parse(line, sink) != ParseOutcome::Complete) {
+          ++source.skipped;
+        }
+      });
   return source;
+}
+
+void ForEachSnapshotChunk(const QByteArray& bytes,
+                          const std::function<void(const StoredChunk&)>& visit) {
+  StoredChunk chunk;
+  WalkSnapshot(
+      bytes, [](const QDateTime&) {}, [] {},
+      [&](QStringView line) {
+        const qint64 seq = chunk.seq + 1;
+        chunk = StoredChunk();
+        chunk.seq = seq;
+        chunk.text = line.toString();
+        ChunkSink sink(chunk);
+        Parse(line, sink);
+        visit(chunk);
+      });
 }
 
 std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error) {

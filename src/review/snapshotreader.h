@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "reviewsource.h"
+#include "sessionreader.h"
 
 // Reads a data1.txt file back, whether this copy of the program or another
 // one saved it: GBK text, cut into lines at CR LF or LF, each line handed to
@@ -18,6 +20,11 @@
 // counted as skipped; a channel completed before the failure is kept, as the
 // live window kept its chart point.
 ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name);
+
+// Each line as a chunk with the fields the live pass would have applied
+// (no times: the file has none).
+void ForEachSnapshotChunk(const QByteArray& bytes,
+                          const std::function<void(const StoredChunk&)>& visit);
 
 // Reads the file at `path`; on failure returns nothing and a user-facing
 // message in `error`.

@@ -2,6 +2,7 @@
 // the summary command, and curves drawn in their own colours.
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QTableWidget>
@@ -21,6 +22,7 @@
 #include "reviewlaunch.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
+#include "sessionexport.h"
 #include "sessionrecording.h"
 #include "sessionsource.h"
 #include "snapshotfile.h"
@@ -408,6 +410,26 @@ void TestReview::listAndOpenInOrder() {
   QCOMPARE(dialogs.errors.size(), 1);
   // One summary row per channel with readings.
   QCOMPARE(window.SummaryTable().rowCount(), 4);
+
+  // CSV in the store export's columns: the sessions' rows as the store
+  // exports them, the file's with an empty time.
+  window.CloseAll();
+  window.OpenRef(QStringLiteral("1"));
+  window.OpenFile(path);
+  window.WaitForLoads();
+  const QString csvPath = dir.filePath(QStringLiteral("out.csv"));
+  QString error;
+  QVERIFY2(window.ExportCsv(csvPath, &error), qPrintable(error));
+  FakeStore store;
+  store.Add(1, {QStringLiteral("$1,1,0,1300,100,0,20;1,0,1200,90,0,20\r\n"),
+                QStringLiteral("$1,1,9,1290,100,4,20;0,,,,,\r\n")});
+  QBuffer exported;
+  exported.open(QIODevice::WriteOnly);
+  QVERIFY(::ExportCsv(store, *store.Find(1), exported, &error));
+  QFile csv(csvPath);
+  QVERIFY(csv.open(QIODevice::ReadOnly));
+  QCOMPARE(QString::fromUtf8(csv.readAll()),
+           QString::fromUtf8(exported.data() + ",0,1000,100,7,20,,,,,\r\n"));
 }
 
 void TestReview::historyButtonOpensOneWindow() {
