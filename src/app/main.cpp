@@ -1,13 +1,44 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
 
+#include "clock.h"
 #include "mainwindow.h"
 #include "serialportdevice.h"
+#include "sessionrecording.h"
+#include "storeoptions.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  AddStoreOptions(parser);
+  parser.process(app);
+  StoreOptions store;
+  QString error;
+  if (!ReadStoreOptions(parser, qEnvironmentVariable("ORVANTA_STORE_LIMIT"), &store, &error)) {
+    std::fprintf(stderr, "orvanta: %s\n", qPrintable(error));
+    return 2;
+  }
+
+  // Declared before the window, so the session outlives every pass.
+  SystemClock clock;
+  std::unique_ptr<SessionRecording> recording;
   MainWindowServices services;
   services.port = std::make_unique<SerialPortDevice>();
+  if (store.enabled) {
+    recording = std::make_unique<SessionRecording>(
+        SessionStore::Settings{.path = store.path, .limitBytes = store.limitBytes}, clock);
+    services.recorder = recording.get();
+    services.portChanged = recording->PortHandler();
+  }
   MainWindow window(std::move(services));
+  if (recording) {
+    recording->SetNotice([&window](const QString& text) {
+      window.SetTitleNotice(TitleNotices::Slot::Recording, text);
+    });
+  }
   window.show();
   return app.exec();
 }
