@@ -121,6 +121,8 @@ class TestStoreCrash : public QObject {
   void cleanupTestCase();
   void killedCopiesLoseAtMostThePassInProgress();
   void interruptedSessionExportsAsSent();
+  void toolReportsErrors_data();
+  void toolReportsErrors();
 
  private:
   QTemporaryDir m_dir;
@@ -233,6 +235,61 @@ void TestStoreCrash::interruptedSessionExportsAsSent() {
   }
   QCOMPARE(rows.size(), s.frames);
   QCOMPARE(rows, expected);
+}
+
+void TestStoreCrash::toolReportsErrors_data() {
+  QTest::addColumn<QStringList>("arguments");  // after --db STORE
+  QTest::addColumn<int>("exitCode");
+  QTest::addColumn<QString>("says");  // in standard error, or output for 0
+  QTest::newRow("list") << QStringList{u"list"_qs} << 0 << u"\tCOM2\t/dev/ttyUSB1\t1\t0\t中断"_qs;
+  QTest::newRow("missing store") << QStringList{u"--db"_qs, u"/nonexistent/s.db"_qs, u"list"_qs}
+                                 << 1 << u"没有找到记录文件"_qs;
+  QTest::newRow("not a store") << QStringList{u"--db"_qs, u"TEXTFILE"_qs, u"list"_qs} << 1
+                               << u"TEXTFILE"_qs;
+  QTest::newRow("unknown id") << QStringList{u"export"_qs, u"99"_qs, u"--csv"_qs, u"-"_qs} << 1
+                              << u"没有编号为 99 的记录"_qs;
+  QTest::newRow("id not a number")
+      << QStringList{u"export"_qs, u"first"_qs, u"--data1"_qs, u"-"_qs} << 1 << u"first"_qs;
+  QTest::newRow("unwritable target")
+      << QStringList{u"export"_qs, u"latest"_qs, u"--csv"_qs, u"/nonexistent/x.csv"_qs} << 1
+      << u"/nonexistent/x.csv"_qs;
+  QTest::newRow("no target") << QStringList{u"export"_qs, u"latest"_qs} << 2 << u"用法"_qs;
+  QTest::newRow("unknown command") << QStringList{u"frobnicate"_qs} << 2 << u"frobnicate"_qs;
+}
+
+void TestStoreCrash::toolReportsErrors() {
+  QFETCH(QStringList, arguments);
+  QFETCH(int, exitCode);
+  QFETCH(QString, says);
+  QTemporaryDir dir;
+  const QString db = dir.filePath(u"sessions.db"_qs);
+  const QString text = dir.filePath(u"text.db"_qs);
+  {
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("plain text, not SQLite");
+  }
+  {
+    StoreWriter gone({.path = db});
+    std::deque<StoreCommand> commands(2);
+    commands[0].kind = StoreCommand::Kind::Begin;
+    commands[0].session = 1;
+    commands[0].port = u"COM2"_qs;
+    commands[0].device = u"/dev/ttyUSB1"_qs;
+    commands[1].session = 1;
+    commands[1].chunk.seq = 1;
+    commands[1].chunk.text = u"noise"_qs;
+    QVERIFY(gone.Write(commands));
+  }
+  StoreWriter(StoreWriter::Config{.path = db}).Open();  // the next start
+  arguments.replaceInStrings(u"TEXTFILE"_qs, text);
+  QProcess tool;
+  tool.start(QStringLiteral(ORVANTA_SESSIONS_PATH), QStringList{u"--db"_qs, db} + arguments);
+  QVERIFY(tool.waitForFinished(kWaitMs));
+  QCOMPARE(tool.exitCode(), exitCode);
+  const QString output = QString::fromUtf8(exitCode == 0 ? tool.readAllStandardOutput()
+                                                         : tool.readAllStandardError());
+  QVERIFY2(output.contains(says.replace(u"TEXTFILE"_qs, text)), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(TestStoreCrash)
