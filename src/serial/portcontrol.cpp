@@ -52,6 +52,9 @@ void PortControl::OnOpenPortClicked() {
   m_view.cmdStart.setEnabled(true);
   m_view.cmdOpenCOM.setVisible(false);
   m_view.cmbCOM.setEnabled(false);
+  if (m_portChanged) {
+    m_portChanged(true, QStringLiteral("COM%1").arg(index + 1), m_port.DevicePath());
+  }
 }
 
 void PortControl::OnClosePortClicked() {
@@ -59,6 +62,9 @@ void PortControl::OnClosePortClicked() {
   if (!m_port.Close()) {
     ShowError(kCloseFailed);
     return;
+  }
+  if (m_portChanged) {
+    m_portChanged(false, QString(), QString());
   }
   m_view.cmdOpenCOM.setVisible(true);
   m_view.cmdOpenCOM.setEnabled(true);
@@ -74,8 +80,8 @@ void PortControl::OnPortListClicked() {
   }
   m_view.Timer1.stop();
   m_pause(100);
-  if (m_port.IsOpen()) {
-    m_port.Close();
+  if (m_port.IsOpen() && m_port.Close() && m_portChanged) {
+    m_portChanged(false, QString(), QString());
   }
   m_view.cmdOpenCOM.setEnabled(true);
 }

@@ -39,6 +39,9 @@ inline constexpr char16_t kDisconnectCaption[] = u"断开设备";
 class PortControl {
  public:
   using Pause = std::function<void(qint32 ms)>;
+  // Told after the port was opened (its list entry, e.g. "COM3", and the
+  // device) or closed.
+  using PortChanged = std::function<void(bool open, const QString& entry, const QString& device)>;
 
   PortControl(PortControlView view, SerialPort& port, MessageSink& messages, Pause pause);
 
@@ -46,6 +49,7 @@ class PortControl {
   // click, so the window must already route it to OnPortListClicked), then
   // disables the connect button and hides the close button.
   void StartUp();
+  void SetPortChanged(PortChanged handler) { m_portChanged = std::move(handler); }
 
   void OnOpenPortClicked();
   void OnClosePortClicked();
@@ -62,4 +66,5 @@ class PortControl {
   SerialPort& m_port;
   MessageSink& m_messages;
   Pause m_pause;
+  PortChanged m_portChanged;
 };

@@ -28,36 +28,61 @@ class LocalOffset {
   int m_offset = 0;
 };
 
-void AppendDigits(QString& out, qint64 value, int width) {
-  QChar digits[20];
+// Appends `value` in decimal, at least `width` digits.
+void AppendNumber(QByteArray& out, qint64 value, int width = 1) {
+  char digits[24];
   int n = 0;
+  const bool negative = value < 0;
+  quint64 magnitude = negative ? quint64(0) - quint64(value) : quint64(value);
   do {
-    digits[n++] = QChar(u'0' + int(value % 10));
-    value /= 10;
-  } while (value > 0 || n < width);
+    digits[n++] = char('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0 || n < width);
+  if (negative) {
+    out += '-';
+  }
   while (n > 0) {
     out += digits[--n];
   }
 }
 
 // "2026-03-07T09:05:03.123"
-void AppendLocalTime(QString& out, qint64 localMs) {
+void AppendLocalTime(QByteArray& out, qint64 localMs) {
   const qint64 day = localMs >= 0 ? localMs / 86400000 : (localMs + 1) / 86400000 - 1;
   const qint64 msOfDay = localMs - day * 86400000;
   const QDate date = QDate(1970, 1, 1).addDays(day);
-  AppendDigits(out, date.year(), 4);
-  out += u'-';
-  AppendDigits(out, date.month(), 2);
-  out += u'-';
-  AppendDigits(out, date.day(), 2);
-  out += u'T';
-  AppendDigits(out, msOfDay / 3600000, 2);
-  out += u':';
-  AppendDigits(out, msOfDay / 60000 % 60, 2);
-  out += u':';
-  AppendDigits(out, msOfDay / 1000 % 60, 2);
-  out += u'.';
-  AppendDigits(out, msOfDay % 1000, 3);
+  AppendNumber(out, date.year(), 4);
+  out += '-';
+  AppendNumber(out, date.month(), 2);
+  out += '-';
+  AppendNumber(out, date.day(), 2);
+  out += 'T';
+  AppendNumber(out, msOfDay / 3600000, 2);
+  out += ':';
+  AppendNumber(out, msOfDay / 60000 % 60, 2);
+  out += ':';
+  AppendNumber(out, msOfDay / 1000 % 60, 2);
+  out += '.';
+  AppendNumber(out, msOfDay % 1000, 3);
+}
+
+// Appends the chunk's row and line end; false (nothing appended) when it
+// carried no frame.
+bool AppendCsvRow(QByteArray& out, const StoredChunk& chunk, int localOffsetS) {
+  if (!chunk.channel[0].Any() && !chunk.channel[1].Any()) {
+    return false;
+  }
+  AppendLocalTime(out, chunk.wallMs + qint64(localOffsetS) * 1000);
+  for (const StoredChannel& channel : chunk.channel) {
+    for (const std::optional<qint32>& field : channel.fields) {
+      out += ',';
+      if (field) {
+        AppendNumber(out, *field);
+      }
+    }
+  }
+  out += "\r\n";
+  return true;
 }
 
 bool Flush(QIODevice& out, QByteArray& buffer, QString* error) {
@@ -90,41 +115,29 @@ QString CsvHeader() {
 }
 
 QString CsvRow(const StoredChunk& chunk, int localOffsetS) {
-  if (!chunk.channel[0].Any() && !chunk.channel[1].Any()) {
+  QByteArray row;
+  if (!AppendCsvRow(row, chunk, localOffsetS)) {
     return {};
   }
-  QString row;
-  row.reserve(80);
-  AppendLocalTime(row, chunk.wallMs + qint64(localOffsetS) * 1000);
-  for (const StoredChannel& channel : chunk.channel) {
-    for (const std::optional<qint32>& field : channel.fields) {
-      row += u',';
-      if (field) {
-        row += QString::number(*field);
-      }
-    }
-  }
-  return row;
+  row.chop(2);
+  return QString::fromLatin1(row);
 }
 
 bool ExportCsv(SessionReader& reader, const StoredSession& session, QIODevice& out,
                QString* error) {
-  QByteArray buffer("\xEF\xBB\xBF");
+  QByteArray buffer;
+  buffer.reserve(kFlushBytes + 1024);
+  buffer += "\xEF\xBB\xBF";
   buffer += CsvHeader().toUtf8() + "\r\n";
   LocalOffset offset;
   bool written = true;
-  const bool read = reader.ForEachChunk(session.id, [&](const StoredChunk& chunk) {
-    const QString row = CsvRow(chunk, offset.At(chunk.wallMs));
-    if (row.isEmpty() || !written) {
-      return;
-    }
-    buffer += row.toUtf8();
-    buffer += "\r\n";
-    if (buffer.size() >= kFlushBytes) {
+  const auto rows = [&](const StoredChunk& chunk) {
+    if (written && AppendCsvRow(buffer, chunk, offset.At(chunk.wallMs)) &&
+        buffer.size() >= kFlushBytes) {
       written = Flush(out, buffer, error);
     }
-  });
-  if (!read) {
+  };
+  if (!reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::Readings, rows)) {
     *error = ReadFailed();
     return false;
   }
@@ -138,9 +151,11 @@ bool ExportData1(SessionReader& reader, const StoredSession& session, QIODevice&
   // The same bytes as one save of the whole text: the GBK codec converts
   // each UTF-16 unit on its own, so converting chunk by chunk changes nothing.
   QTextCodec* const gbk = QTextCodec::codecForName("GBK");
-  QByteArray buffer = gbk->fromUnicode(SnapshotHeader(end) + QStringLiteral("\r\n"));
+  QByteArray buffer;
+  buffer.reserve(kFlushBytes + 1024);
+  buffer += gbk->fromUnicode(SnapshotHeader(end) + QStringLiteral("\r\n"));
   bool written = true;
-  const bool read = reader.ForEachChunk(session.id, [&](const StoredChunk& chunk) {
+  const auto text = [&](const StoredChunk& chunk) {
     if (!written) {
       return;
     }
@@ -148,8 +163,8 @@ bool ExportData1(SessionReader& reader, const StoredSession& session, QIODevice&
     if (buffer.size() >= kFlushBytes) {
       written = Flush(out, buffer, error);
     }
-  });
-  if (!read) {
+  };
+  if (!reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::Text, text)) {
     *error = ReadFailed();
     return false;
   }

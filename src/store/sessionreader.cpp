@@ -81,24 +81,36 @@ class SqliteSessionReader final : public SessionReader {
 
   bool ForEachChunk(qint64 sessionId,
                     const std::function<void(const StoredChunk&)>& visit) override {
+    return ForEachChunkPart(sessionId, ChunkParts::All, visit);
+  }
+
+  bool ForEachChunkPart(qint64 sessionId, ChunkParts parts,
+                        const std::function<void(const StoredChunk&)>& visit) override {
+    const bool text = parts != ChunkParts::Readings;
+    const bool readings = parts != ChunkParts::Text;
     QSqlQuery q(Db());
     q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT seq, wall_ms, mono_ms, text, t1, v1, i1, r1, w1, t2, v2, i2, r2, w2 "
-                       "FROM chunks WHERE session_id = ? ORDER BY seq"));
+    q.prepare(QStringLiteral("SELECT seq, wall_ms, mono_ms%1%2 FROM chunks "
+                             "WHERE session_id = ? ORDER BY seq")
+                  .arg(text ? QStringLiteral(", text") : QString(),
+                       readings ? QStringLiteral(", t1, v1, i1, r1, w1, t2, v2, i2, r2, w2")
+                                : QString()));
     q.addBindValue(sessionId);
     if (!q.exec()) {
       return false;
     }
+    const int first = text ? 4 : 3;
     StoredChunk chunk;
     while (q.next()) {
       chunk.seq = q.value(0).toLongLong();
       chunk.wallMs = q.value(1).toLongLong();
       chunk.monoMs = q.value(2).toLongLong();
-      chunk.text = q.value(3).toString();
-      for (int c = 0; c < 2; ++c) {
+      if (text) {
+        chunk.text = q.value(3).toString();
+      }
+      for (int c = 0; c < 2 && readings; ++c) {
         for (int f = 0; f < kQuantityCount; ++f) {
-          const QVariant v = q.value(4 + c * kQuantityCount + f);
+          const QVariant v = q.value(first + c * kQuantityCount + f);
           chunk.channel[size_t(c)].fields[size_t(f)] =
               v.isNull() ? std::nullopt : std::optional<qint32>(v.toInt());
         }

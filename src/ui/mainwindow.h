@@ -22,6 +22,7 @@ class Lamp;
 class LineEditBox;
 class LogPane;
 class MessageSink;
+class PassRecorder;
 class RawTextBox;
 class SaveControl;
 class SegmentClock;
@@ -36,6 +37,8 @@ struct MainWindowServices {
   FolderChooser* folders = nullptr;
   Clock* clock = nullptr;
   PortControl::Pause pause;
+  PassRecorder* recorder = nullptr;      // hears every pass (the session store)
+  PortControl::PortChanged portChanged;  // told when the port opens or closes
 };
 
 // The program's one window. It owns every control under the control's own
@@ -128,5 +131,6 @@ class MainWindow : public QWidget {
   std::unique_ptr<PortControl> m_portControl;
   SaveControl* m_saveControl = nullptr;
   PortControl::Pause m_pause;
+  PassRecorder* m_recorder = nullptr;
   TitleNotices m_title{QStringLiteral("Orvanta")};
 };

@@ -3,6 +3,7 @@
 // the exact bytes users rely on.
 
 #include <QBuffer>
+#include <QCommandLineParser>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -13,6 +14,7 @@
 #include "sessionreader.h"
 #include "sessionrecording.h"
 #include "snapshotfile.h"
+#include "storeoptions.h"
 #include "storewriter.h"
 
 namespace {
@@ -56,6 +58,10 @@ class TestSessionStore : public QObject {
   void abandonedSessionIsFoundInterrupted();
   void exports_data();
   void exports();
+  void sizeLimitDeletesOldestFinishedSessions_data();
+  void sizeLimitDeletesOldestFinishedSessions();
+  void options_data();
+  void options();
 };
 
 void TestSessionStore::recordsEachChunkWithWhatWasApplied() {
@@ -213,6 +219,93 @@ void TestSessionStore::exports() {
   QCOMPARE(data1.data(), SnapshotBytes(session.endUtc.toLocalTime(), text));
   QVERIFY(data1.data().startsWith(QTextCodec::codecForName("GBK")->fromUnicode(
       SnapshotHeader(clock.now.addMSecs(clock.monotonicMs)))));
+}
+
+void TestSessionStore::sizeLimitDeletesOldestFinishedSessions_data() {
+  QTest::addColumn<qint64>("limit");
+  QTest::addColumn<QList<qint64>>("kept");
+  // Sessions 1 to 3 are finished, 4 is still being written; each holds
+  // about 100 kB.
+  QTest::newRow("no limit") << qint64(0) << QList<qint64>{1, 2, 3, 4};
+  QTest::newRow("under the limit") << qint64(10'000'000) << QList<qint64>{1, 2, 3, 4};
+  QTest::newRow("two over") << qint64(250'000) << QList<qint64>{3, 4};
+  QTest::newRow("never the running one") << qint64(1) << QList<qint64>{4};
+}
+
+void TestSessionStore::sizeLimitDeletesOldestFinishedSessions() {
+  QFETCH(qint64, limit);
+  QFETCH(QList<qint64>, kept);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(u"sessions.db"_qs);
+  const auto session = [](qint64 token, bool end) {
+    std::deque<StoreCommand> commands(end ? 3 : 2);
+    commands[0].kind = StoreCommand::Kind::Begin;
+    commands[0].session = token;
+    commands[1].session = token;
+    commands[1].chunk.seq = 1;
+    commands[1].chunk.text = QString(100'000, u'x');
+    if (end) {
+      commands[2].kind = StoreCommand::Kind::End;
+      commands[2].session = token;
+    }
+    return commands;
+  };
+  StoreWriter running({.path = path});
+  {
+    StoreWriter finished({.path = path});
+    for (qint64 token = 1; token <= 3; ++token) {
+      QVERIFY(finished.Write(session(token, true)));
+    }
+  }
+  QVERIFY(running.Write(session(1, false)));
+  StoreWriter limited({.path = path, .limitBytes = limit});
+  QVERIFY(limited.Open());
+  auto reader = SessionReader::Open(path, nullptr);
+  QList<qint64> ids;
+  for (const StoredSession& s : reader->Sessions()) {
+    ids << s.id;
+  }
+  QCOMPARE(ids, kept);
+}
+
+void TestSessionStore::options_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<QString>("environment");
+  QTest::addColumn<bool>("ok");
+  QTest::addColumn<bool>("enabled");
+  QTest::addColumn<qint64>("limit");
+  const qint64 g = qint64(1) << 30;
+  QTest::newRow("defaults") << QStringList() << QString() << true << true << 2 * g;
+  QTest::newRow("off") << QStringList{u"--no-store"_qs} << QString() << true << false << 2 * g;
+  QTest::newRow("environment") << QStringList() << u"10G"_qs << true << true << 10 * g;
+  QTest::newRow("command line wins")
+      << QStringList{u"--store-limit"_qs, u"500m"_qs} << u"10G"_qs << true << true
+      << (qint64(500) << 20);
+  QTest::newRow("plain bytes, no limit")
+      << QStringList{u"--store-limit=0"_qs} << QString() << true << true << qint64(0);
+  QTest::newRow("bytes") << QStringList{u"--store-limit=123456"_qs} << QString() << true << true
+                         << qint64(123456);
+  QTest::newRow("malformed") << QStringList{u"--store-limit=2GB"_qs} << QString() << false
+                             << true << 2 * g;
+  QTest::newRow("negative") << QStringList() << u"-1"_qs << false << true << 2 * g;
+  QTest::newRow("too large") << QStringList() << u"99999999999T"_qs << false << true << 2 * g;
+}
+
+void TestSessionStore::options() {
+  QFETCH(QStringList, arguments);
+  QFETCH(QString, environment);
+  QFETCH(bool, ok);
+  QFETCH(bool, enabled);
+  QFETCH(qint64, limit);
+  QCommandLineParser parser;
+  AddStoreOptions(parser);
+  QVERIFY(parser.parse(QStringList{u"orvanta"_qs} + arguments));
+  StoreOptions options;
+  QString error;
+  QCOMPARE(ReadStoreOptions(parser, environment, &options, &error), ok);
+  QCOMPARE(error.isEmpty(), ok);
+  QCOMPARE(options.enabled, enabled);
+  QCOMPARE(options.limitBytes, limit);
 }
 
 QTEST_GUILESS_MAIN(TestSessionStore)
