@@ -129,12 +129,10 @@ void ReviewWindow::BuildUi() {
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
   leftLayout->addWidget(new QLabel(tr("已记录的会话"), left));
-  m_sessionTable = new QTableWidget(0, 8, left);
+  m_sessionTable = new QTableWidget(0, 7, left);
   m_sessionTable->setHorizontalHeaderLabels({tr("编号"), tr("开始"), tr("时长"), tr("端口"),
-                                             tr("结束方式"), tr("通道1 容量(mAh)"),
-                                             tr("通道1 终止电压(mV)"), tr("通道2 容量(mAh)")});
-  m_sessionTable->setColumnCount(9);
-  m_sessionTable->setHorizontalHeaderItem(8, new QTableWidgetItem(tr("通道2 终止电压(mV)")));
+                                             tr("结束方式"), tr("通道1 容量/终止电压"),
+                                             tr("通道2 容量/终止电压")});
   m_sessionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_sessionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_sessionTable->verticalHeader()->setVisible(false);
@@ -190,7 +188,8 @@ void ReviewWindow::BuildUi() {
   m_summaryTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   rightLayout->addWidget(m_summaryTable, 1);
   splitter->setStretchFactor(0, 2);
-  splitter->setStretchFactor(1, 5);
+  splitter->setStretchFactor(1, 3);
+  splitter->setSizes({520, 780});
   resize(1300, 800);
 
   connect(openSelected, &QPushButton::clicked, this, &ReviewWindow::OnOpenSelectedClicked);
@@ -227,7 +226,7 @@ void ReviewWindow::RefreshSessions() {
                             Cell(DurationText(std::max<qint64>(0, s.startUtc.secsTo(end)))));
     m_sessionTable->setItem(row, 3, Cell(s.port, false));
     m_sessionTable->setItem(row, 4, Cell(SessionEndText(s.ended), false));
-    for (int c = 5; c < 9; ++c) {
+    for (int c = 5; c < 7; ++c) {
       m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
     }
   }
@@ -306,10 +305,9 @@ void ReviewWindow::ShowSessionSummary(qint64 id, const std::vector<DischargeSumm
     for (int c = 0; c < 2; ++c) {
       const DischargeSummary& summary = summaries[size_t(c)];
       const bool any = summary.frames > 0;
-      m_sessionTable->item(row, 5 + 2 * c)
-          ->setText(any ? QString::number(summary.capacityMah) : QStringLiteral("-"));
-      m_sessionTable->item(row, 6 + 2 * c)
-          ->setText(any ? QString::number(summary.endMv) : QStringLiteral("-"));
+      m_sessionTable->item(row, 5 + c)
+          ->setText(any ? tr("%1 mAh / %2 mV").arg(summary.capacityMah).arg(summary.endMv)
+                        : QStringLiteral("-"));
     }
   }
 }

@@ -3,7 +3,7 @@
 //
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
 //                      [--crop x,y,w,h]
-//   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE]
+//   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE] [--store FILE]
 // --review renders the review window instead, comparing three simulated
 // discharges aligned by capacity; --report also writes its report page
 // (".pdf" or ".png").
@@ -45,7 +45,10 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption report(QStringLiteral("report"),
                                   QStringLiteral("With --review: also write the report page."),
                                   QStringLiteral("file"));
-  parser.addOptions({out, size, frames, log, notice, crop, review, report});
+  const QCommandLineOption store(QStringLiteral("store"),
+                                 QStringLiteral("With --review: list the sessions of this store."),
+                                 QStringLiteral("file"));
+  parser.addOptions({out, size, frames, log, notice, crop, review, report, store});
   parser.process(app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -61,7 +64,8 @@ int main(int argc, char* argv[]) {
   }
 
   if (parser.isSet(review)) {
-    return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report));
+    return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report),
+                            parser.value(store));
   }
 
   auto port = std::make_unique<ReplayPort>();

@@ -28,9 +28,13 @@ QByteArray SimulatedFile(double durationS, const QDateTime& saved) {
 
 }  // namespace
 
-int RenderReviewShot(QSize size, const QString& out, const QString& report) {
+int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store) {
   QTemporaryDir dir;
-  ReviewWindow window({});
+  StoreOpener opener;
+  if (!store.isEmpty()) {
+    opener = [store](QString* error) { return SessionReader::Open(store, error); };
+  }
+  ReviewWindow window(opener);
   const struct {
     const char* name;
     double durationS;
@@ -46,6 +50,7 @@ int RenderReviewShot(QSize size, const QString& out, const QString& report) {
     }
   }
   window.WaitForLoads();
+  window.WaitForSessionList();
   if (window.SourceCount() != int(std::size(cells))) {
     return 1;
   }
