@@ -166,6 +166,9 @@ void ReviewPlot::BuildToolbar() {
     m_actions[size_t(e.command)] = action;
   }
   Action(ReviewCommand::Cursor)->setCheckable(true);
+  for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
   connect(Action(ReviewCommand::ZoomIn), &QAction::triggered, this, &ReviewPlot::ZoomIn);
   connect(Action(ReviewCommand::ZoomOut), &QAction::triggered, this, &ReviewPlot::ZoomOut);
   connect(Action(ReviewCommand::FitAll), &QAction::triggered, this, &ReviewPlot::FitAll);

@@ -584,8 +584,8 @@ ReportContent ReviewWindow::Report() {
   report.title = m_sources.size() > 1 ? tr("放电比较报告") : tr("放电报告");
   report.made = QDateTime::currentDateTime();
   for (const Opened& o : m_sources) {
-    report.sources
-        << tr("%1  开始 %2  %3").arg(o.source.name, DateText(o.source.start), o.source.detail);
+    report.sources << (o.source.startIsSave ? tr("%1  保存于 %2  %3") : tr("%1  开始于 %2  %3"))
+                          .arg(o.source.name, DateText(o.source.start), o.source.detail);
   }
   report.plot = m_plot->RenderImage(QSize(1000, 600), 2);
   for (int c = 0; c < m_summaryTable->columnCount(); ++c) {
