@@ -142,9 +142,11 @@ void ReviewWindow::BuildUi() {
   auto* openSelected = new QPushButton(tr("打开所选会话"), left);
   auto* openFile = new QPushButton(tr("打开数据文件…"), left);
   auto* closeAll = new QPushButton(tr("全部关闭"), left);
+  auto* refresh = new QPushButton(tr("刷新列表"), left);
   buttons->addWidget(openSelected);
   buttons->addWidget(openFile);
   buttons->addWidget(closeAll);
+  buttons->addWidget(refresh);
   leftLayout->addLayout(buttons);
   leftLayout->addWidget(new QLabel(tr("已打开（勾选的曲线参与比较）"), left));
   m_openedTree = new QTreeWidget(left);
@@ -197,6 +199,7 @@ void ReviewWindow::BuildUi() {
           &ReviewWindow::OnOpenSelectedClicked);
   connect(openFile, &QPushButton::clicked, this, &ReviewWindow::OnOpenFileClicked);
   connect(closeAll, &QPushButton::clicked, this, &ReviewWindow::CloseAll);
+  connect(refresh, &QPushButton::clicked, this, &ReviewWindow::RefreshSessions);
   connect(csv, &QPushButton::clicked, this, &ReviewWindow::OnCsvClicked);
   connect(report, &QPushButton::clicked, this, &ReviewWindow::OnReportClicked);
   connect(m_quantityBox, &QComboBox::activated, this,
