@@ -10,8 +10,10 @@
 // never waits for this). Passes follow one another once the previous one is
 // committed, as the 1 s tick allows. Then, for the week:
 //
-//   bytes_per_frame=<x> csv_rows_per_s=<x> data1_rows_per_s=<x>
-//     limit_delete_ms=<x>
+//   week_empty_ratio=<x> bytes_per_frame=<x> csv_rows_per_s=<x>
+//     data1_rows_per_s=<x> limit_delete_ms=<x>
+//
+// week_empty_ratio is the median pass cost at a week over that when empty.
 //
 // limit_delete_ms is the size limit deleting the week-long session.
 //
@@ -109,7 +111,8 @@ bool FillWeek(const QString& path) {
   return true;
 }
 
-void TimePasses(const QString& path, qint64 fill, int passes) {
+// Returns the median pass cost.
+double TimePasses(const QString& path, qint64 fill, int passes) {
   SystemClock clock;
   SessionRecording recording({.path = path, .limitBytes = 0}, clock);
   recording.PortOpened(QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0"));
@@ -138,6 +141,7 @@ void TimePasses(const QString& path, qint64 fill, int passes) {
       static_cast<long long>(fill), Percentile(pass, 0.5), Percentile(pass, 0.99),
       Percentile(commit, 0.5), Percentile(commit, 0.99));
   std::fflush(stdout);
+  return Percentile(pass, 0.5);
 }
 
 class NullDevice final : public QIODevice {
@@ -182,7 +186,7 @@ int main(int argc, char* argv[]) {
                          : QDir::tempPath() + u"/orvanta-bench-XXXXXX"_qs);
 
   const QString empty = temp.filePath(u"empty.db"_qs);
-  TimePasses(empty, 0, passes);
+  const double emptyMedian = TimePasses(empty, 0, passes);
 
   const QString week = temp.filePath(u"week.db"_qs);
   QElapsedTimer fillTime;
@@ -204,7 +208,7 @@ int main(int argc, char* argv[]) {
   }
   const double csv = RowsPerSecond(week, &ExportCsv);
   const double data1 = RowsPerSecond(week, &ExportData1);
-  TimePasses(week, kWeek, passes);
+  const double weekMedian = TimePasses(week, kWeek, passes);
 
   // The limit at 1 byte: the week-long session goes, the new one stays.
   QElapsedTimer limitTime;
