@@ -219,7 +219,8 @@ int main(int argc, char* argv[]) {
   }
   const double limitMs = double(limitTime.nsecsElapsed()) / 1e6;
   std::printf(
-      "bytes_per_frame=%.1f csv_rows_per_s=%.0f data1_rows_per_s=%.0f limit_delete_ms=%.0f\n",
-      bytesPerFrame, csv, data1, limitMs);
+      "week_empty_ratio=%.2f bytes_per_frame=%.1f csv_rows_per_s=%.0f data1_rows_per_s=%.0f "
+      "limit_delete_ms=%.0f\n",
+      weekMedian / emptyMedian, bytesPerFrame, csv, data1, limitMs);
   return 0;
 }
