@@ -115,8 +115,12 @@ bool FillWeek(const QString& path) {
 double TimePasses(const QString& path, qint64 fill, int passes) {
   SystemClock clock;
   SessionRecording recording({.path = path, .limitBytes = 0}, clock);
-  recording.PortOpened(QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0"));
   QSignalSpy committed(&recording.Store(), &SessionStore::Committed);
+  recording.PortOpened(QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0"));
+  while (committed.isEmpty()) {
+    committed.wait(1000);
+  }
+  committed.clear();
   std::vector<double> pass, commit;
   for (int i = 1; i <= passes; ++i) {
     const StoredChunk c = Chunk(i, 0);
@@ -131,7 +135,9 @@ double TimePasses(const QString& path, qint64 fill, int passes) {
     }
     recording.PassEnded();
     pass.push_back(Ms(t.nsecsElapsed()));
-    while (recording.Store().Pending() > 0) {
+    // Until the worker has committed this pass and gone back to waiting, as
+    // it has long done when the next 1 s tick comes.
+    while (committed.size() < i) {
       committed.wait(1000);
     }
     commit.push_back(Ms(t.nsecsElapsed()) - pass.back());
