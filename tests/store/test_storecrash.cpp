@@ -162,6 +162,8 @@ void TestStoreCrash::killedCopiesLoseAtMostThePassInProgress() {
       // The next start finds the session unfinished.
       StoreWriter next({.path = db});
       QVERIFY2(next.Open(), qPrintable(next.Error()));
+      // The killed copy's lock file is cleared away; only the new writer's is left.
+      QCOMPARE(QDir(dir.path()).entryList({u"sessions.db.writer-*.lock"_qs}).size(), 1);
       auto reader = SessionReader::Open(db, nullptr);
       QVERIFY(reader);
       const QList<StoredSession> sessions = reader->Sessions();
