@@ -143,7 +143,7 @@ void SessionStore::Run() {
         Report(true, QString());
       }
       if (wrote) {
-        if (++commits % m_settings.limitEveryCommits == 0) {
+        if (++commits % std::max(1, m_settings.limitEveryCommits) == 0) {
           writer.ApplyLimit();
         }
         QMetaObject::invokeMethod(this, &SessionStore::Committed, Qt::QueuedConnection);

@@ -199,6 +199,19 @@ void StoreWriter::MarkAbandonedSessions() {
     }
     probe.unlock();
   }
+  // Lock files of writers that died with no session running.
+  const QFileInfo store(m_config.path);
+  const QString pattern = store.fileName() + QStringLiteral(".writer-*.lock");
+  for (const QFileInfo& lock : store.dir().entryInfoList({pattern}, QDir::Files)) {
+    if (lock.absoluteFilePath() == OwnerLockPath(store.absoluteFilePath(), m_owner)) {
+      continue;
+    }
+    QLockFile probe(lock.absoluteFilePath());
+    probe.setStaleLockTime(0);
+    if (probe.tryLock(0)) {
+      probe.unlock();
+    }
+  }
 }
 
 bool StoreWriter::Write(const std::deque<StoreCommand>& commands) {

@@ -162,6 +162,8 @@ void TestStoreCrash::killedCopiesLoseAtMostThePassInProgress() {
       // The next start finds the session unfinished.
       StoreWriter next({.path = db});
       QVERIFY2(next.Open(), qPrintable(next.Error()));
+      // The killed copy's lock file is cleared away; only the new writer's is left.
+      QCOMPARE(QDir(dir.path()).entryList({u"sessions.db.writer-*.lock"_qs}).size(), 1);
       auto reader = SessionReader::Open(db, nullptr);
       QVERIFY(reader);
       const QList<StoredSession> sessions = reader->Sessions();
@@ -287,9 +289,12 @@ void TestStoreCrash::toolReportsErrors() {
   tool.start(QStringLiteral(ORVANTA_SESSIONS_PATH), QStringList{u"--db"_qs, db} + arguments);
   QVERIFY(tool.waitForFinished(kWaitMs));
   QCOMPARE(tool.exitCode(), exitCode);
-  const QString output = QString::fromUtf8(exitCode == 0 ? tool.readAllStandardOutput()
-                                                         : tool.readAllStandardError());
+  const QString output =
+      QString::fromUtf8(exitCode == 0 ? tool.readAllStandardOutput() : tool.readAllStandardError());
   QVERIFY2(output.contains(says.replace(u"TEXTFILE"_qs, text)), qPrintable(output));
+  if (exitCode == 0) {
+    QVERIFY(output.startsWith(u"1\t"_qs) && output.count(u'\n') == 1);  // one line a session
+  }
 }
 
 QTEST_GUILESS_MAIN(TestStoreCrash)

@@ -137,9 +137,6 @@ int RunList(CommandContext& context) {
     return kExitFailed;
   }
   const QChar tab(u'\t');
-  context.out << Tr("编号") << tab << Tr("开始") << tab << Tr("结束") << tab << Tr("时长") << tab
-              << Tr("端口") << tab << Tr("设备") << tab << Tr("数据块") << tab << Tr("帧") << tab
-              << Tr("结束方式") << '\n';
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
   for (const StoredSession& s : reader->Sessions()) {
     const qint64 end = s.endUtc.isValid() ? s.endUtc.toMSecsSinceEpoch() : now;
