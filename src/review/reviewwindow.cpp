@@ -392,7 +392,14 @@ void ReviewWindow::OnLoadDone(qint64 number, std::optional<ReviewSource> source,
   while (!m_loads.empty() && m_loads.front().done) {
     Load load = std::move(m_loads.front());
     m_loads.pop_front();
-    if (load.source) {
+    if (load.source && load.source->channels[0].empty() && load.source->channels[1].empty()) {
+      // Nothing to draw or sum up: say so rather than open an empty source.
+      m_status->clear();
+      m_dialogs->ShowError(this, tr("%1 中没有完整的数据帧（%2 行不是数据帧或无法解析）。")
+                                     .arg(load.source->name)
+                                     .arg(load.source->skipped));
+      load.source.reset();
+    } else if (load.source) {
       AddSource(std::move(*load.source));
     } else {
       m_status->clear();

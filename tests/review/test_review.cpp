@@ -398,7 +398,10 @@ void TestReview::listAndOpenInOrder() {
     QCOMPARE(cells, expected[row]);
   }
 
+  const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+  QVERIFY(WriteFileAtomically(notes, Gbk(QStringLiteral("电池 A\r\n$2,1,0\r\n"))));
   QVERIFY(window.OpenFile(path));
+  QVERIFY(window.OpenFile(notes));  // no frames: a message, nothing opened
   QVERIFY(window.OpenRef(QStringLiteral("latest")));
   QVERIFY(!window.OpenRef(QStringLiteral("9")));
   QVERIFY(window.OpenRef(QStringLiteral("1")));
@@ -407,7 +410,7 @@ void TestReview::listAndOpenInOrder() {
   QCOMPARE(window.Source(0).path, QFileInfo(path).absoluteFilePath());
   QCOMPARE(window.Source(1).sessionId, 2);
   QCOMPARE(window.Source(2).sessionId, 1);
-  QCOMPARE(dialogs.errors.size(), 1);
+  QCOMPARE(dialogs.errors.size(), 2);
   // One summary row per channel with readings.
   QCOMPARE(window.SummaryTable().rowCount(), 4);
 
