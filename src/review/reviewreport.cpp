@@ -4,6 +4,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <algorithm>
 
 namespace {
@@ -117,18 +118,30 @@ QImage RenderReport(const ReportContent& content, int dpi) {
 }
 
 bool SaveReport(const ReportContent& content, const QString& path) {
-  if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-    return RenderReport(content).save(path, "PNG");
-  }
-  QPdfWriter writer(path);
-  writer.setPageLayout(
-      QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-  writer.setResolution(300);
-  writer.setTitle(content.title);
-  QPainter painter;
-  if (!painter.begin(&writer)) {
+  // Through a temporary file: a failed save leaves no partial report and an
+  // earlier one of that name as it was.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
     return false;
   }
-  PaintReport(painter, QRectF(QPointF(0, 0), QSizeF(writer.width(), writer.height())), content);
-  return painter.end();
+  bool written = false;
+  if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    written = RenderReport(content).save(&file, "PNG");
+  } else {
+    QPdfWriter writer(&file);
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setResolution(300);
+    writer.setTitle(content.title);
+    QPainter painter;
+    if (painter.begin(&writer)) {
+      PaintReport(painter, QRectF(QPointF(0, 0), QSizeF(writer.width(), writer.height())), content);
+      written = painter.end();
+    }
+  }
+  if (!written) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
 }

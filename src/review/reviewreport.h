@@ -30,5 +30,6 @@ void PaintReport(QPainter& painter, const QRectF& device, const ReportContent& c
 // The page as a picture, A4 portrait at `dpi`.
 QImage RenderReport(const ReportContent& content, int dpi = 150);
 
-// Writes a PDF (a name ending ".pdf") or a PNG; false when writing fails.
+// Writes a PDF (a name ending ".pdf") or a PNG; false when writing fails,
+// which leaves any earlier file of that name as it was.
 bool SaveReport(const ReportContent& content, const QString& path);

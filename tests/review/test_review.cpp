@@ -358,6 +358,15 @@ void TestReview::curvesInTheirOwnColours() {
     QVERIFY2(CountColour(page, colour) > 200, qPrintable(colour.name()));
     QCOMPARE(content.rows[i].colour, colour);
   }
+  // The report as a PDF; a folder that does not exist fails cleanly.
+  QTemporaryDir dir;
+  QVERIFY(SaveReport(content, dir.filePath(QStringLiteral("report.pdf"))));
+  QFile pdf(dir.filePath(QStringLiteral("report.pdf")));
+  QVERIFY(pdf.open(QIODevice::ReadOnly));
+  QVERIFY(pdf.read(5) == "%PDF-" && pdf.size() > 10'000);
+  QVERIFY(!SaveReport(content, dir.filePath(QStringLiteral("missing/report.pdf"))));
+  QVERIFY(!SaveReport(content, dir.filePath(QStringLiteral("missing/report.png"))));
+
   // Hiding a curve leaves the others their colours.
   const QColor third = window.CurveColour(2, 1);
   window.SetCurveShown(1, 1, false);
