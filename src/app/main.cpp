@@ -9,9 +9,11 @@
 #include "sessionreader.h"
 #include "sessionrecording.h"
 #include "storeoptions.h"
+#include "translations.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  InstallTranslations(app);
 
   QCommandLineParser parser;
   parser.addHelpOption();
