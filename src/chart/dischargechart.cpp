@@ -103,6 +103,8 @@ DischargeChart::DischargeChart(QWidget* parent)
   m_cursor = std::make_unique<ChartCursor>(*m_plot, TraceAt(0));
   BuildToolbar();
   BuildCursorMenu();
+  connect(m_toolbar->addAction(tr("历史记录")), &QAction::triggered, this,
+          &DischargeChart::HistoryRequested);
 
   connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_cursor->Press(event->position())) {

@@ -134,6 +134,10 @@ class DischargeChart : public QWidget, public ChartSink {
   // for the y range instead of using the running values.
   void SetNaiveYRescan(bool on) { m_naiveYRescan = on; }
 
+ signals:
+  // The toolbar's "历史记录" button: the user asks for the review window.
+  void HistoryRequested();
+
  protected:
   void showEvent(QShowEvent* event) override;
 

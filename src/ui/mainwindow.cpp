@@ -113,6 +113,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_portControl = std::make_unique<PortControl>(
       PortControlView{*cmbCOM, *cmdOpenCOM, *cmdCloseCOM, *cmdStart, *LED1, *LED2, *Timer1},
       *MSComm1, *m_messages, m_pause);
+  m_portControl->SetPortChanged(std::move(services.portChanged));
+  m_recorder = services.recorder;
   m_saveControl =
       new SaveControl(*TxtSavePath, *CmdSaveDisp, *RichText1, *m_clock, *m_folders, this);
   m_deviceNotice = new DeviceLossNotice(
@@ -337,6 +339,7 @@ void MainWindow::OnAcquisitionTick() {
       .channel1 = AsReadouts(ChannelReadouts(1)),
       .channel2 = AsReadouts(ChannelReadouts(2)),
       .chart = *iPlotX,
+      .recorder = m_recorder,
   };
   RunAcquisitionPass(targets);
 }
