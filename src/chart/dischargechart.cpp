@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chartaccessibility.h"
 #include "chartcursor.h"
 #include "chartlegenditem.h"
 #include "chartsystemdialogs.h"
@@ -123,6 +124,7 @@ DischargeChart::DischargeChart(QWidget* parent)
   for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
     w->setFocusPolicy(Qt::NoFocus);
   }
+  m_accessibility = new ChartAccessibility(*this);
 }
 
 DischargeChart::~DischargeChart() = default;
@@ -665,6 +667,9 @@ void DischargeChart::OnCursorMenuRequested(const QPoint& pos) {
 }
 
 void DischargeChart::ScheduleReplot() {
+  if (m_accessibility) {
+    m_accessibility->Changed();
+  }
   if (m_replotQueued) {
     return;
   }

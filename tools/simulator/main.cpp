@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "chargerscript.h"
 #include "pseudoterminal.h"
@@ -26,6 +27,23 @@ struct NumberOption {
   QCommandLineOption option;
   double* target;
 };
+
+// The chunk on one line: backslash, CR and LF written as \\, \r and \n.
+std::string EscapeLineEnds(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -82,7 +100,10 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("Start a new discharge after the notice."));
   const QCommandLineOption quitWhenDone(QStringLiteral("quit-when-done"),
                                         QStringLiteral("Exit after the notice."));
-  parser.addOptions({oneChannel, repeat, quitWhenDone});
+  const QCommandLineOption echo(
+      QStringLiteral("echo"),
+      QStringLiteral("Print each chunk sent as a line \"sent: TEXT\" (CR and LF as \\r and \\n)."));
+  parser.addOptions({oneChannel, repeat, quitWhenDone, echo});
   parser.process(app);
 
   if (parser.positionalArguments().size() != 1) {
@@ -133,6 +154,7 @@ int main(int argc, char* argv[]) {
 
   ChargerScript script(options);
   const bool quit = parser.isSet(quitWhenDone);
+  const bool echoSent = parser.isSet(echo);
   QTimer timer;
   timer.setTimerType(Qt::PreciseTimer);
   timer.setInterval(std::max(1, int(intervalMs)));
@@ -158,6 +180,10 @@ int main(int argc, char* argv[]) {
       std::fflush(stdout);
     }
     terminal.Write(tick.text);  // dropped when nobody reads: nothing to do about it
+    if (echoSent && !tick.text.empty()) {
+      std::printf("sent: %s\n", EscapeLineEnds(tick.text).c_str());
+      std::fflush(stdout);
+    }
   });
   timer.start();
   const int result = app.exec();
