@@ -12,31 +12,9 @@ int ToOffset(qsizetype position) {
   return int(std::min<qsizetype>(position, std::numeric_limits<int>::max()));
 }
 
-// One row of the log as a stand-alone text, so Qt's own word, character and
-// sentence rules apply to it without the rest of the log.
-class RowText final : public QAccessibleTextInterface {
- public:
-  explicit RowText(QString text) : m_text(std::move(text)) {}
-  void selection(int, int* start, int* end) const override { *start = *end = 0; }
-  int selectionCount() const override { return 0; }
-  void addSelection(int, int) override {}
-  void removeSelection(int) override {}
-  void setSelection(int, int, int) override {}
-  int cursorPosition() const override { return 0; }
-  void setCursorPosition(int) override {}
-  QString text(int start, int end) const override { return m_text.mid(start, end - start); }
-  int characterCount() const override { return int(m_text.size()); }
-  QRect characterRect(int) const override { return {}; }
-  int offsetAtPoint(const QPoint&) const override { return -1; }
-  void scrollToSubstring(int, int) override {}
-  QString attributes(int, int* start, int* end) const override {
-    *start = *end = 0;
-    return {};
-  }
-
- private:
-  QString m_text;
-};
+bool IsWordChar(QChar c) {
+  return c.isLetterOrNumber() || c.isSurrogate() || c == u'_';
+}
 
 QAccessibleInterface* LogPaneFactory(const QString&, QObject* object) {
   if (auto* pane = qobject_cast<LogPane*>(object)) {
@@ -127,14 +105,35 @@ LogPaneAccessible::Range LogPaneAccessible::RangeAt(qsizetype offset,
   const qsizetype line = log.LineOfPosition(offset);
   const qsizetype lineStart = log.LineStart(line);
   const qsizetype lineEnd = line + 1 < log.LineCount() ? log.LineStart(line + 1) : log.Size();
-  if (boundary == QAccessible::LineBoundary || boundary == QAccessible::ParagraphBoundary) {
+  if (boundary != QAccessible::CharBoundary && boundary != QAccessible::WordBoundary) {
+    // Lines, paragraphs and sentences: a received line is all three.
     return {lineStart, lineEnd};
   }
-  RowText row(log.Mid(lineStart, lineEnd - lineStart));
-  int start = 0;
-  int end = 0;
-  row.textAtOffset(int(offset - lineStart), boundary, &start, &end);
-  return {lineStart + start, lineStart + end};
+  if (offset == log.Size()) {
+    return {offset, offset};
+  }
+  // Characters, words and runs between words are found within the row (at
+  // most kMaxLineChars plus its line end), never in the rest of the log. Qt's
+  // own rules are not used: they read the whole text, and can loop forever at
+  // its end.
+  const QString row = log.Mid(lineStart, lineEnd - lineStart);
+  const qsizetype at = offset - lineStart;
+  if (boundary == QAccessible::CharBoundary) {
+    const bool pair =
+        row[at].isHighSurrogate() && at + 1 < row.size() && row[at + 1].isLowSurrogate();
+    return {offset, offset + (pair ? 2 : 1)};
+  }
+  // A word, or a run of what lies between words.
+  const bool word = IsWordChar(row[at]);
+  qsizetype from = at;
+  qsizetype to = at + 1;
+  while (from > 0 && IsWordChar(row[from - 1]) == word) {
+    --from;
+  }
+  while (to < row.size() && IsWordChar(row[to]) == word) {
+    ++to;
+  }
+  return {lineStart + from, lineStart + to};
 }
 
 QString LogPaneAccessible::Piece(Range range, int* startOffset, int* endOffset) const {
@@ -210,9 +209,6 @@ void InstallLogPaneAccessibility() {
 }
 
 void NotifyLogAppended(LogPane& pane, qsizetype position, const QString& text) {
-  if (!QAccessible::isActive()) {
-    return;
-  }
   if (!text.isEmpty()) {
     QAccessibleTextInsertEvent inserted(&pane, ToOffset(position), text);
     QAccessible::updateAccessibility(&inserted);

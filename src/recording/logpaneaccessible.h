@@ -8,8 +8,8 @@ class LogPane;
 // editable text, read-only state) over the log store, with the pane's caret
 // and selection. Every call reads only the stretch of text it returns: the
 // whole log is never copied, however long it grows (a week is 33 million
-// characters). Lines are the pane's rows; words, characters and sentences are
-// found within the row that holds the offset.
+// characters). Lines, paragraphs and sentences are the pane's rows; words and
+// characters are found within the row that holds the offset.
 class LogPaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit LogPaneAccessible(LogPane* pane);
@@ -53,5 +53,5 @@ class LogPaneAccessible : public QAccessibleWidget, public QAccessibleTextInterf
 void InstallLogPaneAccessibility();
 
 // Tells accessibility tools that `text` was appended at `position` and the
-// caret moved to the end. Nothing when no tool listens.
+// caret moved to the end.
 void NotifyLogAppended(LogPane& pane, qsizetype position, const QString& text);

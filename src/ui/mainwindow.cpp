@@ -234,6 +234,12 @@ void MainWindow::StyleControls() {
   // Boxes without a caption of their own are named by the label or button
   // they belong to; the lamps say what they show.
   cmbCOM->setAccessibleName(tr("串口"));
+  // On Linux a combo box reads its current entry as its name and is named by
+  // the label whose buddy it is; the port list has no caption on screen, so
+  // it gets a label that is never shown.
+  auto* portListLabel = Named(new QLabel(tr("串口"), this), "cmbCOMLabel");
+  portListLabel->setBuddy(cmbCOM);
+  portListLabel->hide();
   TxtSavePath->setAccessibleName(tr("保存路径"));
   Text3->setAccessibleName(tr("非数据帧计数"));
   Text2->setAccessibleName(tr("原始数据"));

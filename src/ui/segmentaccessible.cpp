@@ -72,6 +72,38 @@ QString SegmentAccessible::text(int startOffset, int endOffset) const {
   return shown.mid(from, to - from);
 }
 
+QString SegmentAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                        int* startOffset, int* endOffset) const {
+  const int count = characterCount();
+  if (offset < 0 || offset >= count) {
+    *startOffset = *endOffset = std::clamp(offset, 0, count);
+    return {};
+  }
+  const bool oneChar = boundaryType == QAccessible::CharBoundary;
+  *startOffset = oneChar ? offset : 0;
+  *endOffset = oneChar ? offset + 1 : count;
+  return text(*startOffset, *endOffset);
+}
+
+QString SegmentAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                            int* startOffset, int* endOffset) const {
+  if (boundaryType == QAccessible::CharBoundary && offset > 0) {
+    return textAtOffset(std::min(offset, characterCount()) - 1, boundaryType, startOffset,
+                        endOffset);
+  }
+  *startOffset = *endOffset = 0;
+  return {};
+}
+
+QString SegmentAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                           int* startOffset, int* endOffset) const {
+  if (boundaryType == QAccessible::CharBoundary && offset >= 0) {
+    return textAtOffset(offset + 1, boundaryType, startOffset, endOffset);
+  }
+  *startOffset = *endOffset = characterCount();
+  return {};
+}
+
 int SegmentAccessible::characterCount() const {
   return int(ShownText().size());
 }
@@ -126,9 +158,6 @@ void InstallSegmentAccessibility() {
 }
 
 void NotifyShownTextChanged(QWidget* widget, const QString& previous, const QString& shown) {
-  if (!QAccessible::isActive()) {
-    return;
-  }
   if (qobject_cast<SegmentReadout*>(widget)) {
     QAccessibleValueChangeEvent event(widget, static_cast<SegmentReadout*>(widget)->GetValue());
     QAccessible::updateAccessibility(&event);

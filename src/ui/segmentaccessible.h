@@ -28,6 +28,14 @@ class SegmentAccessible : public QAccessibleWidget,
   int cursorPosition() const override { return 0; }
   void setCursorPosition(int) override {}
   QString text(int startOffset, int endOffset) const override;
+  // The face reads as one word of single characters; Qt's general rules
+  // are not used, as they can loop forever at the end of a text.
+  QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                           int* endOffset) const override;
+  QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                          int* endOffset) const override;
+  QString textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                       int* endOffset) const override;
   int characterCount() const override;
   QRect characterRect(int offset) const override;
   int offsetAtPoint(const QPoint& point) const override;
@@ -51,5 +59,5 @@ void InstallSegmentAccessibility();
 
 // Tells accessibility tools that `widget` (a readout or the clock) now shows
 // `shown` instead of `previous`: a value change for a readout, a text update
-// for the clock. One event per call; nothing when no tool listens.
+// for the clock. One event per call.
 void NotifyShownTextChanged(QWidget* widget, const QString& previous, const QString& shown);

@@ -8,6 +8,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 POLL_S = 0.1
 
@@ -34,6 +35,10 @@ class Deadline:
                 detail = f" (last error: {last_error})" if last_error else ""
                 raise Failure(f"{what}: not seen before the deadline{detail}")
             time.sleep(POLL_S)
+            # Deliver the bus events that arrived meanwhile.
+            context = GLib.MainContext.default()
+            while context.pending():
+                context.iteration(False)
 
 
 def walk(node, depth=0):
@@ -96,6 +101,15 @@ def main():
 
     desktop = pyatspi.Registry.getDesktop(0)
 
+    # What a screen reader would be told as frames arrive.
+    events = []
+
+    def on_event(event):
+        events.append((event.type, event.source.name if event.source else None, event.any_data))
+
+    pyatspi.Registry.registerEventListener(on_event, "object:property-change:accessible-value",
+                                           "object:text-changed:insert")
+
     def window():
         for app in desktop:
             if app is None:
@@ -122,6 +136,14 @@ def main():
     print("lamps:", [lamp.name if lamp else None for lamp in lamps])
     if None in lamps:
         raise Failure("the lamps do not read 串口已打开 and 已连接")
+
+    port_list = find(win, "COM1", pyatspi.ROLE_COMBO_BOX)
+    labels = [target.name for relation in port_list.getRelationSet()
+              if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+              for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
+    print("port list labelled by:", labels)
+    if "串口" not in labels:
+        raise Failure("the port list is not labelled 串口")
 
     voltage = find(win, "通道 1 电压(mV)", pyatspi.ROLE_LABEL)
     clock = find(win, "时钟")
@@ -150,6 +172,17 @@ def main():
     print("frame sent:", repr(frame))
     print("readout 通道 1 电压(mV): text", repr(shown), "value", value)
     print("log pane ends with:", repr(tail_of(log_pane, len(frame))))
+
+    def told(kind, source, data_test):
+        for event_type, name, data in events:
+            if str(event_type).startswith(kind) and name == source and data_test(data):
+                return event_type, name, data
+        return None
+
+    print("event:", deadline.poll("a value change from 通道 1 电压(mV)", lambda: told(
+        "object:property-change:accessible-value", "通道 1 电压(mV)", lambda data: True))[:2])
+    print("event:", deadline.poll("the frame inserted into 接收数据", lambda: told(
+        "object:text-changed:insert", "接收数据", lambda data: data == frame)))
 
     clock_text = deadline.poll(
         "a time on the clock",
