@@ -38,6 +38,7 @@ constexpr auto kCheckStateChanged = &QCheckBox::checkStateChanged;
 #else
 constexpr auto kCheckStateChanged = &QCheckBox::stateChanged;
 #endif
+
 const QColor kWindowColor(255, 192, 128);
 const QColor kFrameCaptionColor(128, 0, 128);
 const QColor kStatusTextColor(0, 0, 255);

@@ -25,15 +25,31 @@ command -v dbus-send >/dev/null || skip "dbus-send not found (package dbus)"
 [ -x /usr/libexec/at-spi2-registryd ] || skip "at-spi2-registryd not found (package at-spi2-core)"
 "$python" -c 'import pyatspi' 2>/dev/null || skip "pyatspi for $python not found (package python3-pyatspi)"
 
+# Whether the process still runs (an ended one stays a zombie until waited for).
+running() {
+  local state
+  state="$(ps -o stat= -p "$1" 2>/dev/null)" || return 1
+  [[ -n "$state" && "$state" != Z* ]]
+}
+
 work="$(mktemp -d "${TMPDIR:-/tmp}/orvanta-a11y.XXXXXX")"
 pids=()
 stop_all() {
   local status=$?
-  # Newest first: the program, the simulator, the AT-SPI bus, D-Bus, X.
+  # Newest first: the program, the simulator, the AT-SPI bus (which ends its
+  # own bus daemon, and so the registry), D-Bus, X. One that has not ended
+  # 5 s after being asked is killed.
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
     kill "${pids[i]}" 2>/dev/null || true
   done
+  local end=$((SECONDS + 5))
   for pid in "${pids[@]}"; do
+    while running "$pid" && ((SECONDS < end)); do
+      sleep 0.1
+    done
+    if running "$pid"; then
+      kill -KILL "$pid" 2>/dev/null || true
+    fi
     wait "$pid" 2>/dev/null || true
   done
   rm -rf "$work"
