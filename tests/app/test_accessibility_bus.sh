@@ -107,7 +107,9 @@ wait_for "the AT-SPI bus" 15 a11y_bus_up
 pids+=($!)
 wait_for "the simulated charger" 15 test -e "$work/charger"
 
-ORVANTA_COM1="$work/charger" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+# As the Chinese user runs it, whatever the caller's locale.
+env -u LC_ALL -u LC_MESSAGES LANG=zh_CN.UTF-8 LANGUAGE=zh_CN \
+  ORVANTA_COM1="$work/charger" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
   "$program" >"$work/program.log" 2>&1 &
 pids+=($!)
 
