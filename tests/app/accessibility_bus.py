@@ -21,13 +21,13 @@ class Deadline:
     def __init__(self, seconds):
         self.end = time.monotonic() + seconds
 
-    def poll(self, what, probe):
-        """Calls probe() until it returns something other than None."""
+    def poll(self, what, probe, accept=lambda result: result is not None):
+        """Calls probe() until accept() takes what it returns; returns that."""
         last_error = None
         while True:
             try:
                 result = probe()
-                if result is not None:
+                if accept(result):
                     return result
             except Exception as error:  # the tree changes under us; try again
                 last_error = error
@@ -126,10 +126,9 @@ def main():
     # the buttons' actions.
     open_button = deadline.poll("button 打开串口", lambda: find(win, "打开串口", pyatspi.ROLE_PUSH_BUTTON))
     do_action(open_button, "Press")
-    connect = deadline.poll(
-        "button 连接设备 enabled",
-        lambda: (lambda b: b if b is not None and has_state(b, pyatspi.STATE_SENSITIVE) else None)(
-            find(win, "连接设备", pyatspi.ROLE_PUSH_BUTTON)))
+    connect = deadline.poll("button 连接设备 enabled",
+                            lambda: find(win, "连接设备", pyatspi.ROLE_PUSH_BUTTON),
+                            lambda b: b is not None and has_state(b, pyatspi.STATE_SENSITIVE))
     do_action(connect, "Press")
     deadline.poll("button 断开设备", lambda: find(win, "断开设备", pyatspi.ROLE_PUSH_BUTTON))
     lamps = [find(win, name) for name in ("串口已打开", "已连接")]
@@ -184,14 +183,17 @@ def main():
     print("event:", deadline.poll("the frame inserted into 接收数据", lambda: told(
         "object:text-changed:insert", "接收数据", lambda data: data == frame)))
 
-    clock_text = deadline.poll(
-        "a time on the clock",
-        lambda: (lambda t: t if re.fullmatch(r"\d\d:\d\d:\d\d", t) else None)(text_of(clock)))
+    clock_text = deadline.poll("a time on the clock", lambda: text_of(clock),
+                               lambda t: re.fullmatch(r"\d\d:\d\d:\d\d", t) is not None)
     print("clock:", repr(clock_text))
 
-    description = deadline.poll(
-        "the chart's newest points",
-        lambda: (lambda d: d if "通道1" in d and "mV" in d else None)(chart.description))
+    def newest_points():
+        fields = re.split("[,;]", last_sent_frame(args.sent).strip())
+        return (f"通道1 {fields[3]} mV, {fields[2]} s；通道2 {fields[9]} mV, {fields[8]} s",
+                chart.description)
+
+    description = deadline.poll("the chart's newest points in its description", newest_points,
+                                lambda pair: pair[0] == pair[1])[1]
     print("chart description:", repr(description))
 
     # The check boxes' handlers run on the accessibility action too.
@@ -200,14 +202,14 @@ def main():
         raise Failure("the log pane shows before 数据窗口 is checked")
     do_action(data_window, "Toggle")
     deadline.poll("the log pane shown after Toggle on 数据窗口",
-                  lambda: True if has_state(log_pane, pyatspi.STATE_SHOWING) else None)
+                  lambda: has_state(log_pane, pyatspi.STATE_SHOWING), bool)
     print("数据窗口 toggled: log pane showing")
 
     channel1 = find(win, "显示通道 1", pyatspi.ROLE_CHECK_BOX)
     do_action(channel1, "Toggle")
-    description = deadline.poll(
-        "the chart without trace 通道1 after Toggle on 显示通道 1",
-        lambda: (lambda d: d if "通道1" not in d and "通道2" in d else None)(chart.description))
+    description = deadline.poll("the chart without trace 通道1 after Toggle on 显示通道 1",
+                                lambda: chart.description,
+                                lambda d: "通道1" not in d and "通道2" in d)
     print("显示通道 1 toggled: chart description", repr(description))
     print("accessibility bus: all checks passed")
 
