@@ -68,7 +68,7 @@ wait_for() {
     if ((SECONDS >= end)); then
       echo "FAIL: $what did not happen within $seconds s" >&2
       for log in "$work"/*.log; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; } >&2
+        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 8 "$log"; } >&2
       done
       return 1
     fi
@@ -117,7 +117,7 @@ status=0
 "$python" "$check" --sent "$work/charger.log" --deadline "$deadline_s" || status=$?
 if [ "$status" -ne 0 ]; then
   for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; } >&2
+    [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 8 "$log"; } >&2
   done
 fi
 exit "$status"
