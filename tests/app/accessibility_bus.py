@@ -106,15 +106,6 @@ def main():
 
     desktop = pyatspi.Registry.getDesktop(0)
 
-    # What a screen reader would be told as frames arrive.
-    events = []
-
-    def on_event(event):
-        events.append((event.type, event.source.name if event.source else None, event.any_data))
-
-    pyatspi.Registry.registerEventListener(on_event, "object:property-change:accessible-value",
-                                           "object:text-changed:insert")
-
     def window():
         for app in desktop:
             if app is None:
@@ -126,6 +117,17 @@ def main():
 
     win = deadline.poll("the window \"Orvanta\" on the bus", window)
     print("window:", win.name)
+
+    # What a screen reader would be told as frames arrive. Listening starts
+    # once the program is on the bus: the program learns of listeners
+    # registered while it starts up only when its bridge is ready for them.
+    events = []
+
+    def on_event(event):
+        events.append((event.type, event.source.name if event.source else None, event.any_data))
+
+    pyatspi.Registry.registerEventListener(on_event, "object:property-change:accessible-value",
+                                           "object:text-changed:insert")
 
     # Open the port and start acquisition, as a keyboard user would, through
     # the buttons' actions.
@@ -153,8 +155,10 @@ def main():
     clock = find(win, "时钟")
     log_pane = find(win, "接收数据", pyatspi.ROLE_TEXT)
     chart = find(win, "实时曲线", pyatspi.ROLE_CHART)
+    zoom_in = find(chart, "放大", pyatspi.ROLE_PUSH_BUTTON)
     for what, node in (("readout 通道 1 电压(mV)", voltage), ("clock 时钟", clock),
-                       ("log pane 接收数据", log_pane), ("chart 实时曲线", chart)):
+                       ("log pane 接收数据", log_pane), ("chart 实时曲线", chart),
+                       ("the chart's toolbar button 放大", zoom_in)):
         if node is None:
             raise Failure(f"{what} not found")
 
