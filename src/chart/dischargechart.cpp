@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chartaccessibility.h"
 #include "chartcursor.h"
 #include "chartlegenditem.h"
 #include "chartsystemdialogs.h"
@@ -132,6 +133,7 @@ DischargeChart::DischargeChart(QWidget* parent)
   for (QAction* action : m_actions) {
     m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
   }
+  m_accessibility = new ChartAccessibility(*this);
 }
 
 DischargeChart::~DischargeChart() = default;
@@ -692,6 +694,9 @@ void DischargeChart::OnCursorMenuRequested(const QPoint& pos) {
 }
 
 void DischargeChart::ScheduleReplot() {
+  if (m_accessibility) {
+    m_accessibility->Changed();
+  }
   if (m_replotQueued) {
     return;
   }

@@ -11,6 +11,7 @@
 #include "acquisitionseams.h"
 #include "chartcursormode.h"
 
+class ChartAccessibility;
 class ChartCursor;
 class ChartDialogs;
 class ChartLegendItem;
@@ -182,4 +183,5 @@ class DischargeChart : public QWidget, public ChartSink {
   double m_dataMinY = 0;  // mV, over all points held (valid while any)
   double m_dataMaxY = 0;  // mV
   qsizetype m_pointsHeld = 0;
+  ChartAccessibility* m_accessibility = nullptr;  // a child
 };
