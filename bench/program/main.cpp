@@ -1,5 +1,6 @@
 // Whole-program benchmark: the real window offscreen, the real acquisition
-// pass fed through the port seam, ticks driven directly (no 1 s timer).
+// pass fed through the port seam, ticks driven directly (no 1 s timer), and
+// the session store recording each tick's chunk as the program does.
 //
 // For each fill it first loads the log and both traces through the same calls
 // a pass makes (AppendAndFollow, AddPoint), then times ticks, each a full pass
@@ -39,10 +40,12 @@
 #include <map>
 #include <vector>
 
+#include "clock.h"
 #include "dischargechart.h"
 #include "logpane.h"
 #include "mainwindow.h"
 #include "replayport.h"
+#include "sessionrecording.h"
 #include "snapshotfile.h"
 
 namespace {
@@ -175,6 +178,11 @@ double Ms(const QElapsedTimer& t) {
 
 struct Rig {
   ReplayPort* port = nullptr;
+  // Each tick's chunk is recorded, as the program does.
+  QTemporaryDir storeDir;
+  SystemClock clock;
+  SessionRecording recording{
+      SessionStore::Settings{.path = storeDir.filePath(QStringLiteral("sessions.db"))}, clock};
   std::unique_ptr<MainWindow> window;
   qint64 nextSecond = 0;
 
@@ -183,6 +191,8 @@ struct Rig {
     port = replay.get();
     MainWindowServices services;
     services.port = std::move(replay);
+    services.recorder = &recording;
+    services.portChanged = recording.PortHandler();
     window = std::make_unique<MainWindow>(std::move(services));
     window->show();
     window->Check3->click();  // the log pane in view: its repaint is part of a tick

@@ -18,6 +18,9 @@ class PassSink final : public FrameSink {
 
   void Field(int channel, Quantity quantity, qint32 value) override {
     ReadoutsOf(channel)[static_cast<size_t>(quantity)]->SetValue(value);
+    if (m_targets.recorder) {
+      m_targets.recorder->FieldApplied(channel, quantity, value);
+    }
   }
 
   void ChannelDone(int channel) override {
@@ -39,9 +42,17 @@ class PassSink final : public FrameSink {
 
 }  // namespace
 
-PassOutcome RunAcquisitionPass(const AcquisitionTargets& targets) noexcept {
+namespace {
+
+PassOutcome RunPass(const AcquisitionTargets& targets) noexcept {
   try {
-    targets.rawBox.SetText(targets.port.ReadAllAsText());
+    const QString chunk = targets.port.ReadAllAsText();
+    // Recorded before anything else can fail, so the record keeps every
+    // chunk the port handed over.
+    if (targets.recorder) {
+      targets.recorder->ChunkReceived(chunk);
+    }
+    targets.rawBox.SetText(chunk);
     targets.log.AppendAndFollow(targets.rawBox.Text());
 
     PassSink sink(targets);
@@ -53,4 +64,14 @@ PassOutcome RunAcquisitionPass(const AcquisitionTargets& targets) noexcept {
   } catch (...) {
     return PassOutcome::Ended;
   }
+}
+
+}  // namespace
+
+PassOutcome RunAcquisitionPass(const AcquisitionTargets& targets) noexcept {
+  const PassOutcome outcome = RunPass(targets);
+  if (targets.recorder) {
+    targets.recorder->PassEnded();
+  }
+  return outcome;
 }

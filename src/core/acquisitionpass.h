@@ -16,6 +16,7 @@ struct AcquisitionTargets {
   std::array<Readout*, kQuantityCount> channel1;
   std::array<Readout*, kQuantityCount> channel2;
   ChartSink& chart;
+  PassRecorder* recorder = nullptr;  // optional
 };
 
 enum class PassOutcome {

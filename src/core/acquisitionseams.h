@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "telemetryframe.h"
+
 // The small interfaces the acquisition pass talks to. The window plugs its
 // controls in; tests plug in fakes. Any of them may throw to signal that an
 // operation failed: the pass then ends where it stands.
@@ -44,4 +46,19 @@ class ChartSink {
  public:
   virtual ~ChartSink() = default;
   virtual void AddPoint(int trace, double x, double y) = 0;
+};
+
+// Hears what a pass received and applied, for a record kept beside the
+// window. Called on the pass's own thread, so it must return at once (no
+// disk, no waiting) and must not throw.
+class PassRecorder {
+ public:
+  virtual ~PassRecorder() = default;
+  // The chunk exactly as the port delivered it (possibly empty), before it
+  // is shown or logged.
+  virtual void ChunkReceived(const QString& text) noexcept = 0;
+  // One field set on its readout (channel 1 or 2).
+  virtual void FieldApplied(int channel, Quantity quantity, qint32 value) noexcept = 0;
+  // The pass is over, whether it completed or ended early.
+  virtual void PassEnded() noexcept = 0;
 };

@@ -16,6 +16,8 @@
 #include <cmath>
 #include <limits>
 
+#include "logpaneaccessible.h"
+
 namespace {
 
 constexpr int kMarginPx = 3;
@@ -78,6 +80,7 @@ class QuietScrollBar : public QScrollBar {
 }  // namespace
 
 LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
+  InstallLogPaneAccessibility();
   // Opaque, so what lies beneath (the chart) need not repaint it.
   setAutoFillBackground(true);
   setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
@@ -102,6 +105,7 @@ void LogPane::AppendAndFollow(const QString& text) {
   const Holding vertical(verticalScrollBar());
   const Holding horizontal(horizontalScrollBar());
   const qsizetype oldLastLine = m_log.LineCount() - 1;
+  const qsizetype appendedAt = m_log.Size();
   if (m_appendMode == AppendMode::WholeTextReplacement) {
     QString whole = m_log.Text();
     whole += text;
@@ -117,6 +121,7 @@ void LogPane::AppendAndFollow(const QString& text) {
   ScrollToCaret();
   // The old last line and every line after it are new to the eye.
   UpdateLines(oldLastLine, m_log.LineCount() - 1);
+  NotifyLogAppended(*this, appendedAt, text);
 }
 
 void LogPane::setReadOnly(bool readOnly) {
@@ -159,6 +164,47 @@ qsizetype LogPane::PositionAt(QPoint viewportPoint) const {
   const int column = layout.lineAt(0).xToCursor(x);
   return std::clamp<qsizetype>(m_log.LineStart(line) + column, m_log.LineStart(line),
                                m_log.LineEnd(line));
+}
+
+QRect LogPane::CharacterRect(qsizetype position) const {
+  if (m_log.Size() == 0) {
+    return {};
+  }
+  position = std::clamp<qsizetype>(position, 0, m_log.Size());
+  const qsizetype line = m_log.LineOfPosition(position);
+  QTextLayout layout;
+  LayOutLine(line, layout);
+  const QTextLine row = layout.lineAt(0);
+  const int length = layout.text().size();
+  const int column = int(std::min<qsizetype>(position - m_log.LineStart(line), length));
+  const qreal left = row.cursorToX(column);
+  // A line end or the text's end gets a box of an average character.
+  const qreal right =
+      column < length ? row.cursorToX(column + 1) : left + fontMetrics().averageCharWidth();
+  const int x = kMarginPx - horizontalScrollBar()->value() + int(std::floor(left));
+  const int y = int(line - FirstVisibleLine()) * LineHeight();
+  return QRect(x, y, std::max(1, int(std::ceil(right - left))), LineHeight());
+}
+
+void LogPane::ScrollToPosition(qsizetype position) {
+  position = std::clamp<qsizetype>(position, 0, m_log.Size());
+  const qsizetype line = m_log.LineOfPosition(position);
+  QScrollBar* vertical = verticalScrollBar();
+  const qsizetype rows = VisibleRows();
+  if (line < vertical->value()) {
+    vertical->setValue(static_cast<int>(line));
+  } else if (line >= vertical->value() + rows) {
+    vertical->setValue(static_cast<int>(line - rows + 1));
+  }
+  QScrollBar* horizontal = horizontalScrollBar();
+  const QRect box = CharacterRect(position);
+  const int left = box.left() - kMarginPx + horizontal->value();
+  const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
+  if (left < horizontal->value()) {
+    horizontal->setValue(left);
+  } else if (left + box.width() > horizontal->value() + room) {
+    horizontal->setValue(left + box.width() - room);
+  }
 }
 
 void LogPane::paintEvent(QPaintEvent* event) {

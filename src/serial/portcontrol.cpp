@@ -55,6 +55,9 @@ void PortControl::OnOpenPortClicked() {
   m_view.cmdStart.setEnabled(true);
   m_view.cmdOpenCOM.setVisible(false);
   m_view.cmbCOM.setEnabled(false);
+  if (m_portChanged) {
+    m_portChanged(true, QStringLiteral("COM%1").arg(index + 1), m_port.DevicePath());
+  }
 }
 
 void PortControl::OnClosePortClicked() {
@@ -62,6 +65,9 @@ void PortControl::OnClosePortClicked() {
   if (!m_port.Close()) {
     ShowError(kCloseFailed);
     return;
+  }
+  if (m_portChanged) {
+    m_portChanged(false, QString(), QString());
   }
   m_view.cmdOpenCOM.setVisible(true);
   m_view.cmdOpenCOM.setEnabled(true);
@@ -84,8 +90,8 @@ void PortControl::OnPortListClicked() {
     // stands, with the buttons it set.
     return;
   }
-  if (m_port.IsOpen()) {
-    m_port.Close();
+  if (m_port.IsOpen() && m_port.Close() && m_portChanged) {
+    m_portChanged(false, QString(), QString());
   }
   m_view.cmdOpenCOM.setEnabled(true);
 }

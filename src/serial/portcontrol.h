@@ -39,6 +39,9 @@ inline constexpr char16_t kDisconnectCaption[] = u"断开设备";
 class PortControl {
  public:
   using Pause = std::function<void(qint32 ms)>;
+  // Told after the port was opened (its list entry, e.g. "COM3", and the
+  // device) or closed.
+  using PortChanged = std::function<void(bool open, const QString& entry, const QString& device)>;
 
   PortControl(PortControlView view, SerialPort& port, MessageSink& messages, Pause pause);
 
@@ -52,6 +55,7 @@ class PortControl {
   // focus leaves the list, inside another control's mouse press, where the
   // handler's pause would swallow the click.
   void StartUp();
+  void SetPortChanged(PortChanged handler) { m_portChanged = std::move(handler); }
 
   void OnOpenPortClicked();
   void OnClosePortClicked();
@@ -68,4 +72,5 @@ class PortControl {
   SerialPort& m_port;
   MessageSink& m_messages;
   Pause m_pause;
+  PortChanged m_portChanged;
 };

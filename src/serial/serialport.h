@@ -39,4 +39,8 @@ class SerialPort : public TextSource {
   // possible, and it discards whatever arrived before the call. False on a
   // port that is not open.
   virtual bool SetInBufferCount(qint32 count) = 0;
+
+  // The system device the port opens (or last opened), e.g. "/dev/ttyUSB0";
+  // empty where there is none.
+  virtual QString DevicePath() const { return {}; }
 };

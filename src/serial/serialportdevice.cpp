@@ -205,3 +205,7 @@ void SerialPortDevice::TryReopen() {
     emit DeviceCameBack();
   }
 }
+
+QString SerialPortDevice::DevicePath() const {
+  return m_userOpen ? m_deviceName : DeviceName(m_portNumber);
+}

@@ -42,6 +42,7 @@ class SerialPortDevice final : public QObject, public SerialPort {
   bool IsOpen() const override { return m_userOpen; }
   bool SetInBufferCount(qint32 count) override;
   QString ReadAllAsText() override;
+  QString DevicePath() const override;
 
   // True while the port is open but its device is away.
   bool DeviceLost() const { return m_userOpen && !m_deviceHeld; }

@@ -64,6 +64,16 @@ class SessionReader {
   // (a week of chunks is never held at once). Returns false on a read error.
   virtual bool ForEachChunk(qint64 sessionId,
                             const std::function<void(const StoredChunk&)>& visit) = 0;
+
+  // Which parts of each chunk a streaming read fills; the others stay empty.
+  // Exports read only what they write.
+  enum class ChunkParts { All, Readings, Text };
+  // ForEachChunk reading only `parts` (a reader may fill more).
+  virtual bool ForEachChunkPart(qint64 sessionId, ChunkParts parts,
+                                const std::function<void(const StoredChunk&)>& visit) {
+    Q_UNUSED(parts);
+    return ForEachChunk(sessionId, visit);
+  }
 };
 
 // The store file used when no other is named: the user's data folder.

@@ -23,6 +23,7 @@ class Lamp;
 class LineEditBox;
 class LogPane;
 class MessageSink;
+class PassRecorder;
 class RawTextBox;
 class SaveControl;
 class SegmentClock;
@@ -37,6 +38,8 @@ struct MainWindowServices {
   FolderChooser* folders = nullptr;
   Clock* clock = nullptr;
   PortControl::Pause pause;
+  PassRecorder* recorder = nullptr;      // hears every pass (the session store)
+  PortControl::PortChanged portChanged;  // told when the port opens or closes
 };
 
 // The program's one window. It owns every control under the control's own
@@ -130,5 +133,6 @@ class MainWindow : public QWidget {
   SaveControl* m_saveControl = nullptr;
   DeviceLossNotice* m_deviceNotice = nullptr;
   PortControl::Pause m_pause;
+  PassRecorder* m_recorder = nullptr;
   TitleNotices m_title{QStringLiteral("Orvanta")};
 };

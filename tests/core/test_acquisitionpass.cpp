@@ -94,6 +94,18 @@ class FakeChart final : public ChartSink {
   Journal& m_journal;
 };
 
+// Notes what the pass reports, apart from the shared journal so the order of
+// the window's own calls stays as it was.
+class FakeRecorder final : public PassRecorder {
+ public:
+  void ChunkReceived(const QString& text) noexcept override { lines << u"chunk "_qs + text; }
+  void FieldApplied(int channel, Quantity q, qint32 value) noexcept override {
+    lines << QStringLiteral("%1.%2=%3").arg(channel).arg(int(q)).arg(value);
+  }
+  void PassEnded() noexcept override { lines << u"end"_qs; }
+  QStringList lines;
+};
+
 // The window as the pass sees it.
 struct Bench {
   Journal journal;
@@ -104,6 +116,7 @@ struct Bench {
   FakeLog log{journal};
   std::deque<FakeReadout> readouts;
   FakeChart chart{journal};
+  FakeRecorder recorder;
 
   Bench() {
     for (const char* name : {"T1", "V1", "I1", "R1", "W1", "T2", "V2", "I2", "R2", "W2"}) {
@@ -124,6 +137,7 @@ struct Bench {
         .channel1 = {&R(0), &R(1), &R(2), &R(3), &R(4)},
         .channel2 = {&R(5), &R(6), &R(7), &R(8), &R(9)},
         .chart = chart,
+        .recorder = &recorder,
     };
     return RunAcquisitionPass(targets);
   }
@@ -269,6 +283,40 @@ class TestAcquisitionPass : public QObject {
     bench.R(1).offset = -1;
     bench.Run(u"$1,1,120,1350,500,100,25;0"_qs);
     QCOMPARE(bench.Points(), QStringList{u"point 0 1120 1349"_qs});
+  }
+
+  // The recorder hears the chunk even when showing it fails, each field only
+  // once its readout took it, and the end of every pass.
+  void recorderHearsWhatWasApplied_data() {
+    QTest::addColumn<QString>("chunk");
+    QTest::addColumn<bool>("failRead");
+    QTest::addColumn<bool>("failLog");
+    QTest::addColumn<QStringList>("heard");
+    QTest::newRow("channel 2 only") << u"$1,0,,,,,,1,60,1300,500,50,24"_qs << false << false
+                                    << QStringList{u"chunk $1,0,,,,,,1,60,1300,500,50,24"_qs,
+                                                   u"2.0=60"_qs,
+                                                   u"2.1=1300"_qs,
+                                                   u"2.2=500"_qs,
+                                                   u"2.3=50"_qs,
+                                                   u"2.4=24"_qs,
+                                                   u"end"_qs};
+    QTest::newRow("cut short after the voltage")
+        << u"$1,1,7,8,x"_qs << false << false
+        << QStringList{u"chunk $1,1,7,8,x"_qs, u"1.0=7"_qs, u"1.1=8"_qs, u"end"_qs};
+    QTest::newRow("log fails") << kTwoChannels << false << true
+                               << QStringList{u"chunk "_qs + kTwoChannels, u"end"_qs};
+    QTest::newRow("read fails") << kTwoChannels << true << false << QStringList{u"end"_qs};
+  }
+  void recorderHearsWhatWasApplied() {
+    QFETCH(QString, chunk);
+    QFETCH(bool, failRead);
+    QFETCH(bool, failLog);
+    QFETCH(QStringList, heard);
+    Bench bench;
+    bench.port.failRead = failRead;
+    bench.log.fail = failLog;
+    bench.Run(chunk);
+    QCOMPARE(bench.recorder.lines, heard);
   }
 
   void failingOperationsEndThePassQuietly_data() {

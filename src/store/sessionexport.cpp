@@ -1,0 +1,173 @@
+#include "sessionexport.h"
+
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QTextCodec>
+
+#include "snapshotfile.h"
+
+namespace {
+
+constexpr qsizetype kFlushBytes = 1 << 20;
+constexpr qint64 kOffsetBlockMs = 15 * 60 * 1000;  // zones change offset on these
+
+// The local offset for a UTC time, looked up once per quarter hour.
+class LocalOffset {
+ public:
+  int At(qint64 utcMs) {
+    const qint64 block = utcMs >= 0 ? utcMs / kOffsetBlockMs : (utcMs + 1) / kOffsetBlockMs - 1;
+    if (block != m_block) {
+      m_block = block;
+      m_offset = QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc();
+    }
+    return m_offset;
+  }
+
+ private:
+  qint64 m_block = std::numeric_limits<qint64>::min();
+  int m_offset = 0;
+};
+
+// Appends `value` in decimal, at least `width` digits.
+void AppendNumber(QByteArray& out, qint64 value, int width = 1) {
+  char digits[24];
+  int n = 0;
+  const bool negative = value < 0;
+  quint64 magnitude = negative ? quint64(0) - quint64(value) : quint64(value);
+  do {
+    digits[n++] = char('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0 || n < width);
+  if (negative) {
+    out += '-';
+  }
+  while (n > 0) {
+    out += digits[--n];
+  }
+}
+
+// "2026-03-07T09:05:03.123"
+void AppendLocalTime(QByteArray& out, qint64 localMs) {
+  const qint64 day = localMs >= 0 ? localMs / 86400000 : (localMs + 1) / 86400000 - 1;
+  const qint64 msOfDay = localMs - day * 86400000;
+  const QDate date = QDate(1970, 1, 1).addDays(day);
+  AppendNumber(out, date.year(), 4);
+  out += '-';
+  AppendNumber(out, date.month(), 2);
+  out += '-';
+  AppendNumber(out, date.day(), 2);
+  out += 'T';
+  AppendNumber(out, msOfDay / 3600000, 2);
+  out += ':';
+  AppendNumber(out, msOfDay / 60000 % 60, 2);
+  out += ':';
+  AppendNumber(out, msOfDay / 1000 % 60, 2);
+  out += '.';
+  AppendNumber(out, msOfDay % 1000, 3);
+}
+
+// Appends the chunk's row and line end; false (nothing appended) when it
+// carried no frame.
+bool AppendCsvRow(QByteArray& out, const StoredChunk& chunk, int localOffsetS) {
+  if (!chunk.channel[0].Any() && !chunk.channel[1].Any()) {
+    return false;
+  }
+  AppendLocalTime(out, chunk.wallMs + qint64(localOffsetS) * 1000);
+  for (const StoredChannel& channel : chunk.channel) {
+    for (const std::optional<qint32>& field : channel.fields) {
+      out += ',';
+      if (field) {
+        AppendNumber(out, *field);
+      }
+    }
+  }
+  out += "\r\n";
+  return true;
+}
+
+bool Flush(QIODevice& out, QByteArray& buffer, QString* error) {
+  if (!buffer.isEmpty() && out.write(buffer) != buffer.size()) {
+    *error = QCoreApplication::translate("SessionExport", "写入失败：%1").arg(out.errorString());
+    return false;
+  }
+  buffer.clear();
+  return true;
+}
+
+QString ReadFailed() {
+  return QCoreApplication::translate("SessionExport", "读取记录失败");
+}
+
+}  // namespace
+
+QString CsvHeader() {
+  QString header = QCoreApplication::translate("SessionExport", "记录时间");
+  for (const int channel : {1, 2}) {
+    for (const QString& column : {QCoreApplication::translate("SessionExport", "通道 %1 时间(S)"),
+                                  QCoreApplication::translate("SessionExport", "通道 %1 电压(mV)"),
+                                  QCoreApplication::translate("SessionExport", "通道 %1 电流(mA)"),
+                                  QCoreApplication::translate("SessionExport", "通道 %1 容量(mAh)"),
+                                  QCoreApplication::translate("SessionExport", "通道 %1 温度")}) {
+      header += u',' + column.arg(channel);
+    }
+  }
+  return header;
+}
+
+QString CsvRow(const StoredChunk& chunk, int localOffsetS) {
+  QByteArray row;
+  if (!AppendCsvRow(row, chunk, localOffsetS)) {
+    return {};
+  }
+  row.chop(2);
+  return QString::fromLatin1(row);
+}
+
+bool ExportCsv(SessionReader& reader, const StoredSession& session, QIODevice& out,
+               QString* error) {
+  QByteArray buffer;
+  buffer.reserve(kFlushBytes + 1024);
+  buffer += "\xEF\xBB\xBF";
+  buffer += CsvHeader().toUtf8() + "\r\n";
+  LocalOffset offset;
+  bool written = true;
+  const auto rows = [&](const StoredChunk& chunk) {
+    if (written && AppendCsvRow(buffer, chunk, offset.At(chunk.wallMs)) &&
+        buffer.size() >= kFlushBytes) {
+      written = Flush(out, buffer, error);
+    }
+  };
+  if (!reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::Readings, rows)) {
+    *error = ReadFailed();
+    return false;
+  }
+  return written && Flush(out, buffer, error);
+}
+
+bool ExportData1(SessionReader& reader, const StoredSession& session, QIODevice& out,
+                 QString* error) {
+  const QDateTime end =
+      session.endUtc.isValid() ? session.endUtc.toLocalTime() : QDateTime::currentDateTime();
+  // The same bytes as one save of the whole text: the GBK codec converts
+  // each UTF-16 unit on its own, so converting chunk by chunk changes nothing.
+  QTextCodec* const gbk = QTextCodec::codecForName("GBK");
+  QByteArray buffer;
+  buffer.reserve(kFlushBytes + 1024);
+  buffer += gbk->fromUnicode(SnapshotHeader(end) + QStringLiteral("\r\n"));
+  bool written = true;
+  const auto text = [&](const StoredChunk& chunk) {
+    if (!written) {
+      return;
+    }
+    buffer += gbk->fromUnicode(chunk.text);
+    if (buffer.size() >= kFlushBytes) {
+      written = Flush(out, buffer, error);
+    }
+  };
+  if (!reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::Text, text)) {
+    *error = ReadFailed();
+    return false;
+  }
+  buffer += "\r\n";
+  return written && Flush(out, buffer, error);
+}

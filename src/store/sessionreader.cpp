@@ -1,0 +1,190 @@
+#include "sessionreader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+#include "storeschema.h"
+
+bool StoredChannel::Any() const {
+  return std::any_of(fields.begin(), fields.end(), [](const auto& f) { return f.has_value(); });
+}
+
+bool StoredChannel::All() const {
+  return std::all_of(fields.begin(), fields.end(), [](const auto& f) { return f.has_value(); });
+}
+
+namespace {
+
+constexpr char kSessionColumns[] =
+    "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames FROM sessions";
+
+QDateTime Utc(const QVariant& ms) {
+  return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC);
+}
+
+StoredSession SessionFrom(const QSqlQuery& q) {
+  StoredSession s;
+  s.id = q.value(0).toLongLong();
+  s.startUtc = Utc(q.value(1));
+  s.endUtc = Utc(q.value(2));
+  s.port = q.value(3).toString();
+  s.device = q.value(4).toString();
+  const int ended = q.value(5).toInt();
+  s.ended = ended >= 0 && ended <= int(SessionEnd::Interrupted) ? SessionEnd(ended)
+                                                                : SessionEnd::Interrupted;
+  s.chunks = q.value(6).toLongLong();
+  s.frames = q.value(7).toLongLong();
+  return s;
+}
+
+class SqliteSessionReader final : public SessionReader {
+ public:
+  explicit SqliteSessionReader(QString connection) : m_connection(std::move(connection)) {}
+  ~SqliteSessionReader() override {
+    {
+      QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+      db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+  }
+
+  QList<StoredSession> Sessions() override {
+    QList<StoredSession> sessions;
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    if (q.exec(QString::fromLatin1(kSessionColumns) + QStringLiteral(" ORDER BY id"))) {
+      while (q.next()) {
+        sessions << SessionFrom(q);
+      }
+    }
+    return sessions;
+  }
+
+  std::optional<StoredSession> Find(std::optional<qint64> id) override {
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    if (id) {
+      q.prepare(QString::fromLatin1(kSessionColumns) + QStringLiteral(" WHERE id = ?"));
+      q.addBindValue(*id);
+    } else {
+      q.prepare(QString::fromLatin1(kSessionColumns) + QStringLiteral(" ORDER BY id DESC LIMIT 1"));
+    }
+    if (q.exec() && q.next()) {
+      return SessionFrom(q);
+    }
+    return std::nullopt;
+  }
+
+  bool ForEachChunk(qint64 sessionId,
+                    const std::function<void(const StoredChunk&)>& visit) override {
+    return ForEachChunkPart(sessionId, ChunkParts::All, visit);
+  }
+
+  bool ForEachChunkPart(qint64 sessionId, ChunkParts parts,
+                        const std::function<void(const StoredChunk&)>& visit) override {
+    const bool text = parts != ChunkParts::Readings;
+    const bool readings = parts != ChunkParts::Text;
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT seq, wall_ms, mono_ms%1%2 FROM chunks "
+                             "WHERE session_id = ? ORDER BY seq")
+                  .arg(text ? QStringLiteral(", text") : QString(),
+                       readings ? QStringLiteral(", t1, v1, i1, r1, w1, t2, v2, i2, r2, w2")
+                                : QString()));
+    q.addBindValue(sessionId);
+    if (!q.exec()) {
+      return false;
+    }
+    const int first = text ? 4 : 3;
+    StoredChunk chunk;
+    while (q.next()) {
+      chunk.seq = q.value(0).toLongLong();
+      chunk.wallMs = q.value(1).toLongLong();
+      chunk.monoMs = q.value(2).toLongLong();
+      if (text) {
+        chunk.text = q.value(3).toString();
+      }
+      for (int c = 0; c < 2 && readings; ++c) {
+        for (int f = 0; f < kQuantityCount; ++f) {
+          const QVariant v = q.value(first + c * kQuantityCount + f);
+          chunk.channel[size_t(c)].fields[size_t(f)] =
+              v.isNull() ? std::nullopt : std::optional<qint32>(v.toInt());
+        }
+      }
+      visit(chunk);
+    }
+    return !q.lastError().isValid();
+  }
+
+ private:
+  QSqlDatabase Db() const { return QSqlDatabase::database(m_connection, false); }
+
+  QString m_connection;
+};
+
+}  // namespace
+
+std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString* error) {
+  const auto fail = [&](const QString& text) {
+    if (error) {
+      *error = text;
+    }
+    return std::unique_ptr<SessionReader>();
+  };
+  const QFileInfo file(path);
+  if (!file.exists()) {
+    return fail(QCoreApplication::translate("SessionReader", "没有找到记录文件：%1")
+                    .arg(QDir::toNativeSeparators(path)));
+  }
+  if (!file.isFile() || !file.isReadable()) {
+    return fail(QCoreApplication::translate("SessionReader", "无法读取记录文件：%1")
+                    .arg(QDir::toNativeSeparators(path)));
+  }
+
+  const QString connection = storeschema::UniqueConnectionName("reader");
+  auto reader = std::make_unique<SqliteSessionReader>(connection);
+  QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+  if (!db.isValid()) {
+    return fail(QCoreApplication::translate("SessionReader", "缺少 SQLite 数据库驱动（QSQLITE）"));
+  }
+  db.setDatabaseName(path);
+  db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+  const QString unreadable =
+      QCoreApplication::translate("SessionReader", "无法读取记录文件 %1：%2");
+  if (!db.open()) {
+    return fail(unreadable.arg(QDir::toNativeSeparators(path), db.lastError().text()));
+  }
+  QSqlQuery q(db);
+  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+    return fail(unreadable.arg(QDir::toNativeSeparators(path), q.lastError().text()));
+  }
+  const int version = q.value(0).toInt();
+  q.finish();
+  if (version < 1 || version > storeschema::kVersion) {
+    return fail(
+        QCoreApplication::translate("SessionReader", "%1 不是本程序能读的记录文件（版本 %2）")
+            .arg(QDir::toNativeSeparators(path))
+            .arg(version));
+  }
+  return reader;
+}
+
+QString DefaultStorePath() {
+  // The program and its tools share one data folder, that of "orvanta",
+  // whatever the name of the process asking.
+  const QString kName = QStringLiteral("orvanta");
+  QString folder;
+  const QString own = QCoreApplication::applicationName();
+  if (own == kName) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  } else {
+    QCoreApplication::setApplicationName(kName);
+    folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(own);
+  }
+  return folder + QStringLiteral("/sessions.db");
+}

@@ -1,0 +1,93 @@
+#include "sessionrecording.h"
+
+#include <QCoreApplication>
+
+#include "clock.h"
+
+SessionRecording::SessionRecording(SessionStore::Settings settings, const Clock& clock,
+                                   QObject* parent)
+    : QObject(parent),
+      m_clock(clock),
+      m_store(std::make_unique<SessionStore>(std::move(settings))) {
+  connect(m_store.get(), &SessionStore::RecordingChanged, this,
+          &SessionRecording::OnRecordingChanged);
+}
+
+SessionRecording::~SessionRecording() = default;
+
+void SessionRecording::SetNotice(Notice notice) {
+  m_notice = std::move(notice);
+  if (m_notice) {
+    m_notice(m_store->Recording() ? QString() : OffNotice());
+  }
+}
+
+QString SessionRecording::OffNotice() {
+  return QCoreApplication::translate("SessionRecording", "未记录：存储不可用，每 10 秒重试");
+}
+
+void SessionRecording::OnRecordingChanged(bool recording) {
+  if (m_notice) {
+    m_notice(recording ? QString() : OffNotice());
+  }
+}
+
+qint64 SessionRecording::WallMs() const {
+  return m_clock.LocalNow().toMSecsSinceEpoch();
+}
+
+void SessionRecording::PortOpened(const QString& entry, const QString& device) {
+  PortClosed();
+  m_session = m_store->BeginSession(entry, device, WallMs());
+  m_seq = 0;
+}
+
+void SessionRecording::PortClosed() {
+  if (m_session) {
+    m_store->EndSession(*m_session, SessionEnd::Closed, WallMs());
+    m_session.reset();
+  }
+}
+
+std::function<void(bool, const QString&, const QString&)> SessionRecording::PortHandler() {
+  return [this](bool open, const QString& entry, const QString& device) {
+    if (open) {
+      PortOpened(entry, device);
+    } else {
+      PortClosed();
+    }
+  };
+}
+
+void SessionRecording::ChunkReceived(const QString& text) noexcept {
+  m_chunk.reset();
+  if (!m_session || text.isEmpty()) {
+    return;  // an empty read adds nothing to the record
+  }
+  try {
+    m_chunk.emplace();
+    m_chunk->wallMs = WallMs();
+    m_chunk->monoMs = m_clock.MonotonicMs();
+    m_chunk->text = text;
+  } catch (...) {
+    m_chunk.reset();
+  }
+}
+
+void SessionRecording::FieldApplied(int channel, Quantity quantity, qint32 value) noexcept {
+  if (m_chunk && (channel == 1 || channel == 2)) {
+    m_chunk->channel[size_t(channel - 1)].fields[size_t(quantity)] = value;
+  }
+}
+
+void SessionRecording::PassEnded() noexcept {
+  if (!m_chunk || !m_session) {
+    return;
+  }
+  try {
+    m_chunk->seq = ++m_seq;
+    m_store->Append(*m_session, std::move(*m_chunk));
+  } catch (...) {
+  }
+  m_chunk.reset();
+}

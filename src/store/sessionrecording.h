@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <optional>
+
+#include "acquisitionseams.h"
+#include "sessionstore.h"
+
+class Clock;
+
+// Records what the window receives into the session store: a session runs
+// from the port being opened to it being closed (or the program ending), and
+// every pass that received something adds one chunk with the readings it set.
+// Runs on the window's thread and never waits for the disk.
+class SessionRecording final : public QObject, public PassRecorder {
+  Q_OBJECT
+ public:
+  // `notice` gets the short text the window shows while recording is off,
+  // and an empty text when it is back.
+  using Notice = std::function<void(const QString&)>;
+
+  SessionRecording(SessionStore::Settings settings, const Clock& clock, QObject* parent = nullptr);
+  ~SessionRecording() override;
+
+  void SetNotice(Notice notice);
+
+  // The port `entry` ("COM1") was opened on `device`, or the port was closed.
+  void PortOpened(const QString& entry, const QString& device);
+  void PortClosed();
+  // For the window's port control: both of the above in one call.
+  std::function<void(bool open, const QString& entry, const QString& device)> PortHandler();
+
+  void ChunkReceived(const QString& text) noexcept override;
+  void FieldApplied(int channel, Quantity quantity, qint32 value) noexcept override;
+  void PassEnded() noexcept override;
+
+  SessionStore& Store() { return *m_store; }
+  // The text shown while recording is off.
+  static QString OffNotice();
+
+ private:
+  void OnRecordingChanged(bool recording);
+  qint64 WallMs() const;
+
+  const Clock& m_clock;
+  std::unique_ptr<SessionStore> m_store;
+  Notice m_notice;
+  std::optional<qint64> m_session;     // token of the running session
+  qint64 m_seq = 0;                    // last chunk number of the running session
+  std::optional<StoredChunk> m_chunk;  // the pass in progress
+};

@@ -1,0 +1,118 @@
+#include "storeschema.h"
+
+#include <QAtomicInteger>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <functional>
+#include <vector>
+
+namespace storeschema {
+
+namespace {
+
+// Version n+1 from version n; steps are only ever added at the end.
+const std::vector<std::vector<const char*>>& Steps() {
+  static const std::vector<std::vector<const char*>> steps = {
+      // 0 -> 1
+      {
+          "CREATE TABLE sessions("
+          " id INTEGER PRIMARY KEY,"
+          " start_ms INTEGER NOT NULL,"
+          " end_ms INTEGER,"
+          " port TEXT NOT NULL,"
+          " device TEXT NOT NULL,"
+          " ended INTEGER NOT NULL DEFAULT 0,"
+          " owner TEXT NOT NULL,"
+          " chunks INTEGER NOT NULL DEFAULT 0,"
+          " frames INTEGER NOT NULL DEFAULT 0)",
+          "CREATE INDEX sessions_running ON sessions(ended) WHERE ended = 0",
+          "CREATE TABLE chunks("
+          " session_id INTEGER NOT NULL,"
+          " seq INTEGER NOT NULL,"
+          " wall_ms INTEGER NOT NULL,"
+          " mono_ms INTEGER NOT NULL,"
+          " text TEXT NOT NULL,"
+          " t1 INTEGER, v1 INTEGER, i1 INTEGER, r1 INTEGER, w1 INTEGER,"
+          " t2 INTEGER, v2 INTEGER, i2 INTEGER, r2 INTEGER, w2 INTEGER,"
+          " PRIMARY KEY(session_id, seq)) WITHOUT ROWID",
+      },
+  };
+  return steps;
+}
+
+bool Exec(QSqlDatabase& db, const QString& sql, QString* error) {
+  QSqlQuery q(db);
+  if (!q.exec(sql)) {
+    *error = Describe(sql.section(u' ', 0, 1), q.lastError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+QString UniqueConnectionName(const char* role) {
+  static QAtomicInteger<quint64> counter;
+  return QStringLiteral("orvanta-store-%1-%2").arg(QLatin1StringView(role)).arg(++counter);
+}
+
+bool IsCorruption(const QSqlError& error) {
+  const int code = error.nativeErrorCode().toInt() & 0xff;
+  return code == kSqliteCorrupt || code == kSqliteNotADatabase;
+}
+
+QString Describe(const QString& what, const QSqlError& error) {
+  return what + QStringLiteral(": ") + error.text();
+}
+
+bool Migrate(QSqlDatabase& db, QString* error, bool* foreign) {
+  *foreign = false;
+  if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error)) {
+    return false;
+  }
+  const auto fail = [&] {
+    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    return false;
+  };
+  QSqlQuery q(db);
+  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+    *error = Describe(QStringLiteral("PRAGMA user_version"), q.lastError());
+    return fail();
+  }
+  const int version = q.value(0).toInt();
+  q.finish();
+  if (version > kVersion) {
+    *error =
+        QStringLiteral("the store was written by a newer program (version %1, this one knows %2)")
+            .arg(version)
+            .arg(kVersion);
+    return fail();
+  }
+  if (version == 0) {
+    // A new file has no tables; anything else is not ours to change.
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next()) {
+      *error = Describe(QStringLiteral("sqlite_master"), q.lastError());
+      return fail();
+    }
+    if (q.value(0).toInt() != 0) {
+      *foreign = true;
+      *error = QStringLiteral("the file is a database, but not a session store");
+      return fail();
+    }
+    q.finish();
+  }
+  for (int v = version; v < kVersion; ++v) {
+    for (const char* sql : Steps()[size_t(v)]) {
+      if (!Exec(db, QString::fromLatin1(sql), error)) {
+        return fail();
+      }
+    }
+  }
+  if (version != kVersion &&
+      !Exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kVersion), error)) {
+    return fail();
+  }
+  return Exec(db, QStringLiteral("COMMIT"), error) || fail();
+}
+
+}  // namespace storeschema

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The layout of the session store file and the connection set-up shared by
+// the writer and the reader.
+//
+// Version 1 (PRAGMA user_version = 1):
+//   sessions(id, start_ms, end_ms, port, device, ended, owner, chunks, frames)
+//     start_ms, end_ms: UTC ms since the epoch; end_ms NULL while running.
+//     ended: the SessionEnd value as an integer (0 running, 1 closed,
+//     2 program exit, 3 interrupted). owner: the writer's
+//     token, whose lock file tells whether that writer is still alive.
+//     chunks, frames: counts of the session's rows, kept by its writer.
+//   chunks(session_id, seq, wall_ms, mono_ms, text, t1 v1 i1 r1 w1,
+//          t2 v2 i2 r2 w2), keyed by (session_id, seq), without rowid.
+//     One row per received chunk; a reading is NULL when the pass did not
+//     set it.
+namespace storeschema {
+
+inline constexpr int kVersion = 1;
+
+// SQLite result codes the store tells apart (primary codes).
+inline constexpr int kSqliteCorrupt = 11;
+inline constexpr int kSqliteNotADatabase = 26;
+
+// A connection name no other connection in this process uses.
+QString UniqueConnectionName(const char* role);
+
+// True when the error says the file is not a database or is damaged.
+bool IsCorruption(const QSqlError& error);
+
+// "what failed: driver text" for messages.
+QString Describe(const QString& what, const QSqlError& error);
+
+// Brings a writable connection to the current version inside one
+// transaction, from any earlier version (0 = a new, empty file). False with
+// `error` set when the file is from a newer program, is some other database,
+// or a step fails; `foreign` is then true when the file is not a session
+// store at all.
+bool Migrate(QSqlDatabase& db, QString* error, bool* foreign);
+
+}  // namespace storeschema

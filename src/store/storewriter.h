@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QLockFile>
+#include <QSqlError>
+#include <QString>
+#include <deque>
+#include <map>
+#include <memory>
+
+#include "storecommand.h"
+
+// Writes sessions into the store file over its own connection; used by one
+// thread only (the store's worker). Every Write is one transaction, committed
+// and synced before it returns: either all of its commands are stored or none.
+//
+// A file that is not a database, or a damaged one, is moved aside under a new
+// name (never deleted) and a new store is started in its place; sessions still
+// being written then go on in the new file.
+class StoreWriter {
+ public:
+  struct Config {
+    QString path;
+    qint64 limitBytes = 0;     // 0: no limit
+    int busyTimeoutMs = 5000;  // how long to wait for another writer's lock
+  };
+
+  explicit StoreWriter(Config config);
+  ~StoreWriter();
+  StoreWriter(const StoreWriter&) = delete;
+  StoreWriter& operator=(const StoreWriter&) = delete;
+
+  // Opens the file, creating it (owner-only) and bringing its layout up to
+  // date; marks the unfinished sessions of writers that are gone as
+  // interrupted; applies the size limit. False with Error() on failure.
+  bool Open();
+  bool IsOpen() const { return m_open; }
+  // Drops the connection (after a failure, or at the end).
+  void Close();
+
+  // Stores the commands in one transaction. On failure nothing of them is
+  // stored, the connection is closed and Error() says why.
+  bool Write(const std::deque<StoreCommand>& commands);
+
+  // Deletes whole finished sessions, oldest first, while the data in the
+  // file exceeds the limit. Never touches a running session.
+  bool ApplyLimit();
+
+  QString Error() const { return m_error; }
+  // Where the last damaged file was moved, or empty.
+  QString MovedAside() const { return m_movedAside; }
+  // The writer's token, as stored in the sessions it owns.
+  QString Owner() const { return m_owner; }
+
+  // The lock file that shows writer `owner` of the store at `path` is alive.
+  static QString OwnerLockPath(const QString& path, const QString& owner);
+
+ private:
+  struct Session {
+    qint64 id = 0;  // 0: not (yet) in the current file
+    qint64 startMs = 0;
+    QString port;
+    QString device;
+    qint64 chunks = 0;  // rows stored in the current file
+    qint64 frames = 0;
+    bool ended = false;
+  };
+
+  bool OpenFile();
+  bool PrepareFile();
+  void MarkAbandonedSessions();
+  bool Fail(const QString& what, const QSqlError& error);
+  bool WriteOne(const StoreCommand& command, std::map<qint64, Session>& sessions);
+  bool InsertSession(Session& session);
+  qint64 UsedBytes();
+
+  Config m_config;
+  QString m_connection;
+  QString m_owner;
+  std::unique_ptr<QLockFile> m_ownerLock;
+  bool m_open = false;
+  QString m_error;
+  QString m_movedAside;
+  std::map<qint64, Session> m_sessions;  // by token, as committed
+};

@@ -1,0 +1,58 @@
+// orvanta-sessions: lists the sessions in the store and exports them.
+// Usage: orvanta-sessions [--db PATH] COMMAND [ARGUMENTS]   (see --help)
+
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+#include "sessioncommands.h"
+
+namespace {
+
+void Usage(QTextStream& stream) {
+  stream << "orvanta-sessions [--db PATH] COMMAND [ARGUMENTS]\n\n"
+         << QCoreApplication::translate("SessionCommands", "记录文件默认为 %1")
+                .arg(QDir::toNativeSeparators(DefaultStorePath()))
+         << "\n\n";
+  for (const SessionCommand& command : SessionCommands()) {
+    stream << "  " << command.name << ' ' << command.usage << "\n      "
+           << QCoreApplication::translate("SessionCommands", command.summary) << '\n';
+  }
+  stream.flush();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+
+  QStringList args = app.arguments().mid(1);
+  QString db;
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    if (args[i] == u"--db") {
+      if (i + 1 >= args.size()) {
+        err << "orvanta-sessions: --db PATH" << Qt::endl;
+        return kExitUsage;
+      }
+      db = args[i + 1];
+      args.remove(i, 2);
+      --i;
+    }
+  }
+  if (args.isEmpty() || args[0] == u"--help" || args[0] == u"-h" || args[0] == u"help") {
+    Usage(args.isEmpty() ? err : out);
+    return args.isEmpty() ? kExitUsage : kExitOk;
+  }
+  const QString name = args.takeFirst();
+  for (const SessionCommand& command : SessionCommands()) {
+    if (name == QLatin1StringView(command.name)) {
+      CommandContext context{db.isEmpty() ? DefaultStorePath() : db, args, out, err};
+      return command.run(context);
+    }
+  }
+  err << QCoreApplication::translate("SessionCommands", "未知命令：%1").arg(name) << '\n';
+  Usage(err);
+  return kExitUsage;
+}

@@ -1,0 +1,186 @@
+#include "sessioncommands.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QSaveFile>
+#include <cstdio>
+
+#include "sessionexport.h"
+#include "summarycommand.h"
+
+namespace {
+
+QString Tr(const char* text) {
+  return QCoreApplication::translate("SessionCommands", text);
+}
+
+QString LocalText(const QDateTime& utc) {
+  return utc.isValid() ? utc.toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss") : u"-"_qs;
+}
+
+QString Duration(qint64 ms) {
+  const qint64 s = std::max<qint64>(0, ms / 1000);
+  return QStringLiteral("%1:%2:%3")
+      .arg(s / 3600)
+      .arg(s / 60 % 60, 2, 10, QChar(u'0'))
+      .arg(s % 60, 2, 10, QChar(u'0'));
+}
+
+QString EndText(SessionEnd end) {
+  switch (end) {
+    case SessionEnd::Running:
+      return Tr("记录中");
+    case SessionEnd::Closed:
+      return Tr("关闭串口");
+    case SessionEnd::ProgramExit:
+      return Tr("程序退出");
+    case SessionEnd::Interrupted:
+      return Tr("中断");
+  }
+  return {};
+}
+
+using Exporter = bool (*)(SessionReader&, const StoredSession&, QIODevice&, QString*);
+
+// Writes one export to `target`: "-" is standard output; a file is replaced
+// only once it is complete.
+bool WriteExport(CommandContext& context, SessionReader& reader, const StoredSession& session,
+                 const QString& target, Exporter exporter) {
+  QString error;
+  if (target == u"-") {
+    context.out.flush();
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || !exporter(reader, session, out, &error) ||
+        !out.flush()) {
+      context.err << Tr("导出失败：%1").arg(error) << Qt::endl;
+      return false;
+    }
+    return true;
+  }
+  QSaveFile file(target);
+  if (!file.open(QIODevice::WriteOnly)) {
+    context.err << Tr("无法写入 %1：%2").arg(target, file.errorString()) << Qt::endl;
+    return false;
+  }
+  if (!exporter(reader, session, file, &error) || !file.commit()) {
+    context.err
+        << Tr("导出到 %1 失败：%2").arg(target, error.isEmpty() ? file.errorString() : error)
+        << Qt::endl;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<SessionReader> CommandContext::OpenStore() {
+  QString error;
+  auto reader = SessionReader::Open(dbPath, &error);
+  if (!reader) {
+    err << error << Qt::endl;
+  }
+  return reader;
+}
+
+std::optional<StoredSession> CommandContext::FindSession(SessionReader& reader,
+                                                         const QString& name) {
+  std::optional<qint64> id;
+  if (name != u"latest") {
+    bool ok = false;
+    id = name.toLongLong(&ok);
+    if (!ok) {
+      err << Tr("记录编号应为数字或 latest：%1").arg(name) << Qt::endl;
+      return std::nullopt;
+    }
+  }
+  const std::optional<StoredSession> session = reader.Find(id);
+  if (!session) {
+    err << (id ? Tr("没有编号为 %1 的记录").arg(name) : Tr("记录文件中还没有记录")) << Qt::endl;
+  }
+  return session;
+}
+
+const QList<SessionCommand>& SessionCommands() {
+  static const QList<SessionCommand> commands = {
+      {"list", "",
+       QT_TRANSLATE_NOOP(
+           "SessionCommands",
+           "每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、结束方式"),
+       &RunList},
+      {"export", "ID|latest (--csv FILE | --data1 FILE)",
+       QT_TRANSLATE_NOOP("SessionCommands",
+                         "导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）"),
+       &RunExport},
+      {"summary", "ID|latest|FILE",
+       QT_TRANSLATE_NOOP("SessionCommands",
+                         "每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、"
+                         "平均电压、最低与终止电压、最高温度、结束方式"),
+       &RunSummary},
+  };
+  return commands;
+}
+
+int RunSummary(CommandContext& context) {
+  return RunSummaryCommand(
+      context.arguments, context.out, context.err,
+      [path = context.dbPath](QString* error) { return SessionReader::Open(path, error); });
+}
+
+int RunList(CommandContext& context) {
+  if (!context.arguments.isEmpty()) {
+    context.err << Tr("list 不带参数") << Qt::endl;
+    return kExitUsage;
+  }
+  const auto reader = context.OpenStore();
+  if (!reader) {
+    return kExitFailed;
+  }
+  const QChar tab(u'\t');
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  for (const StoredSession& s : reader->Sessions()) {
+    const qint64 end = s.endUtc.isValid() ? s.endUtc.toMSecsSinceEpoch() : now;
+    context.out << s.id << tab << LocalText(s.startUtc) << tab << LocalText(s.endUtc) << tab
+                << Duration(end - s.startUtc.toMSecsSinceEpoch()) << tab << s.port << tab
+                << s.device << tab << s.chunks << tab << s.frames << tab << EndText(s.ended)
+                << '\n';
+  }
+  context.out.flush();
+  return kExitOk;
+}
+
+int RunExport(CommandContext& context) {
+  QString name, csv, data1;
+  const QStringList& args = context.arguments;
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    const QString& arg = args[i];
+    if ((arg == u"--csv" || arg == u"--data1") && i + 1 < args.size()) {
+      (arg == u"--csv" ? csv : data1) = args[++i];
+    } else if (name.isEmpty() && !arg.startsWith(u"--")) {
+      name = arg;
+    } else {
+      context.err << Tr("export 的参数有误：%1").arg(arg) << Qt::endl;
+      return kExitUsage;
+    }
+  }
+  if (name.isEmpty() || (csv.isEmpty() && data1.isEmpty())) {
+    context.err << Tr("用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)")
+                << Qt::endl;
+    return kExitUsage;
+  }
+  const auto reader = context.OpenStore();
+  if (!reader) {
+    return kExitFailed;
+  }
+  const std::optional<StoredSession> session = context.FindSession(*reader, name);
+  if (!session) {
+    return kExitFailed;
+  }
+  if (!csv.isEmpty() && !WriteExport(context, *reader, *session, csv, &ExportCsv)) {
+    return kExitFailed;
+  }
+  if (!data1.isEmpty() && !WriteExport(context, *reader, *session, data1, &ExportData1)) {
+    return kExitFailed;
+  }
+  return kExitOk;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+#include <memory>
+#include <optional>
+
+#include "sessionreader.h"
+
+// What every command of orvanta-sessions gets: the store file (from --db or
+// the default), its own arguments, and the two output streams.
+struct CommandContext {
+  QString dbPath;
+  QStringList arguments;  // after the command's name, --db removed
+  QTextStream& out;
+  QTextStream& err;
+
+  // Opens the store; on failure reports to `err` and returns null.
+  std::unique_ptr<SessionReader> OpenStore();
+  // A session named by "latest" or its id; on failure reports to `err`.
+  std::optional<StoredSession> FindSession(SessionReader& reader, const QString& name);
+};
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // missing store, unknown id, write failure
+inline constexpr int kExitUsage = 2;
+
+struct SessionCommand {
+  const char* name;
+  const char* usage;    // the arguments, for the usage text
+  const char* summary;  // one line
+  int (*run)(CommandContext& context);
+};
+
+// The commands, in the order the usage text lists them.
+const QList<SessionCommand>& SessionCommands();
+
+int RunList(CommandContext& context);
+int RunExport(CommandContext& context);
+int RunSummary(CommandContext& context);
