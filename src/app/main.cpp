@@ -7,9 +7,11 @@
 #include "serialportdevice.h"
 #include "sessionrecording.h"
 #include "storeoptions.h"
+#include "translations.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  InstallTranslations(app);
 
   QCommandLineParser parser;
   parser.addHelpOption();

@@ -1,5 +1,6 @@
 #include "chartcursor.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
@@ -40,8 +41,7 @@ ChartCursor::ChartCursor(QCustomPlot& plot, const ChartTrace& bound)
   m_hint->setPadding(QMargins(4, 2, 4, 2));
   m_hint->setTextAlignment(Qt::AlignLeft);
   m_hint->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-  m_hint->position->setParentAnchor(m_tracer->position);
-  m_hint->position->setCoords(kHintOffset, kHintOffset);
+  m_hint->position->setType(QCPItemPosition::ptAbsolute);
   m_hint->setClipToAxisRect(false);
   m_hint->setSelectable(false);
   m_hint->setVisible(false);
@@ -117,6 +117,31 @@ void ChartCursor::Update() {
   m_tracer->setVisible(m_visible && std::isfinite(y1));
   m_hint->setText(HintText());
   m_hint->setVisible(m_visible);
+  PlaceHint();
+}
+
+void ChartCursor::PlaceHint() {
+  // Below and right of the pointer where the hint fits; otherwise on the
+  // other side of it, and never past the plot area's edges (where it would
+  // cover the tick labels or the legend).
+  const QRect area = m_plot.axisRect()->rect();
+  const QPointF at = m_tracer->position->pixelPosition();
+  const QFontMetrics metrics(m_hint->font());
+  const QMargins pad = m_hint->padding();
+  const QSize size = metrics.boundingRect(QRect(), Qt::AlignLeft, m_hint->text()).size() +
+                     QSize(pad.left() + pad.right() + 2, pad.top() + pad.bottom() + 2);
+  double left = at.x() + kHintOffset;
+  if (left + size.width() > area.right()) {
+    left = at.x() - kHintOffset - size.width();
+  }
+  double top = at.y() + kHintOffset;
+  if (top + size.height() > area.bottom()) {
+    top = at.y() - kHintOffset - size.height();
+  }
+  left = std::clamp<double>(left, area.left(), std::max(area.left(), area.right() - size.width()));
+  top = std::clamp<double>(top, area.top(), std::max(area.top(), area.bottom() - size.height()));
+  m_hintRect = QRectF(left, top, size.width(), size.height());
+  m_hint->position->setCoords(left, top);
 }
 
 bool ChartCursor::Press(const QPointF& pos) {

@@ -11,9 +11,9 @@ class ChartTrace;
 
 // The data cursor: two vertical pointers over the plot area, drawn in the
 // colour of the trace it reads, and a hint below and right of pointer 1 with
-// the reading of the current mode. Pointers are kept as fractions of the plot
-// width, so they stay put on screen while the X axis scrolls underneath.
-// Pointer 2 is drawn only in the modes that compare the two pointers.
+// the reading of the current mode, kept inside the plot area. Pointers are kept as fractions of the
+// plot width, so they stay put on screen while the X axis scrolls underneath. Pointer 2 is drawn
+// only in the modes that compare the two pointers.
 class ChartCursor {
  public:
   static constexpr double kStartFraction1 = 0.5;
@@ -40,6 +40,8 @@ class ChartCursor {
 
   // Brings the items in line with the state; called before each replot.
   void Update();
+  // Where the hint was last placed, in the plot's pixels.
+  QRectF HintRect() const { return m_hintRect; }
 
   // Dragging a pointer with the mouse; each returns whether it took the event.
   bool Press(const QPointF& pos);
@@ -50,6 +52,8 @@ class ChartCursor {
   static constexpr double kGrabDistance = 5;  // px either side of a pointer
   static constexpr double kHintOffset = 10;   // px right of and below pointer 1
 
+  void PlaceHint();
+
   QCustomPlot& m_plot;
   const ChartTrace& m_bound;
   bool m_visible = false;
@@ -59,4 +63,5 @@ class ChartCursor {
   std::array<QCPItemStraightLine*, 2> m_lines{};  // owned by the plot
   QCPItemTracer* m_tracer;                        // owned by the plot
   QCPItemText* m_hint;                            // owned by the plot
+  QRectF m_hintRect;                              // px, within the plot area
 };

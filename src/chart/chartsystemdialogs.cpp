@@ -1,5 +1,6 @@
 #include "chartsystemdialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -7,9 +8,6 @@
 #include <QPrinter>
 
 namespace {
-const QString kPngFilter = QStringLiteral("PNG image (*.png)");
-const QString kPdfFilter = QStringLiteral("PDF document (*.pdf)");
-const QString kCsvFilter = QStringLiteral("CSV file (*.csv)");
 
 // Adds the filter's suffix when the user typed a name without one.
 QString WithSuffix(const QString& path, const QString& suffix) {
@@ -21,17 +19,21 @@ QString WithSuffix(const QString& path, const QString& suffix) {
 }  // namespace
 
 QString ChartSystemDialogs::ImageFileToSave(QWidget* parent) {
-  QString filter = kPngFilter;
-  const QString path =
-      QFileDialog::getSaveFileName(parent, QStringLiteral("Save Chart Image"), QString(),
-                                   kPngFilter + QStringLiteral(";;") + kPdfFilter, &filter);
-  return WithSuffix(path, filter == kPdfFilter ? QStringLiteral("pdf") : QStringLiteral("png"));
+  const QString png = QCoreApplication::translate("ChartSystemDialogs", "PNG 图像 (*.png)");
+  const QString pdf = QCoreApplication::translate("ChartSystemDialogs", "PDF 文档 (*.pdf)");
+  QString filter = png;
+  const QString path = QFileDialog::getSaveFileName(
+      parent, QCoreApplication::translate("ChartSystemDialogs", "保存图表图像"), QString(),
+      png + QStringLiteral(";;") + pdf, &filter);
+  return WithSuffix(path, filter == pdf ? QStringLiteral("pdf") : QStringLiteral("png"));
 }
 
 QString ChartSystemDialogs::CsvFileToSave(QWidget* parent) {
-  return WithSuffix(QFileDialog::getSaveFileName(parent, QStringLiteral("Save Chart Data"),
-                                                 QString(), kCsvFilter),
-                    QStringLiteral("csv"));
+  return WithSuffix(
+      QFileDialog::getSaveFileName(
+          parent, QCoreApplication::translate("ChartSystemDialogs", "导出图表数据"), QString(),
+          QCoreApplication::translate("ChartSystemDialogs", "CSV 文件 (*.csv)")),
+      QStringLiteral("csv"));
 }
 
 bool ChartSystemDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
@@ -40,5 +42,5 @@ bool ChartSystemDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
 }
 
 void ChartSystemDialogs::ShowError(QWidget* parent, const QString& text) {
-  QMessageBox::warning(parent, QStringLiteral("Chart"), text);
+  QMessageBox::warning(parent, QCoreApplication::translate("ChartSystemDialogs", "图表"), text);
 }

@@ -31,6 +31,8 @@ const std::array<QColor, DischargeChart::kTraceCount> kTraceColours = {QColor(25
                                                                        QColor(255, 255, 0)};
 constexpr double kZoomFactor = 2;
 constexpr int kTickLabelPrecision = 10;
+// Share of the data's y extent added above and below it when Y rescales.
+constexpr double kYMarginShare = 0.05;
 
 // Arial where installed, else a metric-compatible or plain sans face.
 QFont DesignedTitleFont() {
@@ -117,11 +119,16 @@ DischargeChart::DischargeChart(QWidget* parent)
   connect(m_plot, &QWidget::customContextMenuRequested, this,
           &DischargeChart::OnCursorMenuRequested);
 
+  // Only the toolbar's buttons take the focus, from the keyboard, so the
+  // chart's place in the window's tab order reaches them.
   setFocusPolicy(Qt::NoFocus);
   m_plot->setFocusPolicy(Qt::NoFocus);
   m_toolbar->setFocusPolicy(Qt::NoFocus);
   for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
     w->setFocusPolicy(Qt::NoFocus);
+  }
+  for (QAction* action : m_actions) {
+    m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
   }
 }
 
@@ -201,26 +208,26 @@ void DischargeChart::BuildToolbar() {
       QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
                      "QToolButton { color: white; padding: 1px 6px; }"
                      "QToolButton:hover { background: #3a3a3a; }"
-                     "QToolButton:checked { background: #505050; }"));
-  struct Entry {
+                     "QToolButton:checked { background: #505050; }"
+                     "QToolButton:focus { border: 1px dotted white; }"));
+  const struct {
     ChartCommand command;
-    const char* text;
-    const char* tip;
+    QString text;
+    QString tip;
     bool checkable;
+  } entries[] = {
+      {ChartCommand::ZoomIn, tr("放大"), tr("两轴的跨度减半"), false},
+      {ChartCommand::ZoomOut, tr("缩小"), tr("两轴的跨度加倍"), false},
+      {ChartCommand::PauseTracking, tr("暂停"), tr("暂停或继续坐标轴跟踪"), true},
+      {ChartCommand::Cursor, tr("游标"), tr("显示或隐藏数据游标"), true},
+      {ChartCommand::Copy, tr("复制"), tr("把图表图像复制到剪贴板"), false},
+      {ChartCommand::SaveImage, tr("保存图像"), tr("把图表保存为 PNG 或 PDF 文件"), false},
+      {ChartCommand::SaveCsv, tr("导出CSV"), tr("把两条曲线的数据点导出为 CSV 文件"), false},
+      {ChartCommand::Print, tr("打印"), tr("打印图表"), false},
   };
-  static const Entry kEntries[] = {
-      {ChartCommand::ZoomIn, "Zoom In", "Halve the span of both axes", false},
-      {ChartCommand::ZoomOut, "Zoom Out", "Double the span of both axes", false},
-      {ChartCommand::PauseTracking, "Pause", "Pause or resume axis tracking", true},
-      {ChartCommand::Cursor, "Cursor", "Show or hide the data cursor", true},
-      {ChartCommand::Copy, "Copy", "Copy the chart image to the clipboard", false},
-      {ChartCommand::SaveImage, "Save Image", "Save the chart as PNG or PDF", false},
-      {ChartCommand::SaveCsv, "Save Data", "Save both traces' points as CSV", false},
-      {ChartCommand::Print, "Print", "Print the chart", false},
-  };
-  for (const Entry& e : kEntries) {
-    QAction* action = m_toolbar->addAction(QString::fromLatin1(e.text));
-    action->setToolTip(QString::fromLatin1(e.tip));
+  for (const auto& e : entries) {
+    QAction* action = m_toolbar->addAction(e.text);
+    action->setToolTip(e.tip);
     action->setCheckable(e.checkable);
     m_actions[size_t(e.command)] = action;
   }
@@ -344,9 +351,10 @@ void DischargeChart::AddPoint(int trace, double x, double y) {
   }
   ++m_pointsHeld;
   m_newestX = x;
+  m_newestTrace = trace;
   m_hasNewest = true;
   if (!m_trackingPaused) {
-    Track(x);
+    Track(trace, x);
     const QCPRange yRange = m_plot->yAxis->range();
     if (y < yRange.lower || y > yRange.upper) {
       FitY();
@@ -355,16 +363,26 @@ void DischargeChart::AddPoint(int trace, double x, double y) {
   ScheduleReplot();
 }
 
-void DischargeChart::Track(double x) {
+void DischargeChart::Track(int trace, double x) {
   QCPAxis* axis = m_plot->xAxis;
   const QCPRange range = axis->range();
-  if (x > range.upper) {
-    SetRangeKeepingSpan(axis, x - range.size());
-  } else if (x < range.lower) {
-    // A point left of the range (x ran back) shows at the left end, where
-    // the line that follows it has the whole span to grow into.
-    SetRangeKeepingSpan(axis, x);
+  if (x >= range.lower && x <= range.upper) {
+    return;
   }
+  // Outside the range on either side, the newest point moves to the right
+  // end, where the line that follows it has the whole span to grow into (a
+  // restart at 0 shows the new curve growing at the right end). Where the
+  // other trace's newest point lies a little ahead of it, the range ends
+  // there instead, so two channels that fit in one span both stay in view.
+  double upper = x;
+  const ChartTrace& other = TraceAt(1 - trace);
+  if (other.Count() > 0) {
+    const double otherX = other.At(other.Count() - 1).x();
+    if (otherX > x && otherX - x <= range.size()) {
+      upper = otherX;
+    }
+  }
+  SetRangeKeepingSpan(axis, upper - range.size());
 }
 
 void DischargeChart::FitY() {
@@ -379,6 +397,12 @@ void DischargeChart::FitY() {
     const double half = m_plot->yAxis->range().size() / 2;
     lo -= half;
     hi += half;
+  } else {
+    // A small margin keeps the extremes off the plot frame and leaves room
+    // for the top tick label.
+    const double margin = (hi - lo) * kYMarginShare;
+    lo -= margin;
+    hi += margin;
   }
   m_plot->yAxis->setRange(lo, hi);
 }
@@ -482,9 +506,9 @@ void DischargeChart::SetTrackingPaused(bool paused) {
   if (action->isChecked() != paused) {
     action->setChecked(paused);
   }
-  action->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+  action->setText(paused ? tr("继续") : tr("暂停"));
   if (!paused && m_hasNewest) {
-    Track(m_newestX);
+    Track(m_newestTrace, m_newestX);
     const QCPRange yRange = m_plot->yAxis->range();
     if (m_dataMinY < yRange.lower || m_dataMaxY > yRange.upper) {
       FitY();
@@ -537,6 +561,10 @@ double DischargeChart::CursorReading() const {
 }
 QString DischargeChart::CursorHint() const {
   return m_cursor->HintText();
+}
+
+QRectF DischargeChart::CursorHintRect() const {
+  return m_cursor->HintRect();
 }
 
 QStringList DischargeChart::LegendValues(int trace) {
@@ -636,17 +664,14 @@ void DischargeChart::SetDialogs(ChartDialogs* dialogs) {
 void DischargeChart::OnSaveImageTriggered() {
   const QString path = m_dialogs->ImageFileToSave(this);
   if (!path.isEmpty() && !SaveImage(path)) {
-    m_dialogs->ShowError(this, QStringLiteral("Could not save the chart image to %1.")
-                                   .arg(QDir::toNativeSeparators(path)));
+    m_dialogs->ShowError(this, tr("无法把图表图像保存到 %1。").arg(QDir::toNativeSeparators(path)));
   }
 }
 
 void DischargeChart::OnSaveCsvTriggered() {
   const QString path = m_dialogs->CsvFileToSave(this);
   if (!path.isEmpty() && !SaveCsv(path)) {
-    m_dialogs->ShowError(
-        this,
-        QStringLiteral("Could not save the chart data to %1.").arg(QDir::toNativeSeparators(path)));
+    m_dialogs->ShowError(this, tr("无法把图表数据保存到 %1。").arg(QDir::toNativeSeparators(path)));
   }
 }
 
@@ -654,7 +679,7 @@ void DischargeChart::OnPrintTriggered() {
   QPrinter printer(QPrinter::HighResolution);
   printer.setPageOrientation(QPageLayout::Landscape);
   if (m_dialogs->SetUpPrinter(this, printer) && !PrintTo(printer)) {
-    m_dialogs->ShowError(this, QStringLiteral("Could not print the chart."));
+    m_dialogs->ShowError(this, tr("无法打印图表。"));
   }
 }
 

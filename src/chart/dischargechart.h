@@ -33,13 +33,15 @@ enum class ChartCommand { ZoomIn, ZoomOut, PauseTracking, Cursor, Copy, SaveImag
 //
 // Points keep the order they were added in; a point whose x is below the
 // previous one is joined to it by a line running back. Tracking on each new
-// point: X keeps its span and scrolls so the newest point stands at the right
-// end (or, for a point left of the range, at the left end); Y, when a point
-// falls outside it, rescales to the smallest and largest y held. Both ends of
+// point: X, when the point lies outside it on either side, keeps its span and
+// moves so the newest point stands at the right end (or, where the other
+// trace's newest point lies less than a span ahead, so that both show); Y,
+// when a point falls outside it, rescales to the smallest and largest y held
+// plus a small margin. Both ends of
 // the y range are kept as running values, so adding a point never scans the
 // data. Redraws are coalesced: at most one per event-loop turn.
 //
-// Neither the chart nor its toolbar takes the keyboard focus.
+// Only the toolbar's buttons take the keyboard focus (by Tab).
 class DischargeChart : public QWidget, public ChartSink {
   Q_OBJECT
  public:
@@ -106,6 +108,8 @@ class DischargeChart : public QWidget, public ChartSink {
   double CursorPointerX(int pointer) const;
   double CursorReading() const;
   QString CursorHint() const;
+  // Where the cursor's hint was last placed, within the plot's pixels.
+  QRectF CursorHintRect() const;
   // The legend entry's value texts at the cursor: X, Y, Y-Max, Y-Min,
   // Y-Mean; empty while the cursor is hidden.
   QStringList LegendValues(int trace);
@@ -137,7 +141,7 @@ class DischargeChart : public QWidget, public ChartSink {
   void BuildLayout();
   void BuildToolbar();
   void BuildCursorMenu();
-  void Track(double x);
+  void Track(int trace, double x);
   void FitY();
   void ScheduleReplot();
   void ReplotNow();
@@ -170,6 +174,7 @@ class DischargeChart : public QWidget, public ChartSink {
   int m_replotCount = 0;
   bool m_hasNewest = false;
   double m_newestX = 0;   // s, x of the newest point of either trace
+  int m_newestTrace = 0;  // the trace that point was added to
   double m_dataMinY = 0;  // mV, over all points held (valid while any)
   double m_dataMaxY = 0;  // mV
   qsizetype m_pointsHeld = 0;

@@ -98,7 +98,12 @@ QString DefaultSaveFolder() {
 
 QString FolderChooserRoot() {
 #ifdef Q_OS_WIN
-  return QStringLiteral("C:\\Scripts");
+  // Usually missing: a chooser rooted there could not be shown at all.
+  const QString scripts = QStringLiteral("C:\\Scripts");
+  if (QDir(scripts).exists()) {
+    return scripts;
+  }
+  return QDir::toNativeSeparators(QDir::homePath());
 #else
   return QDir::homePath();
 #endif

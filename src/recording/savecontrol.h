@@ -50,8 +50,9 @@ class SaveControl : public QObject {
 
 // The path box's start text: "C:\" on Windows, the home folder elsewhere.
 QString DefaultSaveFolder();
-// The folder chooser's root: "C:\Scripts" on Windows, the home folder
-// elsewhere. Only the root itself or a folder below it is accepted.
+// The folder chooser's root: "C:\Scripts" on Windows where that folder
+// exists, otherwise (and on other systems) the user's home folder. Only the
+// root itself or a folder below it is accepted.
 QString FolderChooserRoot();
 // Whether `folder` is `root` or lies below it (lexically, after cleaning;
 // case-insensitive on Windows).

@@ -47,8 +47,10 @@ QString SnapshotFileName(const QString& folder) {
 
 bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes) {
   QSaveFile file(fileName);
-  // Never fall back to writing the target in place.
-  file.setDirectWriteFallback(false);
+  // Replaced atomically through a new file beside it wherever one can be
+  // made; only in a folder where the existing file may be written but no
+  // new file made is the file written in place.
+  file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly)) {
     return false;
   }

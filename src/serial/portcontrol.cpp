@@ -13,8 +13,10 @@ PortControl::PortControl(PortControlView view, SerialPort& port, MessageSink& me
     : m_view(view), m_port(port), m_messages(messages), m_pause(std::move(pause)) {}
 
 void PortControl::StartUp() {
-  // Filling the list moves its selection on its own; only the explicit
-  // selection of the first entry below may reach OnPortListClicked.
+  // Filling the list moves its selection on its own, and the window hands
+  // the list's selections to OnPortListClicked only on the next turn of the
+  // event loop; the selection of the first entry raises it here, inside the
+  // load sequence.
   {
     const QSignalBlocker quiet(&m_view.cmbCOM);
     m_view.cmbCOM.clear();
@@ -22,8 +24,9 @@ void PortControl::StartUp() {
       m_view.cmbCOM.addItem(QStringLiteral("COM%1").arg(i + 1));
     }
     m_view.cmbCOM.setCurrentIndex(-1);
+    m_view.cmbCOM.setCurrentIndex(0);
   }
-  m_view.cmbCOM.setCurrentIndex(0);
+  OnPortListClicked();
   m_view.cmdStart.setEnabled(false);
   m_view.cmdCloseCOM.setVisible(false);
   m_view.cmdCloseCOM.setEnabled(false);
@@ -79,7 +82,14 @@ void PortControl::OnPortListClicked() {
     return;
   }
   m_view.Timer1.stop();
+  const bool wasOpen = m_port.IsOpen();
   m_pause(100);
+  if (!wasOpen && m_port.IsOpen()) {
+    // The user's click on the open button was handled during the pause
+    // (it committed the typed entry that raised this handler): that open
+    // stands, with the buttons it set.
+    return;
+  }
   if (m_port.IsOpen() && m_port.Close() && m_portChanged) {
     m_portChanged(false, QString(), QString());
   }

@@ -45,9 +45,15 @@ class PortControl {
 
   PortControl(PortControlView view, SerialPort& port, MessageSink& messages, Pause pause);
 
-  // Fills the list and selects its first entry (which raises the list's
-  // click, so the window must already route it to OnPortListClicked), then
-  // disables the connect button and hides the close button.
+  // Fills the list and selects its first entry, running OnPortListClicked
+  // for that selection, then disables the connect button and hides the
+  // close button.
+  //
+  // The window must hand the list's later selections to OnPortListClicked
+  // on the next turn of the event loop, never from inside the list's own
+  // signal: that signal also comes when typed text is committed as the
+  // focus leaves the list, inside another control's mouse press, where the
+  // handler's pause would swallow the click.
   void StartUp();
   void SetPortChanged(PortChanged handler) { m_portChanged = std::move(handler); }
 

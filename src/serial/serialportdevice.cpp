@@ -197,6 +197,10 @@ void SerialPortDevice::TryReopen() {
   }
   if (OpenDevice()) {
     m_reopenTimer.stop();
+    // As when the port is opened: what the device queued before it was
+    // reopened is discarded. What was read before the cut is kept.
+    m_port->clear(QSerialPort::Input);
+    m_port->readAll();
     m_decoder = MakeDecoder();  // a new stream: no half character carries over
     emit DeviceCameBack();
   }

@@ -19,7 +19,8 @@ class QTextDecoder;
 // is released at once on the first error it reports; what it delivered
 // before is kept for the next read. The port stays open for the user, and
 // the same device is reopened, one attempt a second, until it is back or
-// the user closes the port. Qt SerialPort before 6.7.1 reports a vanished
+// the user closes the port; a reopen discards what the device had queued, as
+// an open does. Qt SerialPort before 6.7.1 reports a vanished
 // device on Unix as an endless stream of ReadErrors; releasing on any error
 // is what keeps that from becoming a busy loop.
 class SerialPortDevice final : public QObject, public SerialPort {

@@ -11,8 +11,10 @@
 
 #include "acquisitionpass.h"
 #include "chartsetup.h"
+#include "checkboxfitstyle.h"
 #include "clock.h"
 #include "datetime.h"
+#include "devicelossnotice.h"
 #include "dialogfolderchooser.h"
 #include "dischargechart.h"
 #include "lamp.h"
@@ -24,6 +26,7 @@
 #include "segmentclock.h"
 #include "segmentreadout.h"
 #include "serialport.h"
+#include "serialportdevice.h"
 #include "songfont.h"
 #include "textboxes.h"
 
@@ -114,6 +117,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_recorder = services.recorder;
   m_saveControl =
       new SaveControl(*TxtSavePath, *CmdSaveDisp, *RichText1, *m_clock, *m_folders, this);
+  m_deviceNotice = new DeviceLossNotice(
+      *LED1, [this](const QString& text) { SetTitleNotice(TitleNotices::Slot::Device, text); },
+      this);
 
   Connect();
   RunLoadSequence();
@@ -205,6 +211,12 @@ void MainWindow::StyleControls() {
   Check1->setChecked(true);
   Check2->setChecked(true);
   Check3->setChecked(false);
+  // Two boxes are lower than the style's check square: draw one that fits.
+  auto* fit = new CheckBoxFitStyle;
+  fit->setParent(this);
+  for (QCheckBox* box : {Check1, Check2, Check3}) {
+    box->setStyle(fit);
+  }
 
   // Display-only controls never take the focus.
   for (QWidget* w : std::initializer_list<QWidget*>{
@@ -281,9 +293,18 @@ QWidget* MainWindow::Control(QStringView name) const {
 }
 
 void MainWindow::Connect() {
+  if (auto* device = dynamic_cast<SerialPortDevice*>(MSComm1.get())) {
+    connect(device, &SerialPortDevice::DeviceWentAway, m_deviceNotice,
+            &DeviceLossNotice::OnDeviceWentAway);
+    connect(device, &SerialPortDevice::DeviceCameBack, m_deviceNotice,
+            &DeviceLossNotice::OnDeviceCameBack);
+  }
   connect(Timer1, &QTimer::timeout, this, &MainWindow::OnAcquisitionTick);
   connect(Timer2, &QTimer::timeout, this, &MainWindow::OnClockTick);
-  connect(cmbCOM, &QComboBox::currentIndexChanged, this, &MainWindow::OnPortListClicked);
+  // Queued: the pause of the list's handler must not run inside another
+  // control's input handling (see PortControl::StartUp).
+  connect(cmbCOM, &QComboBox::currentIndexChanged, this, &MainWindow::OnPortListClicked,
+          Qt::QueuedConnection);
   connect(cmdOpenCOM, &QPushButton::clicked, this, &MainWindow::OnOpenPortClicked);
   connect(cmdCloseCOM, &QPushButton::clicked, this, &MainWindow::OnClosePortClicked);
   connect(cmdStart, &QPushButton::clicked, this, &MainWindow::OnConnectClicked);
@@ -337,6 +358,9 @@ void MainWindow::OnOpenPortClicked() {
 
 void MainWindow::OnClosePortClicked() {
   m_portControl->OnClosePortClicked();
+  if (!MSComm1->IsOpen()) {
+    m_deviceNotice->OnPortClosed();
+  }
 }
 
 void MainWindow::OnConnectClicked() {

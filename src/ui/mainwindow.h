@@ -16,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 class Clock;
+class DeviceLossNotice;
 class DischargeChart;
 class FolderChooser;
 class Lamp;
@@ -130,6 +131,7 @@ class MainWindow : public QWidget {
   std::unique_ptr<LineEditBox> m_text11Box;
   std::unique_ptr<PortControl> m_portControl;
   SaveControl* m_saveControl = nullptr;
+  DeviceLossNotice* m_deviceNotice = nullptr;
   PortControl::Pause m_pause;
   PassRecorder* m_recorder = nullptr;
   TitleNotices m_title{QStringLiteral("Orvanta")};

@@ -15,6 +15,12 @@ constexpr qreal kSeparatorShare = 0.5;    // clock separator width / digit pitch
 constexpr qreal kThicknessShare = 0.13;   // segment thickness / cell height
 constexpr qreal kMinThickness = 2.0;      // px
 constexpr qreal kGapShare = 0.18;         // gap between touching segments / thickness
+// Unlit segments are thin lines along the lit bars' centre lines: drawn at
+// full width, silver next to green reads as an "8" in every position.
+constexpr qreal kUnlitThicknessShare = 0.3;  // unlit stroke / lit thickness
+// Unlit lines also stop well short of each other, so an unlit position
+// shows seven separate dashes rather than the closed outline of an "8".
+constexpr qreal kUnlitGapShare = 0.8;  // gap at each end / lit thickness
 
 qreal Snap(qreal v, qreal dpr) {
   return std::round(v * dpr) / dpr;
@@ -78,8 +84,27 @@ qreal SegmentThickness(const QRectF& cell, qreal dpr) {
 }
 
 QPolygonF SegmentPolygon(const QRectF& cell, Segment segment, qreal dpr) {
+  return SegmentBar(cell, segment, SegmentThickness(cell, dpr), dpr);
+}
+
+QPolygonF UnlitSegmentPolygon(const QRectF& cell, Segment segment, qreal dpr) {
   const qreal t = SegmentThickness(cell, dpr);
-  const qreal gap = std::max(1.0 / dpr, t * kGapShare);
+  // In device pixels, of the same parity as the lit thickness, so the thin
+  // line covers whole pixels around the shared centre line and stays crisp.
+  const int litPx = int(std::lround(t * dpr));
+  int strokePx = std::max(1, int(std::lround(litPx * kUnlitThicknessShare)));
+  if ((litPx - strokePx) % 2 != 0) {
+    ++strokePx;
+  }
+  return SegmentBar(cell, segment, strokePx / dpr, dpr, t, kUnlitGapShare);
+}
+
+QPolygonF SegmentBar(const QRectF& cell, Segment segment, qreal stroke, qreal dpr, qreal skeleton,
+                     qreal gapShare) {
+  // The skeleton is laid out for the lit thickness, so thin and full bars
+  // share one centre line.
+  const qreal t = skeleton > 0 ? skeleton : stroke;
+  const qreal gap = std::max(1.0 / dpr, t * (gapShare > 0 ? gapShare : kGapShare));
   // Skeleton: the centre lines of the outer segments lie half a stroke inside the cell.
   const qreal l = cell.left() + t / 2;
   const qreal r = cell.right() - t / 2;
@@ -88,19 +113,19 @@ QPolygonF SegmentPolygon(const QRectF& cell, Segment segment, qreal dpr) {
   const qreal mid = Snap((cell.top() + cell.bottom()) / 2 - t / 2, dpr) + t / 2;
   switch (segment) {
     case Segment::A:
-      return Bar({l, top}, {r, top}, t, gap);
+      return Bar({l, top}, {r, top}, stroke, gap);
     case Segment::B:
-      return Bar({r, top}, {r, mid}, t, gap);
+      return Bar({r, top}, {r, mid}, stroke, gap);
     case Segment::C:
-      return Bar({r, mid}, {r, bottom}, t, gap);
+      return Bar({r, mid}, {r, bottom}, stroke, gap);
     case Segment::D:
-      return Bar({l, bottom}, {r, bottom}, t, gap);
+      return Bar({l, bottom}, {r, bottom}, stroke, gap);
     case Segment::E:
-      return Bar({l, mid}, {l, bottom}, t, gap);
+      return Bar({l, mid}, {l, bottom}, stroke, gap);
     case Segment::F:
-      return Bar({l, top}, {l, mid}, t, gap);
+      return Bar({l, top}, {l, mid}, stroke, gap);
     case Segment::G:
-      return Bar({l, mid}, {r, mid}, t, gap);
+      return Bar({l, mid}, {r, mid}, stroke, gap);
   }
   return {};
 }
@@ -123,8 +148,13 @@ void PaintDigit(QPainter& painter, const QRectF& cell, SegmentMask lit, qreal dp
   painter.setPen(Qt::NoPen);
   for (int i = 0; i < kSegmentCount; ++i) {
     const auto s = static_cast<Segment>(i);
-    painter.setBrush(IsLit(lit, s) ? kLitSegmentColour : kUnlitSegmentColour);
-    painter.drawPolygon(SegmentPolygon(cell, s, dpr));
+    if (IsLit(lit, s)) {
+      painter.setBrush(kLitSegmentColour);
+      painter.drawPolygon(SegmentPolygon(cell, s, dpr));
+    } else {
+      painter.setBrush(kUnlitSegmentColour);
+      painter.drawPolygon(UnlitSegmentPolygon(cell, s, dpr));
+    }
   }
   painter.restore();
 }

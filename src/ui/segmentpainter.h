@@ -34,8 +34,16 @@ ClockCells ClockCellsFor(const QSizeF& face, qreal dpr = 1.0);
 // Stroke width of a cell's segments.
 qreal SegmentThickness(const QRectF& cell, qreal dpr = 1.0);
 
-// The outline of one segment of a digit cell: a bar with pointed ends.
+// The outline of one lit segment of a digit cell: a bar with pointed ends.
 QPolygonF SegmentPolygon(const QRectF& cell, Segment segment, qreal dpr = 1.0);
+// An unlit segment: a thin bar on the same centre line, so the lit digit's
+// shape stands out from the silver of the unlit ones at a glance.
+QPolygonF UnlitSegmentPolygon(const QRectF& cell, Segment segment, qreal dpr = 1.0);
+// A segment's bar `stroke` px thick on the centre line laid out for a bar
+// `skeleton` px thick (the stroke itself when not positive), its ends pulled
+// back by `gapShare` of that thickness (the lit bars' gap when not positive).
+QPolygonF SegmentBar(const QRectF& cell, Segment segment, qreal stroke, qreal dpr = 1.0,
+                     qreal skeleton = 0, qreal gapShare = 0);
 
 // The two dots of a separator cell, upper first.
 QList<QRectF> SeparatorDots(const QRectF& cell, qreal dpr = 1.0);

@@ -17,5 +17,21 @@ RawTextBox::RawTextBox(QWidget* parent) : QPlainTextEdit(parent) {
 
 void RawTextBox::SetText(const QString& text) {
   m_text = text;
-  setPlainText(text);
+  setPlainText(ShownText(text));
+}
+
+QString RawTextBox::ShownText(const QString& text) {
+  if (text.size() <= 2 * kShownEndChars) {
+    return text;
+  }
+  // Cut between whole characters, never inside a surrogate pair.
+  qsizetype head = kShownEndChars;
+  if (text.at(head - 1).isHighSurrogate()) {
+    --head;
+  }
+  qsizetype tail = text.size() - kShownEndChars;
+  if (text.at(tail).isLowSurrogate()) {
+    ++tail;
+  }
+  return text.left(head) + tr("\n…（此处省略 %1 个字符）…\n").arg(tail - head) + text.mid(tail);
 }

@@ -84,7 +84,7 @@ void TestEndToEnd::framesReachTheDisplaysAndSurviveAPulledCable() {
   QTest::mouseClick(w.cmdOpenCOM, Qt::LeftButton);
   QVERIFY2(bench.messages.texts.isEmpty(), qPrintable(bench.messages.texts.join(u'\n')));
   QVERIFY(w.MSComm1->IsOpen());
-  QCOMPARE(w.LED1->FillColor(), kLampOn);
+  QCOMPARE(w.LED1->FillColor(), QColor(0, 255, 0));
   QTest::mouseClick(w.cmdStart, Qt::LeftButton);
   QVERIFY(w.Timer1->isActive());
   QCOMPARE(w.cmdStart->text(), QStringLiteral("断开设备"));
@@ -130,7 +130,7 @@ void TestEndToEnd::framesReachTheDisplaysAndSurviveAPulledCable() {
   QCOMPARE(w.Text11->text(), QStringLiteral("就绪"));
   QVERIFY(w.MSComm1->IsOpen());
   QVERIFY(w.Timer1->isActive());
-  QCOMPARE(w.LED1->FillColor(), kLampOn);
+  QCOMPARE(w.LED1->FillColor(), QColor(0, 255, 0));
   QVERIFY(bench.messages.texts.isEmpty());
   // Still answering clicks.
   QTest::mouseClick(w.Check3, Qt::LeftButton);
@@ -154,7 +154,7 @@ void TestEndToEnd::framesReachTheDisplaysAndSurviveAPulledCable() {
   QVERIFY(!w.MSComm1->IsOpen());
   QVERIFY(!w.cmdOpenCOM->isHidden());
   QVERIFY(w.cmdCloseCOM->isHidden());
-  QCOMPARE(w.LED1->FillColor(), kLampOff);
+  QCOMPARE(w.LED1->FillColor(), QColor(128, 128, 128));
   QVERIFY(bench.messages.texts.isEmpty());
 }
 
@@ -172,7 +172,7 @@ void TestEndToEnd::portClosesWhileTheDeviceIsAway() {
   QTest::mouseClick(w.cmdStart, Qt::LeftButton);
   QVERIFY(!w.Timer1->isActive());
   QCOMPARE(w.cmdStart->text(), QStringLiteral("连接设备"));
-  QCOMPARE(w.LED2->FillColor(), kLampOff);
+  QCOMPARE(w.LED2->FillColor(), QColor(128, 128, 128));
   QTest::mouseClick(w.cmdCloseCOM, Qt::LeftButton);
   QVERIFY(!w.MSComm1->IsOpen());
   QVERIFY(!bench.device->Reopening());

@@ -97,6 +97,10 @@ class TestChart : public QObject {
   void axisTitleFontFallsBackToInstalledFace();
   void tracking_data();
   void tracking();
+  void trackingOverPasses_data();
+  void trackingOverPasses();
+  void cursorHintStaysInThePlotArea_data();
+  void cursorHintStaysInThePlotArea();
   void pointRunningBackKeepsOrder();
   void hiddenTraceKeepsPoints();
   void clearDuringAcquisition();
@@ -139,9 +143,10 @@ void TestChart::setUpLook() {
   }
   QCOMPARE(chart->TraceTitle(0), QStringLiteral("通道1"));
   QCOMPARE(chart->TraceTitle(1), QStringLiteral("通道2"));
+  // Trace 0 red, trace 1 yellow, on black.
+  QCOMPARE(chart->TraceColour(0), QColor(255, 0, 0));
   QCOMPARE(chart->TraceColour(1), QColor(255, 255, 0));
-  QVERIFY(chart->TraceColour(0) != chart->TraceColour(1));
-  QVERIFY(chart->TraceColour(0) != chart->BackgroundColour());
+  QCOMPARE(chart->BackgroundColour(), QColor(0, 0, 0));
   QVERIFY(chart->BackgroundColour().lightness() < 64);
   QVERIFY(chart->TraceVisible(0) && chart->TraceVisible(1));
   QVERIFY(!chart->CursorVisible());
@@ -169,16 +174,20 @@ void TestChart::tracking_data() {
   QTest::newRow("x keeps scrolling with the newest point")
       << Points{{3600, 1200}, {3700, 1200}, {3650, 1200}} << QPointF(200, 3700)
       << QPointF(1000, 1500);
-  QTest::newRow("x left of the range shows at the left end")
-      << Points{{5000, 1200}, {20, 1200}} << QPointF(20, 3520) << QPointF(1000, 1500);
+  QTest::newRow("x left of the range shows at the right end")
+      << Points{{5000, 1200}, {20, 1200}} << QPointF(-3480, 20) << QPointF(1000, 1500);
+  QTest::newRow("x left of the range, other trace a little ahead: both show")
+      << Points{{5000, 1200}, {2000, 1200}, {1000, 1200}} << QPointF(-1500, 2000)
+      << QPointF(1000, 1500);
+  // Y fits the data with a margin of 5 % of its extent on each side.
   QTest::newRow("y 1620 widens to the data")
-      << Points{{1, 1200}, {2, 1620}} << QPointF(0, 3500) << QPointF(1200, 1620);
+      << Points{{1, 1200}, {2, 1620}} << QPointF(0, 3500) << QPointF(1179, 1641);
   QTest::newRow("y below widens to the data")
-      << Points{{1, 1300}, {2, 1400}, {3, 900}} << QPointF(0, 3500) << QPointF(900, 1400);
+      << Points{{1, 1300}, {2, 1400}, {3, 900}} << QPointF(0, 3500) << QPointF(875, 1425);
   QTest::newRow("lone y outside keeps the span around it")
       << Points{{1, 1620}} << QPointF(0, 3500) << QPointF(1370, 1870);
   QTest::newRow("y rescales over both traces' extremes")
-      << Points{{1, 1100}, {2, 1450}, {3, 1700}} << QPointF(0, 3500) << QPointF(1100, 1700);
+      << Points{{1, 1100}, {2, 1450}, {3, 1700}} << QPointF(0, 3500) << QPointF(1070, 1730);
 }
 
 void TestChart::tracking() {
@@ -197,6 +206,93 @@ void TestChart::tracking() {
     QCOMPARE(chart->AxisMin(ChartAxis::Y), yRange.x());
     QCOMPARE(chart->AxisMin(ChartAxis::Y) + chart->AxisSpan(ChartAxis::Y), yRange.y());
   }
+}
+
+// Passes of both channels, each adding channel 1's point then channel 2's:
+// first `passes` with x = t + base1 and t + base2 (t from 1), then
+// `restarts` more with x = t + restart1 and t + restart2 (t from 1 again).
+// After every pass channel 2's newest point, the last plotted, is in view
+// with the point before it; so are both newest points when they fit in one
+// span.
+void TestChart::trackingOverPasses_data() {
+  QTest::addColumn<int>("passes");
+  QTest::addColumn<QPointF>("base");  // base1, base2
+  QTest::addColumn<int>("restarts");
+  QTest::addColumn<QPointF>("restart");
+  QTest::addColumn<QPointF>("xRange");  // after the last pass
+  QTest::newRow("channel 1 ahead by more than the span")
+      << 300 << QPointF(5000, 0) << 0 << QPointF() << QPointF(-3200, 300);
+  QTest::newRow("channel 2 ahead by more than the span")
+      << 300 << QPointF(0, 5000) << 0 << QPointF() << QPointF(1800, 5300);
+  QTest::newRow("channels apart by less than the span")
+      << 300 << QPointF(9000, 6000) << 0 << QPointF() << QPointF(5800, 9300);
+  QTest::newRow("restart of both at 0")
+      << 300 << QPointF(10000, 10000) << 5 << QPointF(0, 0) << QPointF(-3495, 5);
+  QTest::newRow("restart of channel 1 only")
+      << 300 << QPointF(10000, 10000) << 5 << QPointF(0, 10300) << QPointF(6805, 10305);
+  QTest::newRow("restart of channel 2 only")
+      << 300 << QPointF(10000, 10000) << 5 << QPointF(10300, 0) << QPointF(-3495, 5);
+}
+
+void TestChart::trackingOverPasses() {
+  QFETCH(int, passes);
+  QFETCH(QPointF, base);
+  QFETCH(int, restarts);
+  QFETCH(QPointF, restart);
+  QFETCH(QPointF, xRange);
+  auto chart = MakeChart();
+  auto inView = [&](double x) {
+    const double lower = chart->AxisMin(ChartAxis::X);
+    return x >= lower && x <= lower + chart->AxisSpan(ChartAxis::X);
+  };
+  double previous2 = qQNaN();
+  for (int i = 0; i < passes + restarts; ++i) {
+    const bool restarted = i >= passes;
+    const double t = restarted ? i - passes + 1 : i + 1;
+    const double x1 = t + (restarted ? restart.x() : base.x());
+    const double x2 = t + (restarted ? restart.y() : base.y());
+    chart->AddPoint(0, x1, 1200);
+    chart->AddPoint(1, x2, 1200);
+    QVERIFY2(inView(x2), qPrintable(QStringLiteral("pass %1").arg(i)));
+    if (previous2 < x2) {
+      QVERIFY2(inView(previous2), qPrintable(QStringLiteral("pass %1").arg(i)));
+    }
+    if (std::abs(x1 - x2) <= 3500) {
+      QVERIFY2(inView(x1), qPrintable(QStringLiteral("pass %1").arg(i)));
+    }
+    previous2 = x2;
+  }
+  QCOMPARE(chart->AxisMin(ChartAxis::X), xRange.x());
+  QCOMPARE(chart->AxisMin(ChartAxis::X) + chart->AxisSpan(ChartAxis::X), xRange.y());
+}
+
+// The hint stays inside the plot area wherever the pointer stands, so it
+// never covers the tick labels or the legend.
+void TestChart::cursorHintStaysInThePlotArea_data() {
+  QTest::addColumn<double>("fraction");
+  QTest::addColumn<double>("y");
+  QTest::newRow("middle") << 0.5 << 1250.0;
+  QTest::newRow("97 % of the width") << 0.97 << 1250.0;
+  QTest::newRow("right edge, near the bottom") << 1.0 << 1001.0;
+  QTest::newRow("left edge, near the top") << 0.0 << 1499.0;
+}
+
+void TestChart::cursorHintStaysInThePlotArea() {
+  QFETCH(double, fraction);
+  QFETCH(double, y);
+  auto chart = MakeChart();
+  AddAll(*chart, 0, {{0, y}, {3500, y}});
+  chart->SetCursorVisible(true);
+  chart->SetCursorPointer(0, fraction);
+  chart->RenderImage();
+  chart->RenderImage();  // the second drawing places the hint on the laid-out plot area
+  const QRectF hint = chart->CursorHintRect();
+  QVERIFY(hint.width() > 20 && hint.height() > 10);
+  QVERIFY2(QRectF(chart->PlotArea()).contains(hint), qPrintable(QStringLiteral("hint %1,%2 %3x%4")
+                                                                    .arg(hint.x())
+                                                                    .arg(hint.y())
+                                                                    .arg(hint.width())
+                                                                    .arg(hint.height())));
 }
 
 void TestChart::pointRunningBackKeepsOrder() {
@@ -218,7 +314,7 @@ void TestChart::pointRunningBackKeepsOrder() {
   chart->SetAxisMin(ChartAxis::Y, 1200);
   chart->SetAxisSpan(ChartAxis::Y, 120);
   const QImage image = chart->RenderImage();
-  QVERIFY(CountColour(image, chart->TraceColour(0)) > 100);
+  QVERIFY(CountColour(image, QColor(255, 0, 0)) > 100);
 }
 
 void TestChart::hiddenTraceKeepsPoints() {
@@ -259,8 +355,8 @@ void TestChart::clearDuringAcquisition() {
   chart->AddPoint(0, 3603, 1700);
   QCOMPARE(chart->PointCount(0), 2);
   QCOMPARE(chart->Point(0, 0), QPointF(3602, 1000));
-  QCOMPARE(chart->AxisMin(ChartAxis::Y), 1000.0);
-  QCOMPARE(chart->AxisMin(ChartAxis::Y) + chart->AxisSpan(ChartAxis::Y), 1700.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), 965.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y) + chart->AxisSpan(ChartAxis::Y), 1735.0);
 }
 
 void TestChart::cursorModes_data() {
@@ -384,8 +480,8 @@ void TestChart::zoomAndPause() {
   QVERIFY(!chart->TrackingPaused());
   QCOMPARE(chart->AxisMin(ChartAxis::X) + chart->AxisSpan(ChartAxis::X), 9100.0);
   QCOMPARE(chart->AxisSpan(ChartAxis::X), 7000.0);
-  QCOMPARE(chart->AxisMin(ChartAxis::Y), 400.0);
-  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 1600.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), 320.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 1760.0);
 }
 
 void TestChart::csvExport() {
@@ -458,7 +554,7 @@ void TestChart::renderedImageShowsBothTraces() {
   }
   QCOMPARE(image.width(), 953);
   QVERIFY(CountColour(image, QColor(255, 255, 0)) > 300);
-  QVERIFY(CountColour(image, chart->TraceColour(0)) > 300);
+  QVERIFY(CountColour(image, QColor(255, 0, 0)) > 300);
 }
 
 void TestChart::zoomedOutKeepsPeaks() {
@@ -509,13 +605,20 @@ void TestChart::replotsAreCoalesced() {
   QCOMPARE(chart->ReplotCount(), before + 1);
 }
 
+// Only the toolbar's buttons take the focus, and only from the keyboard.
 void TestChart::takesNoFocus() {
   auto chart = MakeChart();
   QCOMPARE(chart->focusPolicy(), Qt::NoFocus);
-  const auto children = chart->findChildren<QWidget*>();
-  QVERIFY(children.size() > 8);
-  for (QWidget* w : children) {
-    QVERIFY2(w->focusPolicy() == Qt::NoFocus, w->metaObject()->className());
+  auto* toolbar = chart->findChild<QToolBar*>();
+  QVERIFY(toolbar);
+  QSet<QWidget*> buttons;
+  for (int c = 0; c <= int(ChartCommand::Print); ++c) {
+    buttons << toolbar->widgetForAction(chart->Action(ChartCommand(c)));
+  }
+  QCOMPARE(buttons.size(), 8);
+  for (QWidget* w : chart->findChildren<QWidget*>()) {
+    QVERIFY2(w->focusPolicy() == (buttons.contains(w) ? Qt::TabFocus : Qt::NoFocus),
+             w->metaObject()->className());
   }
 }
 

@@ -1,6 +1,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "snapshotfile.h"
 
@@ -12,6 +15,7 @@ class TestSnapshotFile : public QObject {
   void fileName_data();
   void fileName();
   void atomicWriteReplacesWholeFile();
+  void writesInPlaceWhereNoNewFileCanBeMade();
 };
 
 namespace {
@@ -99,6 +103,28 @@ void TestSnapshotFile::atomicWriteReplacesWholeFile() {
   QCOMPARE(file.readAll(), QByteArray("short"));
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
            QStringList{QStringLiteral("data1.txt")});
+}
+
+// A folder where data1.txt may be written but no new file made: the save
+// writes it in place instead of failing.
+void TestSnapshotFile::writesInPlaceWhereNoNewFileCanBeMade() {
+#ifdef Q_OS_UNIX
+  if (::geteuid() == 0) {
+    QSKIP("root may create files in any folder");
+  }
+#endif
+  QTemporaryDir dir;
+  const QString name = dir.filePath(QStringLiteral("data1.txt"));
+  QVERIFY(WriteFileAtomically(name, "earlier"));
+  QFile folder(dir.path());
+  const QFileDevice::Permissions before = folder.permissions();
+  QVERIFY(folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  const bool written = WriteFileAtomically(name, "later");
+  folder.setPermissions(before);
+  QVERIFY(written);
+  QFile file(name);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), QByteArray("later"));
 }
 
 QTEST_GUILESS_MAIN(TestSnapshotFile)

@@ -1,10 +1,14 @@
 // The port row's state machine over a fake port: every state of the table,
 // the transitions between them and the three failure messages.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
+#include <utility>
 
 #include "fakeservices.h"
 #include "indicatorlamp.h"
@@ -66,13 +70,31 @@ class Rig {
                 [this](qint32 ms) {
                   pauses << ms;
                   timerDuringPause << timer.isActive();
+                  // A pause inside a mouse press is what swallows clicks.
+                  pressedDuringPause << (QApplication::mouseButtons() != Qt::NoButton ||
+                                         open.isDown() || close.isDown() || start.isDown());
+                  QCoreApplication::processEvents();
+                  if (duringPause) {
+                    std::exchange(duringPause, {})();
+                  }
                 }) {
     list.setEditable(true);
     list.setInsertPolicy(QComboBox::NoInsert);
     timer.setInterval(3'600'000);  // never fires during a test
-    // Wired as the window wires them.
-    QObject::connect(&list, &QComboBox::currentIndexChanged, &parent,
-                     [this] { control.OnPortListClicked(); });
+    // Wired as the window wires them; laid out so that clicks land apart.
+    QObject::connect(
+        &list, &QComboBox::currentIndexChanged, &parent, [this] { control.OnPortListClicked(); },
+        Qt::QueuedConnection);
+    list.setGeometry(0, 0, 80, 22);
+    open.setGeometry(90, 0, 70, 25);
+    close.setGeometry(90, 0, 70, 25);
+    start.setGeometry(170, 0, 70, 25);
+    parent.resize(260, 40);
+    parent.show();
+    QApplication::setActiveWindow(&parent);
+    if (!QTest::qWaitForWindowActive(&parent)) {
+      qWarning("rig window not active");
+    }
     QObject::connect(&open, &QPushButton::clicked, &parent,
                      [this] { control.OnOpenPortClicked(); });
     QObject::connect(&close, &QPushButton::clicked, &parent,
@@ -82,13 +104,20 @@ class Rig {
     control.StartUp();
   }
 
-  // Runs one step of a script: open, close, connect, key-open (the open
-  // button pressed from the keyboard), select:<index>, type:<text>,
+  // Runs one step of a script, then lets the event loop turn: open, close,
+  // connect, key-open (the open button focused and pressed from the
+  // keyboard), select:<index>, type:<text> (typed into the focused list),
   // open-fails, settings-fail, close-fails, open-works.
   void Run(const QString& step) {
+    RunStep(step);
+    QCoreApplication::processEvents();
+  }
+
+  void RunStep(const QString& step) {
     if (step == u"open") {
       QTest::mouseClick(&open, Qt::LeftButton);
     } else if (step == u"key-open") {
+      open.setFocus(Qt::TabFocusReason);
       QTest::keyClick(&open, Qt::Key_Space);
     } else if (step == u"close") {
       QTest::mouseClick(&close, Qt::LeftButton);
@@ -97,7 +126,10 @@ class Rig {
     } else if (step.startsWith(u"select:")) {
       list.setCurrentIndex(step.mid(7).toInt());
     } else if (step.startsWith(u"type:")) {
-      list.setEditText(step.mid(5));
+      list.setFocus(Qt::TabFocusReason);
+      list.lineEdit()->selectAll();
+      QTest::keyClick(list.lineEdit(), Qt::Key_Backspace);
+      QTest::keyClicks(list.lineEdit(), step.mid(5));
     } else if (step == u"open-fails") {
       port.openOk = false;
     } else if (step == u"open-works") {
@@ -119,8 +151,9 @@ class Rig {
     QCOMPARE(close.isEnabled(), s.closeEnabled);
     QCOMPARE(start.isEnabled(), s.startEnabled);
     QCOMPARE(start.text(), QString::fromUtf16(s.startCaption));
-    QCOMPARE(led1.FillColor(), s.led1 ? kLampOn : kLampOff);
-    QCOMPARE(led2.FillColor(), s.led2 ? kLampOn : kLampOff);
+    // Lamp colours as designed: on light green, off grey.
+    QCOMPARE(led1.FillColor(), s.led1 ? QColor(0, 255, 0) : QColor(128, 128, 128));
+    QCOMPARE(led2.FillColor(), s.led2 ? QColor(0, 255, 0) : QColor(128, 128, 128));
     QCOMPARE(timer.isActive(), s.timer);
   }
 
@@ -133,6 +166,8 @@ class Rig {
   RecordingMessageSink messages;
   QList<qint32> pauses;
   QList<bool> timerDuringPause;
+  QList<bool> pressedDuringPause;
+  std::function<void()> duringPause;  // run once inside the next pause
   PortControl control;
 };
 
@@ -147,6 +182,7 @@ class TestPortControl : public QObject {
   void openUsesTheSettingsAndDiscardsOldInput();
   void changingPortWhileClosedPausesAndReenablesOpen();
   void changingPortWhileAcquiringStopsTheTimerBeforeThePause();
+  void openClickedDuringThePauseStands();
 };
 
 void TestPortControl::startUpFillsTheListAndSelectsCom1() {
@@ -200,8 +236,13 @@ void TestPortControl::stateTable_data() {
       << "Open failed" << QStringList{noPort} << 1 << false;
   QTest::newRow("emptied list text") << "type: open"
                                      << "Open failed" << QStringList{noPort} << 1 << false;
+  // The list's completion is case-insensitive: the committed text is COM3.
   QTest::newRow("entry in the wrong case") << "type:com3 open"
-                                           << "Open failed" << QStringList{noPort} << 1 << false;
+                                           << "Open" << none << 3 << true;
+  // A click right after typing reaches the button, and the list's handler
+  // runs afterwards, outside the press.
+  QTest::newRow("typed entry, then a click") << "type:COM4 open"
+                                             << "Open" << none << 4 << true;
   QTest::newRow("device missing") << "open-fails select:4 open"
                                   << "Open failed" << QStringList{openFailed} << 5 << false;
   QTest::newRow("bad settings") << "settings-fail open"
@@ -242,6 +283,7 @@ void TestPortControl::stateTable() {
   }
   QCOMPARE(rig.port.portNumber, portNumber);
   QCOMPARE(rig.port.open, portOpen);
+  QVERIFY(!rig.pressedDuringPause.contains(true));
 }
 
 void TestPortControl::openUsesTheSettingsAndDiscardsOldInput() {
@@ -289,6 +331,19 @@ void TestPortControl::changingPortWhileAcquiringStopsTheTimerBeforeThePause() {
   QVERIFY(!rig.port.open);
   QVERIFY(rig.open.isEnabled());
   QVERIFY(rig.messages.texts.isEmpty());
+}
+
+// The list's handler pauses with the port closed; a click on "打开串口"
+// handled inside that pause opens the port, and the handler leaves it open.
+void TestPortControl::openClickedDuringThePauseStands() {
+  Rig rig;
+  rig.duringPause = [&rig] { QTest::mouseClick(&rig.open, Qt::LeftButton); };
+  rig.Run(u"select:3"_qs);
+  QCOMPARE(rig.pauses, QList<qint32>{100});
+  QVERIFY(rig.port.open);
+  QCOMPARE(rig.port.portNumber, 4);
+  QVERIFY(!rig.port.calls.contains(u"Close"_qs));
+  rig.Check(Expected(u"Open"_qs));
 }
 
 QTEST_MAIN(TestPortControl)

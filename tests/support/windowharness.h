@@ -3,6 +3,7 @@
 // The real main window over a port of the test's choice, with the desktop's
 // other services replaced by recording fakes. Shown (offscreen) once built.
 
+#include <QApplication>
 #include <QList>
 #include <functional>
 #include <memory>
@@ -25,7 +26,11 @@ class WindowOn {
     services.messages = &messages;
     services.folders = &folders;
     services.clock = &clock;
-    services.pause = [this](qint32 ms) { pauses << ms; };
+    services.pause = [this](qint32 ms) {
+      pauses << ms;
+      // A pause inside a mouse press is what swallows clicks.
+      pressedDuringPause << (QApplication::mouseButtons() != Qt::NoButton);
+    };
     window = std::make_unique<MainWindow>(std::move(services));
     window->show();
   }
@@ -36,6 +41,7 @@ class WindowOn {
   RecordingMessageSink messages;
   FakeFolderChooser folders;
   FakeClock clock;
-  QList<qint32> pauses;  // ms of each PauseMs call
+  QList<qint32> pauses;            // ms of each PauseMs call
+  QList<bool> pressedDuringPause;  // whether a mouse button was down then
   std::unique_ptr<MainWindow> window;
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -59,26 +60,102 @@ class TestMainWindow : public QObject {
   Q_OBJECT
 
  private slots:
-  void geometryFollowsTheLayoutTable_data() {
+  // Rectangles in twips as the window is designed: left, top, width, height
+  // (the size is left out, as 0 x 0, for labels that size themselves to
+  // their text), relative to the frame for its children.
+  void geometryAsDesigned_data() {
     QTest::addColumn<QString>("name");
-    for (const ControlPlacement& p : LayoutTable()) {
-      QTest::newRow(p.name.toString().toUtf8().constData()) << p.name.toString();
-    }
+    QTest::addColumn<bool>("inFrame");
+    QTest::addColumn<QRect>("twips");
+    auto row = [](const char* name, bool inFrame, int l, int t, int w, int h) {
+      QTest::newRow(name) << QString::fromLatin1(name) << inFrame << QRect(l, t, w, h);
+    };
+    row("iPlotX", false, 0, 0, 14295, 6975);
+    row("RichText1", false, 4680, 1200, 5055, 4575);
+    row("Frame3", false, 120, 7080, 8775, 2055);
+    row("Label15", true, 1440, 360, 0, 0);
+    row("Label16", true, 3195, 360, 0, 0);
+    row("Label17", true, 4440, 360, 0, 0);
+    row("Label18", true, 5775, 360, 0, 0);
+    row("Label10", true, 7080, 360, 0, 0);
+    row("Label1", true, 480, 840, 855, 255);
+    row("Label2", true, 480, 1440, 735, 255);
+    row("iSSi_T1", true, 1320, 720, 1500, 420);
+    row("iSSi_V1", false, 3240, 7800, 1020, 420);
+    row("iSSi_I1", true, 4440, 720, 1020, 420);
+    row("iSSi_R1", true, 5760, 720, 1020, 420);
+    row("iSSi_W1", true, 7080, 720, 1020, 420);
+    row("iSSi_T2", true, 1320, 1320, 1500, 420);
+    row("iSSi_V2", true, 3120, 1320, 1020, 420);
+    row("iSSi_I2", true, 4440, 1320, 1020, 420);
+    row("iSSi_R2", true, 5760, 1320, 1020, 420);
+    row("iSSi_W2", true, 7080, 1320, 1020, 420);
+    row("cmbCOM", false, 9240, 7320, 1215, 330);
+    row("cmdOpenCOM", false, 10680, 7320, 1095, 375);
+    row("cmdCloseCOM", false, 10680, 7320, 1095, 375);
+    row("LED1", false, 11925, 7380, 255, 255);
+    row("cmdStart", false, 12360, 7320, 1095, 375);
+    row("LED2", false, 13560, 7380, 375, 255);
+    row("Check1", false, 9240, 7845, 1335, 255);
+    row("Command1", false, 10680, 7800, 1110, 360);
+    row("iSSc_time", false, 12000, 7920, 2055, 495);
+    row("Check2", false, 9240, 8280, 1335, 180);
+    row("Check3", false, 10680, 8280, 1095, 180);
+    row("CmdSaveDisp", false, 9240, 8760, 1215, 375);
+    row("TxtSavePath", false, 10800, 8790, 1695, 315);
+    row("CmdAmend", false, 12840, 8760, 1215, 375);
+    row("Text3", false, 5520, 9600, 735, 375);
+    row("Text2", false, 6480, 9600, 5295, 615);
+    row("Label19", false, 12000, 9600, 0, 0);
+    row("Text11", false, 12840, 9600, 1095, 375);
   }
-  void geometryFollowsTheLayoutTable() {
+  void geometryAsDesigned() {
     QFETCH(QString, name);
+    QFETCH(bool, inFrame);
+    QFETCH(QRect, twips);
     Harness h;
-    const ControlPlacement& p = PlacementOf(name);
     QWidget* w = h.W().Control(name);
     QVERIFY(w);
-    QCOMPARE(w->parentWidget(), p.parent.isEmpty() ? static_cast<QWidget*>(&h.W()) : h.W().Frame3);
-    const QRect designed(p.left / 15, p.top / 15, p.width / 15, p.height / 15);
-    if (kSelfSizing.contains(name)) {
+    QCOMPARE(w->parentWidget(), inFrame ? h.W().Frame3 : static_cast<QWidget*>(&h.W()));
+    const QRect designed(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    if (twips.width() == 0) {
       QCOMPARE(w->pos(), designed.topLeft());
       QCOMPARE(w->size(), w->sizeHint());
     } else {
       QCOMPARE(w->geometry(), designed);
     }
+  }
+
+  // No two controls overlap, in window coordinates, except where the layout
+  // lays one over another on purpose.
+  void controlsOverlapOnlyByDesign() {
+    Harness h;
+    // The row heading "通道 1" is designed 15 twips (one pixel) wider than
+    // the gap before the time column.
+    const QSet<QString> byDesign = {u"RichText1/iPlotX"_qs, u"cmdCloseCOM/cmdOpenCOM"_qs,
+                                    u"Frame3/iSSi_V1"_qs, u"Label1/iSSi_T1"_qs};
+    QList<QWidget*> controls;
+    for (QStringView name : MainWindow::TabOrder()) {
+      controls << h.W().Control(name);
+    }
+    QStringList overlaps;
+    for (int i = 0; i < controls.size(); ++i) {
+      for (int j = i + 1; j < controls.size(); ++j) {
+        QWidget* a = controls[i];
+        QWidget* b = controls[j];
+        if (a->isAncestorOf(b) || b->isAncestorOf(a)) {
+          continue;  // the frame holds its children
+        }
+        const QRect ra(a->mapTo(&h.W(), QPoint(0, 0)), a->size());
+        const QRect rb(b->mapTo(&h.W(), QPoint(0, 0)), b->size());
+        QStringList pair{a->objectName(), b->objectName()};
+        pair.sort();
+        if (ra.intersects(rb) && !byDesign.contains(pair.join(u'/'))) {
+          overlaps << pair.join(u'/');
+        }
+      }
+    }
+    QCOMPARE(overlaps.join(u" "), QString());
   }
 
   void designedPixelSizes() {
@@ -123,7 +200,11 @@ class TestMainWindow : public QObject {
     row("Check2", true, true, u"显示通道 2"_qs);
     row("Check3", true, true, u"数据窗口"_qs);
     row("CmdSaveDisp", true, true, u"保存数据"_qs);
-    row("TxtSavePath", true, true, QDir::homePath());
+#ifdef Q_OS_WIN
+    row("TxtSavePath", true, true, u"C:\\"_qs);
+#else
+    row("TxtSavePath", true, true, QDir::homePath());  // no drive C: the home folder
+#endif
     row("CmdAmend", true, true, u"更改路径"_qs);
     row("Text3", true, true, u"5533"_qs);
     row("Text2", true, false, u"接收数据"_qs);
@@ -228,13 +309,14 @@ class TestMainWindow : public QObject {
                             << QStringList{u"cmbCOM"_qs,      u"CmdSaveDisp"_qs, u"CmdAmend"_qs,
                                            u"TxtSavePath"_qs, u"Text11"_qs,      u"Command1"_qs,
                                            u"Text3"_qs,       u"Check1"_qs,      u"Check2"_qs,
-                                           u"Check3"_qs,      u"cmdOpenCOM"_qs};
-    QTest::newRow("open failed") << true << QStringList{u"cmbCOM"_qs,   u"CmdSaveDisp"_qs,
-                                                        u"CmdAmend"_qs, u"TxtSavePath"_qs,
-                                                        u"Text11"_qs,   u"Command1"_qs,
-                                                        u"Text3"_qs,    u"Check1"_qs,
-                                                        u"Check2"_qs,   u"cmdCloseCOM"_qs,
-                                                        u"Check3"_qs,   u"cmdOpenCOM"_qs};
+                                           u"Check3"_qs,      u"iPlotX"_qs,      u"cmdOpenCOM"_qs};
+    QTest::newRow("open failed") << true << QStringList{u"cmbCOM"_qs,    u"CmdSaveDisp"_qs,
+                                                        u"CmdAmend"_qs,  u"TxtSavePath"_qs,
+                                                        u"Text11"_qs,    u"Command1"_qs,
+                                                        u"Text3"_qs,     u"Check1"_qs,
+                                                        u"Check2"_qs,    u"cmdCloseCOM"_qs,
+                                                        u"Check3"_qs,    u"iPlotX"_qs,
+                                                        u"cmdOpenCOM"_qs};
   }
   void tabKeyWalksTheDesignedOrder() {
     QFETCH(bool, openFailed);
@@ -248,17 +330,157 @@ class TestMainWindow : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&h.W()));
     h.W().cmdOpenCOM->setFocus(Qt::TabFocusReason);
     QCOMPARE(QApplication::focusWidget(), h.W().cmdOpenCOM);
+    // The chart's toolbar buttons, in the chart's place, count as one stop.
     QStringList seen;
-    for (int i = 0; i < walk.size(); ++i) {
+    int chartButtons = 0;
+    for (int i = 0; i < 100 && seen.size() < walk.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QWidget* focus = QApplication::focusWidget();
       // The editable port list hands the focus to its text field.
       while (focus && focus->objectName().isEmpty()) {
         focus = focus->parentWidget();
       }
-      seen << (focus ? focus->objectName() : QString());
+      const QString name = focus ? focus->objectName() : QString();
+      if (name == u"iPlotX") {
+        ++chartButtons;
+      }
+      if (seen.isEmpty() || seen.last() != name) {
+        seen << name;
+      }
     }
     QCOMPARE(seen, walk);
+    QVERIFY(chartButtons >= 8);
+  }
+
+  // A port name typed into the list, then a click on "打开串口" at once: the
+  // click arrives and opens that port; the list's handler, raised as the
+  // focus leaves the list, never pauses inside the button's press.
+  void clickRightAfterTypingAPortNameOpensIt_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("portNumber");
+    QTest::newRow("COM4") << u"COM4"_qs << 4;
+    QTest::newRow("com3, completed to COM3") << u"com3"_qs << 3;
+  }
+  void clickRightAfterTypingAPortNameOpensIt() {
+    QFETCH(QString, typed);
+    QFETCH(int, portNumber);
+    Harness h;
+    MainWindow& w = h.W();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.cmbCOM->setFocus(Qt::TabFocusReason);
+    w.cmbCOM->lineEdit()->selectAll();
+    QTest::keyClick(w.cmbCOM->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(w.cmbCOM->lineEdit(), typed);
+    QTest::mouseClick(w.cmdOpenCOM, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(h.port->open);
+    QCOMPARE(h.port->portNumber, portNumber);
+    QCOMPARE(w.cmbCOM->currentText(), u"COM%1"_qs.arg(portNumber));
+    QVERIFY(!w.cmdOpenCOM->isDown());
+    QVERIFY(w.cmdCloseCOM->isVisible() && w.cmdStart->isEnabled());
+    QCOMPARE(w.LED1->FillColor(), QColor(0, 255, 0));
+    QVERIFY(!h.pressedDuringPause.contains(true));
+  }
+
+  // Each readout's face for a frame, read through the window: digit count
+  // and leading positions as designed (' ' is an unlit position).
+  void readoutsShowTheFrame_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("atStart");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("iSSi_T1") << u"iSSi_T1"_qs << u"     0"_qs << u"   120"_qs;
+    QTest::newRow("iSSi_V1") << u"iSSi_V1"_qs << u"0000"_qs << u"1350"_qs;
+    QTest::newRow("iSSi_I1") << u"iSSi_I1"_qs << u"   0"_qs << u"  25"_qs;
+    QTest::newRow("iSSi_R1") << u"iSSi_R1"_qs << u"   0"_qs << u" 100"_qs;
+    QTest::newRow("iSSi_W1") << u"iSSi_W1"_qs << u"0000"_qs << u"0025"_qs;
+    QTest::newRow("iSSi_T2") << u"iSSi_T2"_qs << u"     0"_qs << u"123456"_qs;
+    QTest::newRow("iSSi_V2") << u"iSSi_V2"_qs << u"0000"_qs << u"0998"_qs;
+    QTest::newRow("iSSi_I2") << u"iSSi_I2"_qs << u"   0"_qs << u"   7"_qs;
+    QTest::newRow("iSSi_R2") << u"iSSi_R2"_qs << u"   0"_qs << u"9999"_qs;
+    QTest::newRow("iSSi_W2") << u"iSSi_W2"_qs << u"0000"_qs << u"0007"_qs;
+  }
+  void readoutsShowTheFrame() {
+    QFETCH(QString, name);
+    QFETCH(QString, atStart);
+    QFETCH(QString, shown);
+    Harness h;
+    auto* readout = qobject_cast<SegmentReadout*>(h.W().Control(name));
+    QVERIFY(readout);
+    QCOMPARE(readout->Glyphs(), atStart);
+    h.W().cmdOpenCOM->click();
+    h.port->chunks.push_back(u"$1,1,120,1350,25,100,25;1,123456,998,7,9999,7\r\n"_qs);
+    h.W().OnAcquisitionTick();
+    QCOMPARE(readout->Glyphs(), shown);
+  }
+
+  // The lamps light in light green, RGB(0, 255, 0).
+  void lampsLightGreen() {
+    Harness h;
+    h.W().cmdOpenCOM->click();
+    QCOMPARE(h.W().LED1->FillColor(), QColor(0, 255, 0));
+    h.W().cmdStart->click();
+    QCOMPARE(h.W().LED2->FillColor(), QColor(0, 255, 0));
+  }
+
+  // The low check boxes keep their designed height and draw a whole square.
+  void checkSquaresFitTheirBoxes_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Check1") << u"Check1"_qs;
+    QTest::newRow("Check2") << u"Check2"_qs;
+    QTest::newRow("Check3") << u"Check3"_qs;
+  }
+  void checkSquaresFitTheirBoxes() {
+    QFETCH(QString, name);
+    Harness h;
+    auto* box = qobject_cast<QCheckBox*>(h.W().Control(name));
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect square = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QVERIFY2(box->rect().contains(square),
+             qPrintable(u"%1x%2 at %3 in %4 high"_qs.arg(square.width())
+                            .arg(square.height())
+                            .arg(square.top())
+                            .arg(box->height())));
+    QCOMPARE(square.width(), square.height());
+    QVERIFY(square.height() >= 9);
+  }
+
+  // The raw box hands back every chunk exactly and shows a long one by its
+  // ends, so that laying it out never stalls the window.
+  void rawBoxShowsLongChunksByTheirEnds_data() {
+    QTest::addColumn<QString>("chunk");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("a frame") << u"$1,1,120,1350,500,100,25;0\n"_qs << true;
+    QTest::newRow("8000 characters") << QString(8000, u'x') << true;
+    QTest::newRow("320000 characters, no line break")
+        << QString(160000, u'a') + QString(160000, u'b') << false;
+    QTest::newRow("surrogate pairs at the cuts")
+        << QString(6000, u'a') + u"😀"_qs.repeated(2000) << false;
+  }
+  void rawBoxShowsLongChunksByTheirEnds() {
+    QFETCH(QString, chunk);
+    QFETCH(bool, whole);
+    Harness h;
+    MainWindow& w = h.W();
+    w.cmdOpenCOM->click();
+    h.port->chunks.push_back(chunk);
+    w.OnAcquisitionTick();
+    QCOMPARE(w.Text2->Text(), chunk);
+    const QString shown = w.Text2->toPlainText();
+    if (whole) {
+      QCOMPARE(shown, chunk);
+      return;
+    }
+    QVERIFY(shown.size() < 8100);
+    QVERIFY(shown.startsWith(chunk.left(3999)));
+    QVERIFY(shown.endsWith(chunk.right(3999)));
+    QVERIFY(shown.contains(u"省略"_qs));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+      QVERIFY(!shown.at(i).isHighSurrogate() ||
+              (i + 1 < shown.size() && shown.at(i + 1).isLowSurrogate()));
+    }
   }
 
   void labelsAndDisplaysNeverTakeTheFocus() {

@@ -104,9 +104,16 @@ void TestSegmentClock::paintedColours() {
     QVERIFY(QRectF(QPointF(0, 0), QSizeF(clock.size())).contains(cells.digits[i]));
     for (int s = 0; s < kSegmentCount; ++s) {
       const auto segment = static_cast<Segment>(s);
+      // Lit bars are full width; unlit ones thin lines along the same centre.
       const QPointF centre = SegmentPolygon(cells.digits[i], segment, dpr).boundingRect().center();
-      QCOMPARE(QColor(PixelAt(image, centre, dpr)),
-               IsLit(lit, segment) ? kLitSegmentColour : kUnlitSegmentColour);
+      const QColor c(PixelAt(image, centre, dpr));
+      if (IsLit(lit, segment)) {
+        QCOMPARE(c, QColor(0, 255, 0));
+      } else {
+        // Silver, RGB(192, 192, 192), where the short line's ends may blend.
+        QVERIFY2(c.red() == c.green() && c.green() == c.blue() && std::abs(c.red() - 192) <= 12,
+                 qPrintable(c.name()));
+      }
     }
   }
   for (const QRectF& separator : cells.separators) {

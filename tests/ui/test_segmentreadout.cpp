@@ -51,6 +51,8 @@ class TestSegmentReadout : public QObject {
   void paintedColours_data();
   void paintedColours();
   void accessibleValue();
+  void unlitSegmentsAreThin_data();
+  void unlitSegmentsAreThin();
 };
 
 void TestSegmentReadout::faceTable_data() {
@@ -213,9 +215,10 @@ void TestSegmentReadout::paintedColours_data() {
   }
 }
 
-// Every segment's centre is drawn in exactly the lit or the unlit colour, the
-// face between digits in the face colour, and the top edge of the top bar is
-// sharp: full colour on its first pixel row, face colour right above it.
+// Every lit segment's centre is drawn in exactly the lit colour, every unlit
+// segment has a line in exactly the unlit colour, the face between digits is
+// in the face colour, and the top edge of a lit top bar is sharp: full
+// colour on its first pixel row, face colour right above it.
 void TestSegmentReadout::paintedColours() {
   QFETCH(int, digits);
   QFETCH(bool, leadingZeros);
@@ -234,9 +237,21 @@ void TestSegmentReadout::paintedColours() {
     const SegmentMask lit = SegmentsOf(glyphs[i]);
     for (int s = 0; s < kSegmentCount; ++s) {
       const auto segment = static_cast<Segment>(s);
-      const QPointF centre = SegmentPolygon(cells[i], segment, dpr).boundingRect().center();
-      const QColor expected = IsLit(lit, segment) ? kLitSegmentColour : kUnlitSegmentColour;
-      QCOMPARE(QColor(PixelAt(image, centre, dpr)), expected);
+      const QRectF bar = SegmentPolygon(cells[i], segment, dpr).boundingRect();
+      if (IsLit(lit, segment)) {
+        QCOMPARE(QColor(PixelAt(image, bar.center(), dpr)), QColor(0, 255, 0));
+        continue;
+      }
+      // The thin unlit line runs somewhere along the bar's centre.
+      const QRect pixels(QPoint(int(bar.left() * dpr), int(bar.top() * dpr)),
+                         QPoint(int(bar.right() * dpr), int(bar.bottom() * dpr)));
+      bool silver = false;
+      for (int y = pixels.top(); y <= pixels.bottom() && !silver; ++y) {
+        for (int x = pixels.left(); x <= pixels.right() && !silver; ++x) {
+          silver = QColor(image.pixel(x, y)) == QColor(192, 192, 192);
+        }
+      }
+      QVERIFY2(silver, qPrintable(QStringLiteral("position %1 segment %2").arg(i).arg(s)));
     }
   }
   QCOMPARE(QColor(PixelAt(image, QPointF(0.5, 0.5), dpr)), kSegmentFaceColour);
@@ -244,8 +259,8 @@ void TestSegmentReadout::paintedColours() {
   QCOMPARE(QColor(PixelAt(image, between, dpr)), kSegmentFaceColour);
 
   const QRectF cell = cells.back();
-  const QColor topBar =
-      IsLit(SegmentsOf(glyphs.back()), Segment::A) ? kLitSegmentColour : kUnlitSegmentColour;
+  QVERIFY(IsLit(SegmentsOf(glyphs.back()), Segment::A));
+  const QColor topBar(0, 255, 0);
   const int x = int(std::floor(cell.center().x() * dpr));
   const int top = int(std::round(cell.top() * dpr));
   QCOMPARE(QColor(image.pixel(x, top)), topBar);
@@ -265,6 +280,45 @@ void TestSegmentReadout::accessibleValue() {
   QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("-7"));
   readout.SetValue(123456);
   QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("溢出"));
+}
+
+void TestSegmentReadout::unlitSegmentsAreThin_data() {
+  QTest::addColumn<int>("digits");
+  QTest::addColumn<qint32>("value");
+  QTest::addColumn<int>("litSegments");
+  QTest::newRow("1 on a current readout") << 4 << 1 << 2;
+  QTest::newRow("7 on a time readout") << 6 << 7 << 3;
+}
+
+// At a glance the digits' shape stands out: an unlit segment covers at most
+// half the pixels of a lit one, so unlit positions do not read as "8".
+void TestSegmentReadout::unlitSegmentsAreThin() {
+  QFETCH(int, digits);
+  QFETCH(qint32, value);
+  QFETCH(int, litSegments);
+  SegmentReadout readout(digits, false);
+  readout.resize(readout.sizeHint());
+  readout.SetValue(value);
+  const QImage image = Render(readout, 1.0);
+  int green = 0;
+  int silver = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c(image.pixel(x, y));
+      if (c.green() > 60 && c.red() < c.green() / 2) {
+        ++green;
+      } else if (c.red() > 60 && std::abs(c.red() - c.green()) < 8 &&
+                 std::abs(c.green() - c.blue()) < 8) {
+        ++silver;
+      }
+    }
+  }
+  const int unlitSegments = digits * kSegmentCount - litSegments;
+  const double perLit = double(green) / litSegments;
+  const double perUnlit = double(silver) / unlitSegments;
+  QVERIFY2(
+      perUnlit <= 0.5 * perLit,
+      qPrintable(QStringLiteral("%1 px per unlit segment, %2 per lit").arg(perUnlit).arg(perLit)));
 }
 
 QTEST_MAIN(TestSegmentReadout)

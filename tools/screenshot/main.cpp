@@ -2,7 +2,7 @@
 // it discharge frames through the real acquisition pass.
 //
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
-//                      [--crop x,y,w,h]
+//                      [--crop x,y,w,h] [--offset-channel1 S]
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
@@ -14,27 +14,37 @@
 #include "chargerscript.h"
 #include "mainwindow.h"
 #include "replayport.h"
+#include "translations.h"
+
+// The context of the tool's translatable texts.
+struct Screenshot {
+  Q_DECLARE_TR_FUNCTIONS(Screenshot)
+};
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  InstallTranslations(app);
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Renders the Orvanta window to a PNG."));
+  parser.setApplicationDescription(Screenshot::tr("把 Orvanta 窗口渲染为 PNG 图片。"));
   parser.addHelpOption();
-  const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("PNG file to write."),
+  const QCommandLineOption out(QStringLiteral("out"), Screenshot::tr("要写入的 PNG 文件。"),
                                QStringLiteral("file"), QStringLiteral("orvanta.png"));
   const QCommandLineOption size(QStringLiteral("size"),
-                                QStringLiteral("Client size WxH in logical pixels."),
+                                Screenshot::tr("客户区大小 宽x高（逻辑像素）。"),
                                 QStringLiteral("WxH"), QStringLiteral("950x620"));
   const QCommandLineOption frames(QStringLiteral("frames"),
-                                  QStringLiteral("Frames to feed through the acquisition pass."),
-                                  QStringLiteral("n"), QStringLiteral("0"));
-  const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Show the log pane."));
+                                  Screenshot::tr("经采集过程送入的帧数。"), QStringLiteral("n"),
+                                  QStringLiteral("0"));
+  const QCommandLineOption log(QStringLiteral("log"), Screenshot::tr("显示数据窗口。"));
   const QCommandLineOption notice(QStringLiteral("notice"),
-                                  QStringLiteral("End with the end-of-discharge notice."));
+                                  Screenshot::tr("最后送入放电结束通知。"));
   const QCommandLineOption crop(QStringLiteral("crop"),
-                                QStringLiteral("Keep only this part of the window (logical px)."),
+                                Screenshot::tr("只保留窗口的这一部分（逻辑像素）。"),
                                 QStringLiteral("x,y,w,h"));
-  parser.addOptions({out, size, frames, log, notice, crop});
+  const QCommandLineOption offset(QStringLiteral("offset-channel1"),
+                                  Screenshot::tr("通道 1 的时间比通道 2 多出的秒数。"),
+                                  QStringLiteral("s"), QStringLiteral("0"));
+  parser.addOptions({out, size, frames, log, notice, crop, offset});
   parser.process(app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -66,8 +76,18 @@ int main(int argc, char* argv[]) {
     options.speed = 60;
     options.durationS = 60.0 * frameCount;
     ChargerScript script(options);
+    const int channel1Offset = parser.value(offset).toInt();
     for (int t = 0; t < frameCount; ++t) {
-      replay->Queue(QString::fromStdString(script.Next().text));
+      QString frame = QString::fromStdString(script.Next().text);
+      if (channel1Offset != 0) {
+        // Channel 1's time is the third field of the frame.
+        QStringList fields = frame.split(u',');
+        if (fields.size() > 2) {
+          fields[2] = QString::number(fields[2].toLongLong() + channel1Offset);
+          frame = fields.join(u',');
+        }
+      }
+      replay->Queue(frame);
       window.OnAcquisitionTick();
     }
     if (parser.isSet(notice)) {

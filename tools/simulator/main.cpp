@@ -11,6 +11,7 @@
 
 #include "chargerscript.h"
 #include "pseudoterminal.h"
+#include "translations.h"
 
 namespace {
 
@@ -29,18 +30,22 @@ struct NumberOption {
 
 }  // namespace
 
+// The context of the simulator's translatable texts.
+struct Simulator {
+  Q_DECLARE_TR_FUNCTIONS(Simulator)
+};
+
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("orvanta-charger"));
+  InstallTranslations(app);
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Simulates the two-channel charger: writes one telemetry frame a second to a "
-                     "pseudo-terminal linked at LINK, then the end-of-discharge notice."));
+  parser.setApplicationDescription(Simulator::tr(
+      "模拟双通道充放电仪：每秒向链接 LINK 所指的伪终端写一帧遥测数据，最后发出放电结束通知。"));
   parser.addHelpOption();
-  parser.addPositionalArgument(
-      QStringLiteral("LINK"),
-      QStringLiteral("path of the link to the terminal, e.g. /tmp/charger"));
+  parser.addPositionalArgument(QStringLiteral("LINK"),
+                               Simulator::tr("指向终端的链接路径，例如 /tmp/charger"));
 
   ChargerOptions options;
   double intervalMs = 1000;
@@ -48,40 +53,33 @@ int main(int argc, char* argv[]) {
   double pauseAt = -1, pauseFor = 0, awayAt = -1, awayFor = 0;
   const QString n = QStringLiteral("n");
   const NumberOption numbers[] = {
-      {{QStringLiteral("duration"), QStringLiteral("Simulated seconds of the discharge (3000)."),
-        n},
+      {{QStringLiteral("duration"), Simulator::tr("模拟放电的秒数（3000）。"), n},
        &options.durationS},
-      {{QStringLiteral("speed"), QStringLiteral("Simulated seconds per frame (1)."), n},
-       &options.speed},
-      {{QStringLiteral("interval-ms"), QStringLiteral("Real milliseconds per tick (1000)."), n},
+      {{QStringLiteral("speed"), Simulator::tr("每帧模拟的秒数（1）。"), n}, &options.speed},
+      {{QStringLiteral("interval-ms"), Simulator::tr("每个节拍的实际毫秒数（1000）。"), n},
        &intervalMs},
-      {{QStringLiteral("malformed-every"),
-        QStringLiteral("Every n-th frame has an empty voltage field."), n},
+      {{QStringLiteral("malformed-every"), Simulator::tr("每第 n 帧的电压字段为空。"), n},
        &malformed},
-      {{QStringLiteral("garbage-every"), QStringLiteral("Every n-th tick sends a noise line."), n},
+      {{QStringLiteral("garbage-every"), Simulator::tr("每第 n 个节拍发送一行噪声。"), n},
        &garbage},
-      {{QStringLiteral("split-every"), QStringLiteral("Every n-th frame spans two ticks."), n},
-       &split},
-      {{QStringLiteral("double-every"), QStringLiteral("Every n-th tick sends two frames."), n},
-       &twice},
-      {{QStringLiteral("pause-at"), QStringLiteral("Tick at which to fall silent."), n}, &pauseAt},
-      {{QStringLiteral("pause-for"), QStringLiteral("Ticks of silence."), n}, &pauseFor},
-      {{QStringLiteral("disappear-at"),
-        QStringLiteral("Tick at which to close the terminal, like a pulled cable."), n},
+      {{QStringLiteral("split-every"), Simulator::tr("每第 n 帧分两个节拍发送。"), n}, &split},
+      {{QStringLiteral("double-every"), Simulator::tr("每第 n 个节拍发送两帧。"), n}, &twice},
+      {{QStringLiteral("pause-at"), Simulator::tr("从第几个节拍起停止发送。"), n}, &pauseAt},
+      {{QStringLiteral("pause-for"), Simulator::tr("停止发送的节拍数。"), n}, &pauseFor},
+      {{QStringLiteral("disappear-at"), Simulator::tr("在第几个节拍关闭终端，如同拔掉线缆。"), n},
        &awayAt},
-      {{QStringLiteral("disappear-for"),
-        QStringLiteral("Ticks before a new terminal appears at the same link."), n},
+      {{QStringLiteral("disappear-for"), Simulator::tr("经过多少节拍后同一链接出现新的终端。"), n},
        &awayFor},
   };
   for (const NumberOption& o : numbers) {
     parser.addOption(o.option);
   }
   const QCommandLineOption oneChannel(QStringLiteral("one-channel"),
-                                      QStringLiteral("Only channel 1 reports."));
+                                      Simulator::tr("只有通道 1 上报数据。"));
   const QCommandLineOption repeat(QStringLiteral("repeat"),
-                                  QStringLiteral("Start a new discharge after the notice."));
+                                  Simulator::tr("通知之后开始新一轮放电。"));
   const QCommandLineOption quitWhenDone(QStringLiteral("quit-when-done"),
-                                        QStringLiteral("Exit after the notice."));
+                                        Simulator::tr("通知之后退出。"));
   parser.addOptions({oneChannel, repeat, quitWhenDone});
   parser.process(app);
 

@@ -1,0 +1,249 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>ChartSystemDialogs</name>
+    <message>
+        <source>PNG 图像 (*.png)</source>
+        <translation>PNG image (*.png)</translation>
+    </message>
+    <message>
+        <source>PDF 文档 (*.pdf)</source>
+        <translation>PDF document (*.pdf)</translation>
+    </message>
+    <message>
+        <source>保存图表图像</source>
+        <translation>Save Chart Image</translation>
+    </message>
+    <message>
+        <source>导出图表数据</source>
+        <translation>Export Chart Data</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV file (*.csv)</translation>
+    </message>
+    <message>
+        <source>图表</source>
+        <translation>Chart</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceLossNotice</name>
+    <message>
+        <source>设备已断开，正在重新连接…</source>
+        <translation>Device lost, reopening…</translation>
+    </message>
+</context>
+<context>
+    <name>DischargeChart</name>
+    <message>
+        <source>放大</source>
+        <translation>Zoom In</translation>
+    </message>
+    <message>
+        <source>两轴的跨度减半</source>
+        <translation>Halve the span of both axes</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom Out</translation>
+    </message>
+    <message>
+        <source>两轴的跨度加倍</source>
+        <translation>Double the span of both axes</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>暂停或继续坐标轴跟踪</source>
+        <translation>Pause or resume axis tracking</translation>
+    </message>
+    <message>
+        <source>游标</source>
+        <translation>Cursor</translation>
+    </message>
+    <message>
+        <source>显示或隐藏数据游标</source>
+        <translation>Show or hide the data cursor</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>把图表图像复制到剪贴板</source>
+        <translation>Copy the chart image to the clipboard</translation>
+    </message>
+    <message>
+        <source>保存图像</source>
+        <translation>Save Image</translation>
+    </message>
+    <message>
+        <source>把图表保存为 PNG 或 PDF 文件</source>
+        <translation>Save the chart as PNG or PDF</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>把两条曲线的数据点导出为 CSV 文件</source>
+        <translation>Export both traces&apos; points as CSV</translation>
+    </message>
+    <message>
+        <source>打印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>打印图表</source>
+        <translation>Print the chart</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>无法把图表图像保存到 %1。</source>
+        <translation>Could not save the chart image to %1.</translation>
+    </message>
+    <message>
+        <source>无法把图表数据保存到 %1。</source>
+        <translation>Could not save the chart data to %1.</translation>
+    </message>
+    <message>
+        <source>无法打印图表。</source>
+        <translation>Could not print the chart.</translation>
+    </message>
+</context>
+<context>
+    <name>QFileDialog</name>
+    <message>
+        <source>Drive</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+</context>
+<context>
+    <name>RawTextBox</name>
+    <message>
+        <source>
+…（此处省略 %1 个字符）…
+</source>
+        <translation>
+… (%1 characters left out) …
+</translation>
+    </message>
+</context>
+<context>
+    <name>Screenshot</name>
+    <message>
+        <source>把 Orvanta 窗口渲染为 PNG 图片。</source>
+        <translation>Renders the Orvanta window to a PNG.</translation>
+    </message>
+    <message>
+        <source>要写入的 PNG 文件。</source>
+        <translation>PNG file to write.</translation>
+    </message>
+    <message>
+        <source>客户区大小 宽x高（逻辑像素）。</source>
+        <translation>Client size WxH in logical pixels.</translation>
+    </message>
+    <message>
+        <source>经采集过程送入的帧数。</source>
+        <translation>Frames to feed through the acquisition pass.</translation>
+    </message>
+    <message>
+        <source>显示数据窗口。</source>
+        <translation>Show the log pane.</translation>
+    </message>
+    <message>
+        <source>最后送入放电结束通知。</source>
+        <translation>End with the end-of-discharge notice.</translation>
+    </message>
+    <message>
+        <source>只保留窗口的这一部分（逻辑像素）。</source>
+        <translation>Keep only this part of the window (logical px).</translation>
+    </message>
+    <message>
+        <source>通道 1 的时间比通道 2 多出的秒数。</source>
+        <translation>Seconds added to channel 1&apos;s time over channel 2&apos;s.</translation>
+    </message>
+</context>
+<context>
+    <name>Simulator</name>
+    <message>
+        <source>模拟双通道充放电仪：每秒向链接 LINK 所指的伪终端写一帧遥测数据，最后发出放电结束通知。</source>
+        <translation>Simulates the two-channel charger: writes one telemetry frame a second to a pseudo-terminal linked at LINK, then the end-of-discharge notice.</translation>
+    </message>
+    <message>
+        <source>指向终端的链接路径，例如 /tmp/charger</source>
+        <translation>path of the link to the terminal, e.g. /tmp/charger</translation>
+    </message>
+    <message>
+        <source>模拟放电的秒数（3000）。</source>
+        <translation>Simulated seconds of the discharge (3000).</translation>
+    </message>
+    <message>
+        <source>每帧模拟的秒数（1）。</source>
+        <translation>Simulated seconds per frame (1).</translation>
+    </message>
+    <message>
+        <source>每个节拍的实际毫秒数（1000）。</source>
+        <translation>Real milliseconds per tick (1000).</translation>
+    </message>
+    <message>
+        <source>每第 n 帧的电压字段为空。</source>
+        <translation>Every n-th frame has an empty voltage field.</translation>
+    </message>
+    <message>
+        <source>每第 n 个节拍发送一行噪声。</source>
+        <translation>Every n-th tick sends a noise line.</translation>
+    </message>
+    <message>
+        <source>每第 n 帧分两个节拍发送。</source>
+        <translation>Every n-th frame spans two ticks.</translation>
+    </message>
+    <message>
+        <source>每第 n 个节拍发送两帧。</source>
+        <translation>Every n-th tick sends two frames.</translation>
+    </message>
+    <message>
+        <source>从第几个节拍起停止发送。</source>
+        <translation>Tick at which to fall silent.</translation>
+    </message>
+    <message>
+        <source>停止发送的节拍数。</source>
+        <translation>Ticks of silence.</translation>
+    </message>
+    <message>
+        <source>在第几个节拍关闭终端，如同拔掉线缆。</source>
+        <translation>Tick at which to close the terminal, like a pulled cable.</translation>
+    </message>
+    <message>
+        <source>经过多少节拍后同一链接出现新的终端。</source>
+        <translation>Ticks before a new terminal appears at the same link.</translation>
+    </message>
+    <message>
+        <source>只有通道 1 上报数据。</source>
+        <translation>Only channel 1 reports.</translation>
+    </message>
+    <message>
+        <source>通知之后开始新一轮放电。</source>
+        <translation>Start a new discharge after the notice.</translation>
+    </message>
+    <message>
+        <source>通知之后退出。</source>
+        <translation>Exit after the notice.</translation>
+    </message>
+</context>
+</TS>
