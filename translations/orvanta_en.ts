@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>ChartAccessibility</name>
+    <message>
+        <source>曲线区</source>
+        <translation>Plot area</translation>
+    </message>
+    <message>
+        <source>更多命令</source>
+        <translation>More commands</translation>
+    </message>
+    <message>
+        <source>%1 %2 mV, %3 s</source>
+        <translation>%1 %2 mV, %3 s</translation>
+    </message>
+    <message>
+        <source>暂无数据</source>
+        <translation>No data yet</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>%1 Y: %2</source>
+        <translation>%1 Y: %2</translation>
+    </message>
+</context>
+<context>
     <name>ChartSystemDialogs</name>
     <message>
         <source>PNG 图像 (*.png)</source>
@@ -116,6 +143,49 @@
     <message>
         <source>无法打印图表。</source>
         <translation>Could not print the chart.</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>保存路径</source>
+        <translation>Save folder</translation>
+    </message>
+    <message>
+        <source>非数据帧计数</source>
+        <translation>Non-frame count</translation>
+    </message>
+    <message>
+        <source>原始数据</source>
+        <translation>Raw data</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>接收数据</source>
+        <translation>Received data</translation>
+    </message>
+    <message>
+        <source>串口已打开</source>
+        <translation>Port open</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>Port closed</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
     </message>
 </context>
 <context>
@@ -356,6 +426,10 @@
     <message>
         <source>通知之后退出。</source>
         <translation>Exit after the notice.</translation>
+    </message>
+    <message>
+        <source>每发送一段数据，就在标准输出打印一行 &quot;sent: 数据&quot;（CR、LF 写作 \r、\n）。</source>
+        <translation>Print each chunk sent as a line &quot;sent: TEXT&quot; on standard output (CR and LF written as \r and \n).</translation>
     </message>
 </context>
 <context>

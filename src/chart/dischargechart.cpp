@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chartaccessibility.h"
 #include "chartcursor.h"
 #include "chartlegenditem.h"
 #include "chartsystemdialogs.h"
@@ -103,6 +104,8 @@ DischargeChart::DischargeChart(QWidget* parent)
   m_cursor = std::make_unique<ChartCursor>(*m_plot, TraceAt(0));
   BuildToolbar();
   BuildCursorMenu();
+  connect(m_toolbar->addAction(tr("历史记录")), &QAction::triggered, this,
+          &DischargeChart::HistoryRequested);
 
   connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_cursor->Press(event->position())) {
@@ -130,6 +133,7 @@ DischargeChart::DischargeChart(QWidget* parent)
   for (QAction* action : m_actions) {
     m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
   }
+  m_accessibility = new ChartAccessibility(*this);
 }
 
 DischargeChart::~DischargeChart() = default;
@@ -690,6 +694,9 @@ void DischargeChart::OnCursorMenuRequested(const QPoint& pos) {
 }
 
 void DischargeChart::ScheduleReplot() {
+  if (m_accessibility) {
+    m_accessibility->Changed();
+  }
   if (m_replotQueued) {
     return;
   }

@@ -11,6 +11,7 @@
 #include "acquisitionseams.h"
 #include "chartcursormode.h"
 
+class ChartAccessibility;
 class ChartCursor;
 class ChartDialogs;
 class ChartLegendItem;
@@ -134,6 +135,10 @@ class DischargeChart : public QWidget, public ChartSink {
   // for the y range instead of using the running values.
   void SetNaiveYRescan(bool on) { m_naiveYRescan = on; }
 
+ signals:
+  // The toolbar's "历史记录" button: the user asks for the review window.
+  void HistoryRequested();
+
  protected:
   void showEvent(QShowEvent* event) override;
 
@@ -178,4 +183,5 @@ class DischargeChart : public QWidget, public ChartSink {
   double m_dataMinY = 0;  // mV, over all points held (valid while any)
   double m_dataMaxY = 0;  // mV
   qsizetype m_pointsHeld = 0;
+  ChartAccessibility* m_accessibility = nullptr;  // a child
 };

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <limits>
 
+#include "logpaneaccessible.h"
+
 namespace {
 
 constexpr int kMarginPx = 3;
@@ -24,6 +26,7 @@ constexpr int kUnmeasured = -1;
 }  // namespace
 
 LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
+  InstallLogPaneAccessibility();
   m_asciiAdvancePx.fill(kUnmeasured);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
@@ -35,6 +38,7 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
 LogPane::~LogPane() = default;
 
 void LogPane::AppendAndFollow(const QString& text) {
+  const qsizetype appendedAt = m_log.Size();
   if (m_appendMode == AppendMode::WholeTextReplacement) {
     QString whole = m_log.Text();
     whole += text;
@@ -49,6 +53,7 @@ void LogPane::AppendAndFollow(const QString& text) {
   UpdateScrollRanges();
   SetCaret(m_log.Size(), false);
   ScrollToCaret();
+  NotifyLogAppended(*this, appendedAt, text);
 }
 
 void LogPane::setReadOnly(bool readOnly) {
@@ -91,6 +96,47 @@ qsizetype LogPane::PositionAt(QPoint viewportPoint) const {
   const int column = layout.lineAt(0).xToCursor(x);
   return std::clamp<qsizetype>(m_log.LineStart(line) + column, m_log.LineStart(line),
                                m_log.LineEnd(line));
+}
+
+QRect LogPane::CharacterRect(qsizetype position) const {
+  if (m_log.Size() == 0) {
+    return {};
+  }
+  position = std::clamp<qsizetype>(position, 0, m_log.Size());
+  const qsizetype line = m_log.LineOfPosition(position);
+  QTextLayout layout;
+  LayOutLine(line, layout);
+  const QTextLine row = layout.lineAt(0);
+  const int length = layout.text().size();
+  const int column = int(std::min<qsizetype>(position - m_log.LineStart(line), length));
+  const qreal left = row.cursorToX(column);
+  // A line end or the text's end gets a box of an average character.
+  const qreal right =
+      column < length ? row.cursorToX(column + 1) : left + fontMetrics().averageCharWidth();
+  const int x = kMarginPx - horizontalScrollBar()->value() + int(std::floor(left));
+  const int y = int(line - FirstVisibleLine()) * LineHeight();
+  return QRect(x, y, std::max(1, int(std::ceil(right - left))), LineHeight());
+}
+
+void LogPane::ScrollToPosition(qsizetype position) {
+  position = std::clamp<qsizetype>(position, 0, m_log.Size());
+  const qsizetype line = m_log.LineOfPosition(position);
+  QScrollBar* vertical = verticalScrollBar();
+  const qsizetype rows = VisibleRows();
+  if (line < vertical->value()) {
+    vertical->setValue(static_cast<int>(line));
+  } else if (line >= vertical->value() + rows) {
+    vertical->setValue(static_cast<int>(line - rows + 1));
+  }
+  QScrollBar* horizontal = horizontalScrollBar();
+  const QRect box = CharacterRect(position);
+  const int left = box.left() - kMarginPx + horizontal->value();
+  const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
+  if (left < horizontal->value()) {
+    horizontal->setValue(left);
+  } else if (left + box.width() > horizontal->value() + room) {
+    horizontal->setValue(left + box.width() - room);
+  }
 }
 
 void LogPane::paintEvent(QPaintEvent*) {

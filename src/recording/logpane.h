@@ -41,6 +41,7 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   bool isReadOnly() const { return m_readOnly; }
 
   qsizetype CaretPosition() const { return m_caret; }
+  qsizetype AnchorPosition() const { return m_anchor; }
   bool HasSelection() const { return m_anchor != m_caret; }
   QString SelectedText() const;
   // Selects from `anchor` to `caret` (clamped to the text).
@@ -54,6 +55,12 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   qsizetype FirstVisibleLine() const;
   // The text position under a viewport point.
   qsizetype PositionAt(QPoint viewportPoint) const;
+  // The box of the character at `position`, in viewport coordinates (empty
+  // when the text is empty); where the pane draws it now.
+  QRect CharacterRect(qsizetype position) const;
+  // Scrolls the least that brings `position` into view; caret and selection
+  // stay.
+  void ScrollToPosition(qsizetype position);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -33,6 +33,12 @@ void LogText::Append(QStringView text) {
   }
 }
 
+QString LogText::Mid(qsizetype from, qsizetype length) const {
+  from = std::clamp<qsizetype>(from, 0, m_text.size());
+  length = std::clamp<qsizetype>(length, 0, m_text.size() - from);
+  return m_text.mid(from, length);
+}
+
 qsizetype LogText::LineEnd(qsizetype line) const {
   if (line + 1 >= LineCount()) {
     return m_text.size();

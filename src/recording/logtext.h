@@ -29,6 +29,9 @@ class LogText {
   // copy is held detaches it once, so hold copies only briefly.
   const QString& Text() const { return m_text; }
   qsizetype Size() const { return m_text.size(); }
+  // The text from `from` on, at most `length` code units (both clamped to
+  // the text); costs only the length of the piece.
+  QString Mid(qsizetype from, qsizetype length) const;
 
   qsizetype LineCount() const { return static_cast<qsizetype>(m_lineStarts.size()); }
   qsizetype LineStart(qsizetype line) const { return m_lineStarts[static_cast<size_t>(line)]; }

@@ -10,7 +10,18 @@ void Lamp::SetFillColor(const QColor& color) {
   if (color != m_fill) {
     m_fill = color;
     update();
+    NameState();
   }
+}
+
+void Lamp::SetStateNames(const QString& on, const QString& off) {
+  m_onName = on;
+  m_offName = off;
+  NameState();
+}
+
+void Lamp::NameState() {
+  setAccessibleName(m_fill == kLampOn ? m_onName : m_offName);
 }
 
 QRectF Lamp::Circle() const {

@@ -13,6 +13,9 @@ class Lamp : public QWidget, public IndicatorLamp {
 
   void SetFillColor(const QColor& color) override;
   QColor FillColor() const override { return m_fill; }
+  // What the lamp says to accessibility tools when lit and when not; its
+  // accessible name follows its fill colour.
+  void SetStateNames(const QString& on, const QString& off);
   // The circle, in widget coordinates.
   QRectF Circle() const;
 
@@ -20,5 +23,9 @@ class Lamp : public QWidget, public IndicatorLamp {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void NameState();
+
   QColor m_fill = kLampOff;
+  QString m_onName;
+  QString m_offName;
 };

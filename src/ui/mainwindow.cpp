@@ -20,6 +20,7 @@
 #include "lamp.h"
 #include "layouttable.h"
 #include "logpane.h"
+#include "mainwindowaccessible.h"
 #include "messageboxsink.h"
 #include "pausems.h"
 #include "savecontrol.h"
@@ -33,6 +34,14 @@
 namespace {
 
 constexpr int kTimerIntervalMs = 1000;
+
+// A check box's signal for every change of its state.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
+constexpr auto kCheckStateChanged = &QCheckBox::checkStateChanged;
+#else
+constexpr auto kCheckStateChanged = &QCheckBox::stateChanged;
+#endif
+
 const QColor kWindowColor(255, 192, 128);
 const QColor kFrameCaptionColor(128, 0, 128);
 const QColor kStatusTextColor(0, 0, 255);
@@ -102,6 +111,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_clock = services.clock ? services.clock : m_ownClock.get();
   m_pause = services.pause ? std::move(services.pause) : PortControl::Pause(&PauseMs);
 
+  InstallMainWindowAccessibility();
   setWindowTitle(m_title.Title());
   CreateControls();
   StyleControls();
@@ -236,6 +246,22 @@ void MainWindow::StyleControls() {
     }
   }
   iSSc_time->setAccessibleName(QStringLiteral("时钟"));
+  // Boxes without a caption of their own are named by the label or button
+  // they belong to; the lamps say what they show.
+  cmbCOM->setAccessibleName(tr("串口"));
+  // On Linux a combo box reads its current entry as its name and is named by
+  // the label whose buddy it is; the port list has no caption on screen, so
+  // it gets a label that is never shown.
+  auto* portListLabel = Named(new QLabel(tr("串口"), this), "cmbCOMLabel");
+  portListLabel->setBuddy(cmbCOM);
+  portListLabel->hide();
+  TxtSavePath->setAccessibleName(tr("保存路径"));
+  Text3->setAccessibleName(tr("非数据帧计数"));
+  Text2->setAccessibleName(tr("原始数据"));
+  Text11->setAccessibleName(tr("状态"));
+  RichText1->setAccessibleName(tr("接收数据"));
+  LED1->SetStateNames(tr("串口已打开"), tr("串口未打开"));
+  LED2->SetStateNames(tr("已连接"), tr("未连接"));
 
   Timer1->setInterval(kTimerIntervalMs);
   Timer2->setInterval(kTimerIntervalMs);
@@ -309,9 +335,11 @@ void MainWindow::Connect() {
   connect(cmdCloseCOM, &QPushButton::clicked, this, &MainWindow::OnClosePortClicked);
   connect(cmdStart, &QPushButton::clicked, this, &MainWindow::OnConnectClicked);
   connect(Command1, &QPushButton::clicked, this, &MainWindow::OnClearChartClicked);
-  connect(Check1, &QCheckBox::clicked, this, &MainWindow::OnShowChannel1Clicked);
-  connect(Check2, &QCheckBox::clicked, this, &MainWindow::OnShowChannel2Clicked);
-  connect(Check3, &QCheckBox::clicked, this, &MainWindow::OnDataWindowClicked);
+  // Every change of a box's state runs its handler once: a click, Space, an
+  // accessibility tool's Toggle action and a change made by code alike.
+  connect(Check1, kCheckStateChanged, this, &MainWindow::OnShowChannel1Clicked);
+  connect(Check2, kCheckStateChanged, this, &MainWindow::OnShowChannel2Clicked);
+  connect(Check3, kCheckStateChanged, this, &MainWindow::OnDataWindowClicked);
   connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::OnChangeFolderClicked);
   connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::OnSaveDataClicked);
 }

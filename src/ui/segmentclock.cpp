@@ -1,6 +1,5 @@
 #include "segmentclock.h"
 
-#include <QAccessible>
 #include <QPainter>
 
 #include "segmentaccessible.h"
@@ -19,10 +18,10 @@ void SegmentClock::SetTime(double dateTime) {
   if (glyphs == m_glyphs) {
     return;
   }
+  const QString previous = ShownText();
   m_glyphs = glyphs;
   update();
-  QAccessibleValueChangeEvent event(this, ShownText());
-  QAccessible::updateAccessibility(&event);
+  NotifyShownTextChanged(this, previous, ShownText());
 }
 
 QString SegmentClock::ShownText() const {

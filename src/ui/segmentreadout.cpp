@@ -1,6 +1,5 @@
 #include "segmentreadout.h"
 
-#include <QAccessible>
 #include <QPainter>
 #include <algorithm>
 
@@ -31,10 +30,10 @@ void SegmentReadout::SetValue(qint32 value) {
   if (glyphs == m_glyphs) {
     return;
   }
+  const QString previous = ShownText();
   m_glyphs = glyphs;
   update();
-  QAccessibleValueChangeEvent event(this, ShownText());
-  QAccessible::updateAccessibility(&event);
+  NotifyShownTextChanged(this, previous, ShownText());
 }
 
 QString SegmentReadout::ShownText() const {

@@ -1,5 +1,6 @@
 // The discharge chart: set-up look, tracking, order of points, visibility,
 // clearing, the data cursor, exports and coalesced redraws.
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QFontDatabase>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <memory>
 
+#include "chartaccessibility.h"
 #include "chartdialogs.h"
 #include "chartsetup.h"
 #include "dischargechart.h"
@@ -116,6 +118,7 @@ class TestChart : public QObject {
   void zoomedOutKeepsPeaks();
   void replotsAreCoalesced();
   void takesNoFocus();
+  void tellsScreenReadersTheNewestPoints();
 };
 
 void TestChart::setUpLook() {
@@ -620,6 +623,31 @@ void TestChart::takesNoFocus() {
     QVERIFY2(w->focusPolicy() == (buttons.contains(w) ? Qt::TabFocus : Qt::NoFocus),
              w->metaObject()->className());
   }
+}
+
+void TestChart::tellsScreenReadersTheNewestPoints() {
+  auto chart = MakeChart();
+  const auto* speech = chart->findChild<ChartAccessibility*>();
+  QVERIFY(speech);
+  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(chart.get());
+  QCOMPARE(iface->role(), QAccessible::Chart);
+  QCOMPARE(iface->text(QAccessible::Name), QString::fromUtf8("实时曲线"));
+  QCOMPARE(speech->NewestPoints(), QString::fromUtf8("暂无数据"));
+
+  AddAll(*chart, 0, {{119, 1351}, {120, 1350}});
+  AddAll(*chart, 1, {{118, 1342}});
+  QCOMPARE(speech->NewestPoints(), QString::fromUtf8("通道1 1350 mV, 120 s；通道2 1342 mV, 118 s"));
+  chart->SetTraceVisible(0, false);
+  QCOMPARE(speech->NewestPoints(), QString::fromUtf8("通道2 1342 mV, 118 s"));
+
+  QCOMPARE(speech->CursorReadings(), QString());
+  chart->SetCursorVisible(true);
+  const QString readings = speech->CursorReadings();
+  QVERIFY2(readings.startsWith(chart->CursorHint().replace(u'\n', QStringLiteral(", "))),
+           qPrintable(readings));
+  QVERIFY2(readings.contains(QString::fromUtf8("通道2 Y: ")) &&
+               !readings.contains(QString::fromUtf8("通道1")),
+           qPrintable(readings));
 }
 
 QTEST_MAIN(TestChart)

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -17,6 +18,8 @@ class TestLogPane : public QObject {
   void selectAllAndCopy();
   void mouseSelection();
   void drawsTheLinesInView();
+  void readsPiecesThroughAccessibility_data();
+  void readsPiecesThroughAccessibility();
 };
 
 namespace {
@@ -154,6 +157,51 @@ void TestLogPane::drawsTheLinesInView() {
   };
   QVERIFY(darkPixels(lastRowTop, lastRowTop + lineHeight) > 20);
   QCOMPARE(darkPixels(0, lastRowTop - 1), 0);
+}
+
+void TestLogPane::readsPiecesThroughAccessibility_data() {
+  QTest::addColumn<int>("boundary");
+  QTest::addColumn<QString>("where");  // the piece at, before or after the offset
+  QTest::addColumn<int>("offset");
+  QTest::addColumn<QString>("piece");
+  QTest::addColumn<int>("start");
+  const int line = QAccessible::LineBoundary;
+  const int word = QAccessible::WordBoundary;
+  const int character = QAccessible::CharBoundary;
+  // The log is "ab cd\r\n" "ef\n" "gh".
+  QTest::newRow("line at the end") << line << u"at"_qs << 12 << u"gh"_qs << 10;
+  QTest::newRow("line before a line") << line << u"before"_qs << 7 << u"ab cd\r\n"_qs << 0;
+  QTest::newRow("line after the first") << line << u"after"_qs << 2 << u"ef\n"_qs << 7;
+  QTest::newRow("word inside") << word << u"at"_qs << 4 << u"cd"_qs << 3;
+  QTest::newRow("word before, across a line end") << word << u"before"_qs << 7 << u"\r\n"_qs << 5;
+  QTest::newRow("word after the last") << word << u"after"_qs << 10 << QString() << 12;
+  QTest::newRow("character at a line end") << character << u"at"_qs << 9 << u"\n"_qs << 9;
+  QTest::newRow("character before the end") << character << u"before"_qs << 12 << u"h"_qs << 11;
+}
+
+void TestLogPane::readsPiecesThroughAccessibility() {
+  QFETCH(int, boundary);
+  QFETCH(QString, where);
+  QFETCH(int, offset);
+  QFETCH(QString, piece);
+  QFETCH(int, start);
+  LogPane pane;
+  pane.AppendAndFollow(u"ab cd\r\nef\n"_qs);
+  pane.AppendAndFollow(u"gh"_qs);
+  QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&pane)->textInterface();
+  QVERIFY(text);
+  QCOMPARE(text->characterCount(), 12);
+  QCOMPARE(text->cursorPosition(), 12);
+  QCOMPARE(text->text(3, 5), u"cd"_qs);
+  const auto type = QAccessible::TextBoundaryType(boundary);
+  int from = -1;
+  int to = -1;
+  const QString got = where == u"at"       ? text->textAtOffset(offset, type, &from, &to)
+                      : where == u"before" ? text->textBeforeOffset(offset, type, &from, &to)
+                                           : text->textAfterOffset(offset, type, &from, &to);
+  QCOMPARE(got, piece);
+  QCOMPARE(from, start);
+  QCOMPARE(to, start + piece.size());
 }
 
 QTEST_MAIN(TestLogPane)

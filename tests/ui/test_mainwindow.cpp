@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
@@ -627,18 +628,40 @@ class TestMainWindow : public QObject {
     QCOMPARE(TimeOfDayOf(h.W().iSSc_time->Time()), QTime(13, 4, 5));
   }
 
+  // Every way of changing a box runs its handler, not only a mouse click.
+  void checkBoxesDriveTracesAndLogPane_data() {
+    QTest::addColumn<QString>("way");
+    for (const char* way : {"click", "space", "toggle action", "code"}) {
+      QTest::newRow(way) << QString::fromLatin1(way);
+    }
+  }
   void checkBoxesDriveTracesAndLogPane() {
+    QFETCH(QString, way);
     Harness h;
     MainWindow& w = h.W();
-    w.Check1->click();
+    const auto change = [&way](QCheckBox* box) {
+      if (way == u"click") {
+        box->click();
+      } else if (way == u"space") {
+        QTest::keyClick(box, Qt::Key_Space);
+      } else if (way == u"toggle action") {
+        QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+      } else {
+        box->setChecked(!box->isChecked());
+      }
+    };
+    change(w.Check1);
+    QVERIFY(!w.Check1->isChecked());
     QVERIFY(!w.iPlotX->TraceVisible(0));
-    w.Check2->click();
+    change(w.Check2);
     QVERIFY(!w.iPlotX->TraceVisible(1));
-    w.Check1->click();
+    change(w.Check1);
     QVERIFY(w.iPlotX->TraceVisible(0));
-    w.Check3->click();
+    change(w.Check3);
+    QVERIFY(w.Check3->isChecked());
     QVERIFY(w.RichText1->isVisible());
-    w.Check3->click();
+    change(w.Check3);
     QVERIFY(!w.RichText1->isVisible());
   }
 

@@ -3,6 +3,10 @@
 //
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
 //                      [--crop x,y,w,h] [--offset-channel1 S]
+//   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE] [--store FILE]
+// --review renders the review window instead, comparing three simulated
+// discharges aligned by capacity; --report also writes its report page
+// (".pdf" or ".png").
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
@@ -14,6 +18,7 @@
 #include "chargerscript.h"
 #include "mainwindow.h"
 #include "replayport.h"
+#include "reviewrender.h"
 #include "translations.h"
 
 // The context of the tool's translatable texts.
@@ -44,7 +49,16 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption offset(QStringLiteral("offset-channel1"),
                                   Screenshot::tr("通道 1 的时间比通道 2 多出的秒数。"),
                                   QStringLiteral("s"), QStringLiteral("0"));
-  parser.addOptions({out, size, frames, log, notice, crop, offset});
+  const QCommandLineOption review(
+      QStringLiteral("review"),
+      Screenshot::tr("改为渲染历史记录窗口：按容量对齐比较三次模拟放电。"));
+  const QCommandLineOption report(QStringLiteral("report"),
+                                  Screenshot::tr("与 --review 一起使用：另写出报告页。"),
+                                  QStringLiteral("file"));
+  const QCommandLineOption store(QStringLiteral("store"),
+                                 Screenshot::tr("与 --review 一起使用：列出此记录文件中的会话。"),
+                                 QStringLiteral("file"));
+  parser.addOptions({out, size, frames, log, notice, crop, offset, review, report, store});
   parser.process(app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -57,6 +71,11 @@ int main(int argc, char* argv[]) {
   if (wh.size() != 2 || !okW || !okH || width <= 0 || height <= 0 || !okN || frameCount < 0) {
     qCritical("bad --size or --frames");
     return 2;
+  }
+
+  if (parser.isSet(review)) {
+    return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report),
+                            parser.value(store));
   }
 
   auto port = std::make_unique<ReplayPort>();

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "sessionexport.h"
+#include "summarycommand.h"
 
 namespace {
 
@@ -114,8 +115,19 @@ const QList<SessionCommand>& SessionCommands() {
        QT_TRANSLATE_NOOP("SessionCommands",
                          "导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）"),
        &RunExport},
+      {"summary", "ID|latest|FILE",
+       QT_TRANSLATE_NOOP("SessionCommands",
+                         "每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、"
+                         "平均电压、最低与终止电压、最高温度、结束方式"),
+       &RunSummary},
   };
   return commands;
+}
+
+int RunSummary(CommandContext& context) {
+  return RunSummaryCommand(
+      context.arguments, context.out, context.err,
+      [path = context.dbPath](QString* error) { return SessionReader::Open(path, error); });
 }
 
 int RunList(CommandContext& context) {

@@ -38,3 +38,4 @@ const QList<SessionCommand>& SessionCommands();
 
 int RunList(CommandContext& context);
 int RunExport(CommandContext& context);
+int RunSummary(CommandContext& context);

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "chargerscript.h"
 #include "pseudoterminal.h"
@@ -27,6 +28,23 @@ struct NumberOption {
   QCommandLineOption option;
   double* target;
 };
+
+// The chunk on one line: backslash, CR and LF written as \\, \r and \n.
+std::string EscapeLineEnds(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -80,7 +98,11 @@ int main(int argc, char* argv[]) {
                                   Simulator::tr("通知之后开始新一轮放电。"));
   const QCommandLineOption quitWhenDone(QStringLiteral("quit-when-done"),
                                         Simulator::tr("通知之后退出。"));
-  parser.addOptions({oneChannel, repeat, quitWhenDone});
+  const QCommandLineOption echo(
+      QStringLiteral("echo"),
+      Simulator::tr(
+          "每发送一段数据，就在标准输出打印一行 \"sent: 数据\"（CR、LF 写作 \\r、\\n）。"));
+  parser.addOptions({oneChannel, repeat, quitWhenDone, echo});
   parser.process(app);
 
   if (parser.positionalArguments().size() != 1) {
@@ -131,6 +153,7 @@ int main(int argc, char* argv[]) {
 
   ChargerScript script(options);
   const bool quit = parser.isSet(quitWhenDone);
+  const bool echoSent = parser.isSet(echo);
   QTimer timer;
   timer.setTimerType(Qt::PreciseTimer);
   timer.setInterval(std::max(1, int(intervalMs)));
@@ -156,6 +179,10 @@ int main(int argc, char* argv[]) {
       std::fflush(stdout);
     }
     terminal.Write(tick.text);  // dropped when nobody reads: nothing to do about it
+    if (echoSent && !tick.text.empty()) {
+      std::printf("sent: %s\n", EscapeLineEnds(tick.text).c_str());
+      std::fflush(stdout);
+    }
   });
   timer.start();
   const int result = app.exec();

@@ -1,0 +1,179 @@
+// Review benchmark: opening a week-long session and a week-long data1.txt to
+// the first painted chart, the repaint of an overlay of ten day-long
+// sessions, and the memory each takes.
+//
+//   orvanta-bench-review [--repaints N] [--store FILE]
+//
+// --store keeps the week-long store in FILE, and uses the one there when it
+// exists, instead of writing a new one (which takes a while).
+//
+// Prints figures; asserts nothing. Run with QT_QPA_PLATFORM=offscreen.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "benchstore.h"
+#include "reviewplot.h"
+#include "reviewwindow.h"
+#include "snapshotfile.h"
+
+namespace {
+
+constexpr int kDay = 86'400;
+constexpr int kWeek = 604'800;
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Resident and peak resident memory in MiB, from the kernel.
+std::pair<double, double> Memory() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  double rss = 0;
+  double peak = 0;
+  if (status.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : status.readAll().split('\n')) {
+      if (line.startsWith("VmRSS:")) {
+        rss = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+      } else if (line.startsWith("VmHWM:")) {
+        peak = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+      }
+    }
+  }
+  return {rss, peak};
+}
+
+// Paints the window now and returns once the plot is on screen.
+void Paint(ReviewWindow& window) {
+  window.Plot().ReplotNow();
+  window.repaint();
+}
+
+double OpenToPaint(ReviewWindow& window, const QString& word) {
+  QElapsedTimer timer;
+  timer.start();
+  const int before = window.SourceCount();
+  window.OpenRef(word);
+  window.WaitForLoads();
+  if (window.SourceCount() == before) {
+    std::printf("could not open %s\n", qPrintable(word));
+    return -1;
+  }
+  Paint(window);
+  return timer.nsecsElapsed() / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  int repaints = 50;
+  QTemporaryDir dir;
+  QString storePath = dir.filePath(QStringLiteral("sessions.db"));
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (QByteArray(argv[i]) == "--repaints") {
+      repaints = std::max(1, QByteArray(argv[i + 1]).toInt());
+    } else if (QByteArray(argv[i]) == "--store") {
+      storePath = QString::fromLocal8Bit(argv[i + 1]);
+    }
+  }
+
+  // A week-long session in the store, and the data1.txt it would have saved.
+  QString log;
+  QElapsedTimer timer;
+  timer.start();
+  qint64 sessionId = 0;
+  if (QFile::exists(storePath)) {
+    sessionId = LatestBenchSession(storePath);
+    for (int t = 0; t < kWeek; ++t) {
+      log += BenchFrame(t);
+    }
+  } else {
+    sessionId = WriteBenchSession(storePath, kWeek, &log);
+    std::printf("week_store_write_s=%.1f\n", timer.nsecsElapsed() / 1e9);
+  }
+  std::printf("store_mib=%.1f\n", QFile(storePath).size() / 1048576.0);
+  const QString filePath = dir.filePath(QStringLiteral("data1.txt"));
+  WriteFileAtomically(filePath, SnapshotBytes(QDateTime::currentDateTime(), log));
+  const double fileMib = QFile(filePath).size() / 1048576.0;
+  log.clear();
+  log.squeeze();
+
+  {
+    // The store's own share: streaming every chunk of the week.
+    QString error;
+    const std::unique_ptr<SessionReader> reader = SessionReader::Open(storePath, &error);
+    qint64 chunks = 0;
+    timer.start();
+    if (reader) {
+      reader->ForEachChunk(sessionId, [&chunks](const StoredChunk&) { ++chunks; });
+    }
+    const double all = timer.nsecsElapsed() / 1e6;
+    // Readings alone, without the text the notice is found in.
+    timer.start();
+    if (reader) {
+      reader->ForEachChunkPart(sessionId, SessionReader::ChunkParts::Readings,
+                               [](const StoredChunk&) {});
+    }
+    std::printf("week_store_stream_ms=%.1f readings_only_ms=%.1f chunks=%lld\n", all,
+                timer.nsecsElapsed() / 1e6, chunks);
+  }
+  {
+    const auto before = Memory();
+    ReviewWindow window(BenchStoreOpener(storePath));
+    window.resize(1300, 800);
+    window.show();
+    QApplication::processEvents();
+    const double ms = OpenToPaint(window, QString::number(sessionId));
+    const auto after = Memory();
+    std::printf(
+        "week_session_open_to_paint_ms=%.1f frames_per_channel=%zu rss_mib=%.1f "
+        "added_mib=%.1f\n",
+        ms, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0), after.first,
+        after.first - before.first);
+  }
+  {
+    const auto before = Memory();
+    ReviewWindow window({});
+    window.resize(1300, 800);
+    window.show();
+    QApplication::processEvents();
+    const double ms = OpenToPaint(window, filePath);
+    const auto after = Memory();
+    std::printf(
+        "week_file_open_to_paint_ms=%.1f file_mib=%.1f frames_per_channel=%zu "
+        "rss_mib=%.1f added_mib=%.1f\n",
+        ms, fileMib, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
+        after.first, after.first - before.first);
+  }
+  {
+    const auto before = Memory();
+    ReviewWindow window({});
+    window.resize(1300, 800);
+    window.show();
+    for (int s = 0; s < 10; ++s) {
+      window.AddSource(BenchSource(s, kDay));
+    }
+    QApplication::processEvents();
+    Paint(window);
+    std::vector<double> times;
+    for (int i = 0; i < repaints; ++i) {
+      timer.start();
+      Paint(window);
+      times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    const auto after = Memory();
+    std::printf(
+        "overlay_10_days_curves=%d repaint_median_ms=%.2f repaint_max_ms=%.2f "
+        "rss_mib=%.1f added_mib=%.1f peak_rss_mib=%.1f\n",
+        window.Plot().CurveCount(), Median(times), *std::max_element(times.begin(), times.end()),
+        after.first, after.first - before.first, after.second);
+  }
+  return 0;
+}

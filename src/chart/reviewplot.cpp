@@ -1,0 +1,380 @@
+#include "reviewplot.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPrinter>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "chartcursor.h"
+#include "chartlegenditem.h"
+#include "chartsystemdialogs.h"
+#include "charttrace.h"
+#include "qcustomplot.h"
+#include "songfont.h"
+
+namespace {
+const QColor kBackground(0, 0, 0);
+const QColor kText(255, 255, 255);
+const QColor kGrid(80, 80, 80);
+const QColor kSubGrid(45, 45, 45);
+const QColor kLegendBorder(128, 128, 128);
+constexpr double kZoomFactor = 2;
+constexpr double kFitMargin = 0.03;  // of the data's extent, each side
+
+QFont SmallFont(bool bold = false) {
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("DejaVu Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(8);
+  font.setBold(bold);
+  return font;
+}
+
+QCPRange Padded(double lo, double hi) {
+  if (!(hi > lo)) {
+    const double half = std::max(1.0, std::abs(lo) * 0.05);
+    return {lo - half, hi + half};
+  }
+  const double pad = (hi - lo) * kFitMargin;
+  return {lo - pad, hi + pad};
+}
+}  // namespace
+
+struct ReviewPlot::Curve {
+  std::unique_ptr<ChartTrace> trace;
+  ChartLegendItem* legend = nullptr;  // owned by the plot's legend
+  double minX = qQNaN();
+  double maxX = qQNaN();
+};
+
+ReviewPlot::ReviewPlot(QWidget* parent)
+    : QWidget(parent),
+      m_toolbar(new QToolBar(this)),
+      m_plot(new QCustomPlot(this)),
+      m_systemDialogs(std::make_unique<ChartSystemDialogs>()),
+      m_dialogs(m_systemDialogs.get()) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(m_toolbar);
+  layout->addWidget(m_plot, 1);
+  BuildLayout();
+  BuildToolbar();
+
+  // Dragging a cursor pointer moves the pointer, not the view.
+  connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
+    if (m_cursor && event->button() == Qt::LeftButton && m_cursor->Press(event->position())) {
+      m_plot->setInteraction(QCP::iRangeDrag, false);
+      ScheduleReplot();
+    }
+  });
+  connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+    if (m_cursor && m_cursor->Move(event->position())) {
+      ScheduleReplot();
+    }
+  });
+  connect(m_plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent*) {
+    if (m_cursor) {
+      m_cursor->Release();
+    }
+    m_plot->setInteraction(QCP::iRangeDrag, true);
+  });
+  connect(m_plot, &QCustomPlot::beforeReplot, this, &ReviewPlot::PrepareDrawing);
+}
+
+ReviewPlot::~ReviewPlot() = default;
+
+void ReviewPlot::BuildLayout() {
+  m_plot->setBackground(QBrush(kBackground));
+  m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  m_plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+  m_plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+  m_plot->setAutoAddPlottableToLegend(false);
+  m_plot->setPlottingHint(QCP::phCacheLabels, true);
+  if (QCPLayer* overlay = m_plot->layer(QStringLiteral("overlay"))) {
+    overlay->setMode(QCPLayer::lmLogical);
+  }
+  m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
+
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+    axis->setBasePen(QPen(kText, 1));
+    axis->setTickPen(QPen(kText, 1));
+    axis->setSubTickPen(QPen(kText, 1));
+    axis->setTickLabelColor(kText);
+    axis->setTickLabelFont(SmallFont());
+    axis->setNumberFormat(QStringLiteral("g"));
+    axis->setNumberPrecision(10);
+    axis->setLabelColor(kText);
+    axis->setLabelFont(SongFont(11, true));
+    axis->grid()->setVisible(true);
+    axis->grid()->setSubGridVisible(true);
+    axis->grid()->setPen(QPen(kGrid, 1, Qt::SolidLine));
+    axis->grid()->setSubGridPen(QPen(kSubGrid, 1, Qt::SolidLine));
+    axis->grid()->setZeroLinePen(Qt::NoPen);
+    axis->setRange(0, 100);
+  }
+
+  m_titleElement = new QCPTextElement(m_plot, QString(), SongFont(12, true));
+  m_titleElement->setTextColor(kText);
+  m_plot->plotLayout()->insertRow(0);
+  m_plot->plotLayout()->addElement(0, 0, m_titleElement);
+
+  QCPLegend* legend = m_plot->legend;
+  legend->setVisible(true);
+  legend->setFillOrder(QCPLegend::foRowsFirst);
+  legend->setBrush(QColor(0, 0, 0, 200));
+  legend->setBorderPen(QPen(kLegendBorder, 1));
+  legend->setFont(SmallFont());
+  legend->setTextColor(kText);
+  legend->setSelectableParts(QCPLegend::spNone);
+  m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+}
+
+void ReviewPlot::BuildToolbar() {
+  m_toolbar->setMovable(false);
+  m_toolbar->setFloatable(false);
+  m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  m_toolbar->setStyleSheet(
+      QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
+                     "QToolButton { color: white; padding: 1px 6px; }"
+                     "QToolButton:hover { background: #3a3a3a; }"
+                     "QToolButton:checked { background: #505050; }"));
+  const struct {
+    ReviewCommand command;
+    QString text;
+    QString tip;
+  } entries[] = {
+      {ReviewCommand::ZoomIn, tr("放大"), tr("两轴跨度减半")},
+      {ReviewCommand::ZoomOut, tr("缩小"), tr("两轴跨度加倍")},
+      {ReviewCommand::FitAll, tr("全部显示"), tr("显示全部数据")},
+      {ReviewCommand::Cursor, tr("游标"), tr("显示或隐藏数据游标")},
+      {ReviewCommand::Copy, tr("复制"), tr("把图像复制到剪贴板")},
+      {ReviewCommand::SaveImage, tr("保存图片"), tr("保存为 PNG 或 PDF")},
+      {ReviewCommand::Print, tr("打印"), tr("打印图表")},
+  };
+  m_actions.resize(std::size(entries));
+  for (const auto& e : entries) {
+    QAction* action = m_toolbar->addAction(e.text);
+    action->setToolTip(e.tip);
+    m_actions[size_t(e.command)] = action;
+  }
+  Action(ReviewCommand::Cursor)->setCheckable(true);
+  for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+  connect(Action(ReviewCommand::ZoomIn), &QAction::triggered, this, &ReviewPlot::ZoomIn);
+  connect(Action(ReviewCommand::ZoomOut), &QAction::triggered, this, &ReviewPlot::ZoomOut);
+  connect(Action(ReviewCommand::FitAll), &QAction::triggered, this, &ReviewPlot::FitAll);
+  connect(Action(ReviewCommand::Cursor), &QAction::toggled, this, &ReviewPlot::SetCursorVisible);
+  connect(Action(ReviewCommand::Copy), &QAction::triggered, this, &ReviewPlot::CopyImage);
+  connect(Action(ReviewCommand::SaveImage), &QAction::triggered, this, [this] {
+    const QString path = m_dialogs->ImageFileToSave(this);
+    if (!path.isEmpty() && !SaveImage(path)) {
+      m_dialogs->ShowError(this, tr("无法把图像保存到 %1。").arg(QDir::toNativeSeparators(path)));
+    }
+  });
+  connect(Action(ReviewCommand::Print), &QAction::triggered, this, [this] {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    if (m_dialogs->SetUpPrinter(this, printer) && !PrintTo(printer)) {
+      m_dialogs->ShowError(this, tr("无法打印图表。"));
+    }
+  });
+}
+
+QAction* ReviewPlot::Action(ReviewCommand command) const {
+  return m_actions[size_t(command)];
+}
+
+void ReviewPlot::SetDialogs(ChartDialogs* dialogs) {
+  m_dialogs = dialogs != nullptr ? dialogs : m_systemDialogs.get();
+}
+
+void ReviewPlot::SetTitle(const QString& title) {
+  m_titleElement->setText(title);
+  ScheduleReplot();
+}
+
+void ReviewPlot::SetAxisTitles(const QString& x, const QString& y) {
+  m_plot->xAxis->setLabel(x);
+  m_plot->yAxis->setLabel(y);
+  ScheduleReplot();
+}
+
+QString ReviewPlot::AxisTitle(bool x) const {
+  return (x ? m_plot->xAxis : m_plot->yAxis)->label();
+}
+
+void ReviewPlot::Clear() {
+  // The cursor's items and the traces' graphs belong to the plot; neither
+  // object removes them itself.
+  m_cursor.reset();
+  m_curves.clear();
+  m_plot->clearItems();
+  m_plot->clearPlottables();
+  m_plot->legend->clearItems();
+  ScheduleReplot();
+}
+
+int ReviewPlot::AddCurve(const QString& name, const QColor& colour) {
+  auto curve = std::make_unique<Curve>();
+  curve->trace = std::make_unique<ChartTrace>(*m_plot, colour);
+  curve->trace->SetTitle(name);
+  curve->legend = new ChartLegendItem(m_plot->legend);
+  curve->legend->SetCaptionFont(SmallFont(true));
+  curve->legend->SetColour(colour);
+  curve->legend->SetTitle(name);
+  m_plot->legend->addItem(curve->legend);
+  m_curves.push_back(std::move(curve));
+  if (!m_cursor) {
+    m_cursor = std::make_unique<ChartCursor>(*m_plot, *m_curves.front()->trace);
+    m_cursor->SetVisible(m_cursorShown);
+  }
+  ScheduleReplot();
+  return CurveCount() - 1;
+}
+
+void ReviewPlot::AddPoint(int curve, double x, double y) {
+  if (curve < 0 || curve >= CurveCount() || !std::isfinite(x) || !std::isfinite(y)) {
+    return;
+  }
+  Curve& c = *m_curves[size_t(curve)];
+  c.trace->Add(x, y);
+  if (!(x >= c.minX)) {
+    c.minX = x;
+  }
+  if (!(x <= c.maxX)) {
+    c.maxX = x;
+  }
+}
+
+void ReviewPlot::FitAll() {
+  double x0 = qQNaN(), x1 = qQNaN(), y0 = qQNaN(), y1 = qQNaN();
+  for (const auto& c : m_curves) {
+    if (c->trace->Count() == 0) {
+      continue;
+    }
+    x0 = std::isnan(x0) ? c->minX : std::min(x0, c->minX);
+    x1 = std::isnan(x1) ? c->maxX : std::max(x1, c->maxX);
+    y0 = std::isnan(y0) ? c->trace->MinY() : std::min(y0, c->trace->MinY());
+    y1 = std::isnan(y1) ? c->trace->MaxY() : std::max(y1, c->trace->MaxY());
+  }
+  if (!std::isnan(x0)) {
+    m_plot->xAxis->setRange(Padded(x0, x1));
+    m_plot->yAxis->setRange(Padded(y0, y1));
+  }
+  ScheduleReplot();
+}
+
+QString ReviewPlot::CurveName(int curve) const {
+  return m_curves[size_t(curve)]->trace->Title();
+}
+QColor ReviewPlot::CurveColour(int curve) const {
+  return m_curves[size_t(curve)]->trace->Colour();
+}
+qsizetype ReviewPlot::PointCount(int curve) const {
+  return m_curves[size_t(curve)]->trace->Count();
+}
+double ReviewPlot::AxisLower(bool x) const {
+  return (x ? m_plot->xAxis : m_plot->yAxis)->range().lower;
+}
+double ReviewPlot::AxisUpper(bool x) const {
+  return (x ? m_plot->xAxis : m_plot->yAxis)->range().upper;
+}
+
+void ReviewPlot::ZoomIn() {
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+    axis->scaleRange(1 / kZoomFactor);
+  }
+  ScheduleReplot();
+}
+
+void ReviewPlot::ZoomOut() {
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+    axis->scaleRange(kZoomFactor);
+  }
+  ScheduleReplot();
+}
+
+void ReviewPlot::SetCursorVisible(bool visible) {
+  m_cursorShown = visible;
+  if (m_cursor) {
+    m_cursor->SetVisible(visible);
+  }
+  QAction* action = Action(ReviewCommand::Cursor);
+  if (action->isChecked() != visible) {
+    action->setChecked(visible);
+  }
+  ScheduleReplot();
+}
+
+bool ReviewPlot::CursorVisible() const {
+  return m_cursorShown;
+}
+
+void ReviewPlot::PrepareDrawing() {
+  const QCPRange xRange = m_plot->xAxis->range();
+  const int widthPx = m_plot->axisRect()->width() > 0 ? m_plot->axisRect()->width() : width();
+  const double x1 = m_cursor ? m_cursor->PointerX(0) : qQNaN();
+  for (const auto& c : m_curves) {
+    c->trace->ChooseDetail(xRange, widthPx);
+    c->legend->SetValues(m_cursorShown, {x1, c->trace->ValueAt(x1), c->trace->MaxY(),
+                                         c->trace->MinY(), c->trace->MeanY()});
+  }
+  if (m_cursor) {
+    m_cursor->Update();
+  }
+}
+
+QSize ReviewPlot::PlotSize() const {
+  return {std::max(1, width()), std::max(1, height() - m_toolbar->sizeHint().height())};
+}
+
+QImage ReviewPlot::RenderImage(QSize size, double scale) {
+  PrepareDrawing();
+  return m_plot->toPixmap(size.width(), size.height(), scale).toImage();
+}
+
+void ReviewPlot::CopyImage() {
+  QGuiApplication::clipboard()->setImage(RenderImage(PlotSize()));
+}
+
+bool ReviewPlot::SaveImage(const QString& path) {
+  PrepareDrawing();
+  const QSize size = PlotSize();
+  if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    return m_plot->savePdf(path, size.width(), size.height());
+  }
+  return m_plot->savePng(path, size.width(), size.height());
+}
+
+bool ReviewPlot::PrintTo(QPrinter& printer) {
+  PrepareDrawing();
+  QCPPainter painter;
+  if (!painter.begin(&printer)) {
+    return false;
+  }
+  painter.setMode(QCPPainter::pmVectorized);
+  painter.setMode(QCPPainter::pmNoCaching);
+  const QSize size = PlotSize();
+  const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+  const double scale = std::min(page.width() / size.width(), page.height() / size.height());
+  painter.scale(scale, scale);
+  m_plot->toPainter(&painter, size.width(), size.height());
+  return painter.end();
+}
+
+void ReviewPlot::ScheduleReplot() {
+  m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ReviewPlot::ReplotNow() {
+  m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}

@@ -1,0 +1,113 @@
+#include "reviewcsv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+
+#include "sessionexport.h"
+#include "snapshotreader.h"
+
+namespace {
+
+constexpr qsizetype kFlushBytes = 1 << 20;
+constexpr qint64 kOffsetBlockMs = 15 * 60 * 1000;  // zones change offset on these
+
+class Writer {
+ public:
+  Writer(QIODevice& out, QString* error) : m_out(out), m_error(error) {}
+  bool Row(const QString& row) {
+    if (row.isEmpty()) {
+      return m_ok;
+    }
+    m_buffer += row.toUtf8();
+    m_buffer += "\r\n";
+    return m_buffer.size() < kFlushBytes || Flush();
+  }
+  void Raw(const QByteArray& bytes) { m_buffer += bytes; }
+  bool Flush() {
+    if (m_ok && !m_buffer.isEmpty() && m_out.write(m_buffer) != m_buffer.size()) {
+      m_ok = false;
+      if (m_error) {
+        *m_error =
+            QCoreApplication::translate("ReviewWindow", "写入失败：%1").arg(m_out.errorString());
+      }
+    }
+    m_buffer.clear();
+    return m_ok;
+  }
+  bool Ok() const { return m_ok; }
+
+ private:
+  QIODevice& m_out;
+  QString* m_error;
+  QByteArray m_buffer;
+  bool m_ok = true;
+};
+
+}  // namespace
+
+bool WriteReviewCsv(const std::vector<CsvSource>& sources, const StoreOpener& openStore,
+                    QIODevice& out, QString* error, const std::atomic<bool>* cancel) {
+  Writer writer(out, error);
+  writer.Raw("\xEF\xBB\xBF");
+  writer.Row(CsvHeader());
+  std::unique_ptr<SessionReader> store;
+  for (const CsvSource& source : sources) {
+    if (cancel && cancel->load()) {
+      return false;
+    }
+    if (source.sessionId != 0) {
+      if (!store && openStore) {
+        store = openStore(error);
+      }
+      const std::optional<StoredSession> session =
+          store ? store->Find(source.sessionId) : std::nullopt;
+      if (!session) {
+        if (error && store) {
+          *error = QCoreApplication::translate("ReviewWindow", "没有编号为 %1 的会话。")
+                       .arg(source.sessionId);
+        }
+        return false;
+      }
+      qint64 block = std::numeric_limits<qint64>::min();
+      int offset = 0;
+      const bool read = store->ForEachChunk(session->id, [&](const StoredChunk& chunk) {
+        if (!writer.Ok()) {
+          return;
+        }
+        const qint64 b = chunk.wallMs / kOffsetBlockMs;
+        if (b != block) {
+          block = b;
+          offset = QDateTime::fromMSecsSinceEpoch(chunk.wallMs).offsetFromUtc();
+        }
+        writer.Row(CsvRow(chunk, offset));
+      });
+      if (!read) {
+        if (error) {
+          *error = QCoreApplication::translate("ReviewWindow", "读取会话 %1 失败。")
+                       .arg(source.sessionId);
+        }
+        return false;
+      }
+    } else {
+      QFile file(source.path);
+      if (!file.open(QIODevice::ReadOnly)) {
+        if (error) {
+          *error = QCoreApplication::translate("ReviewWindow", "无法打开文件 %1：%2")
+                       .arg(QDir::toNativeSeparators(source.path), file.errorString());
+        }
+        return false;
+      }
+      ForEachSnapshotChunk(file.readAll(), [&](const StoredChunk& chunk) {
+        const QString row = CsvRow(chunk, 0);
+        // The time column stays empty: a file's lines carry no time.
+        writer.Row(row.isEmpty() ? row : row.mid(row.indexOf(u',')));
+      });
+    }
+    if (!writer.Ok()) {
+      return false;
+    }
+  }
+  return writer.Flush();
+}

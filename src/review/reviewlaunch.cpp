@@ -1,0 +1,30 @@
+#include "reviewlaunch.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include "dischargechart.h"
+#include "reviewwindow.h"
+
+void ConnectHistoryButton(DischargeChart& chart, const StoreOpener& openStore) {
+  auto window = std::make_shared<QPointer<ReviewWindow>>();
+  QObject::connect(&chart, &DischargeChart::HistoryRequested, &chart, [&chart, openStore, window] {
+    if (window->isNull()) {
+      // Parented to the chart's window, so it closes with it.
+      *window = new ReviewWindow(openStore, chart.window());
+      (*window)->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    (*window)->show();
+    (*window)->raise();
+    (*window)->activateWindow();
+  });
+}
+
+int RunReviewWindow(const QStringList& words, const StoreOpener& openStore) {
+  ReviewWindow window(openStore);
+  window.show();
+  for (const QString& word : words) {
+    window.OpenRef(word);
+  }
+  return QApplication::exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "telemetryframe.h"
+
+// One channel's complete reading: a frame in which all five of its fields
+// were applied, i.e. one that added a point to the live chart.
+struct ChannelSample {
+  qint32 time = 0;         // s, the channel's own elapsed time
+  qint32 voltage = 0;      // mV
+  qint32 current = 0;      // mA
+  qint32 capacity = 0;     // mAh
+  qint32 temperature = 0;  // as sent
+
+  qint32 Value(Quantity q) const;
+  bool operator==(const ChannelSample&) const = default;
+};
+
+// A recording opened for review: a stored session or a data1.txt file, as the
+// readings of its two channels in arrival order.
+struct ReviewSource {
+  QString name;              // what the user knows it by: "会话 12" or the file name
+  QString detail;            // the port, or the file's full path
+  qint64 sessionId = 0;      // the stored session it was read from, or 0
+  QString path;              // the file it was read from, or empty
+  QDateTime start;           // local; the session's start, or the file's save time
+  bool startIsSave = false;  // `start` is when a file was saved, not when it began
+  std::array<std::vector<ChannelSample>, 2> channels;  // channel 1, channel 2
+  bool notice = false;                                 // the end-of-discharge notice was received
+  qint64 chunks = 0;                                   // chunks (session) or non-empty lines (file)
+  qint64 skipped = 0;  // file lines that were not frames or failed to parse
+  qint64 bytes = 0;    // file size
+
+  const std::vector<ChannelSample>& Channel(int channel) const {
+    return channels[size_t(channel - 1)];
+  }
+};

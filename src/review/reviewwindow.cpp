@@ -1,0 +1,699 @@
+#include "reviewwindow.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "reviewdialogs.h"
+#include "reviewplot.h"
+#include "sessionsource.h"
+#include "snapshotreader.h"
+
+namespace {
+
+constexpr int kListYieldMs = 20;  // the list's worker, while a source is being read
+
+// Curve colours that read well on the plot's black face; the first two are
+// the live chart's channel colours.
+const QColor kPalette[] = {QColor(255, 0, 0),     QColor(255, 255, 0),   QColor(0, 255, 255),
+                           QColor(0, 255, 0),     QColor(255, 0, 255),   QColor(255, 140, 0),
+                           QColor(120, 150, 255), QColor(255, 255, 255), QColor(255, 150, 190),
+                           QColor(160, 255, 160), QColor(200, 120, 255), QColor(180, 180, 60)};
+
+QString DateText(const QDateTime& t) {
+  return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
+}
+
+QString DurationText(qint64 s) {
+  return QStringLiteral("%1:%2:%3")
+      .arg(s / 3600)
+      .arg((s / 60) % 60, 2, 10, QLatin1Char('0'))
+      .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QIcon Swatch(const QColor& colour) {
+  QPixmap pixmap(14, 14);
+  pixmap.fill(colour);
+  QPainter p(&pixmap);
+  p.setPen(Qt::black);
+  p.drawRect(0, 0, 13, 13);
+  return QIcon(pixmap);
+}
+
+QTableWidgetItem* Cell(const QString& text, bool number = true) {
+  auto* item = new QTableWidgetItem(text);
+  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+  if (number) {
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  return item;
+}
+
+QString QuantityTitle(Quantity q) {
+  switch (q) {
+    case Quantity::Time:
+      return ReviewWindow::tr("时间(S)");
+    case Quantity::Voltage:
+      return ReviewWindow::tr("电压(mV)");
+    case Quantity::Current:
+      return ReviewWindow::tr("电流(mA)");
+    case Quantity::Capacity:
+      return ReviewWindow::tr("容量(mAh)");
+    case Quantity::Temperature:
+      return ReviewWindow::tr("温度");
+  }
+  return {};
+}
+
+}  // namespace
+
+ReviewWindow::ReviewWindow(const StoreOpener& openStore, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_openStore(openStore),
+      m_state(std::make_shared<WorkerState>()),
+      m_systemDialogs(std::make_unique<ReviewSystemDialogs>()),
+      m_dialogs(m_systemDialogs.get()) {
+  setWindowTitle(tr("历史记录"));
+  BuildUi();
+  if (openStore) {
+    m_store = openStore(&m_storeError);
+  }
+  RefreshSessions();
+}
+
+ReviewWindow::~ReviewWindow() {
+  m_state->cancel.store(true);
+  for (QThread* worker : m_workers) {
+    worker->wait();
+    delete worker;
+  }
+}
+
+void ReviewWindow::StartWorker(std::function<void()> work) {
+  QThread* worker = QThread::create(std::move(work));
+  m_workers.push_back(worker);
+  connect(worker, &QThread::finished, this, [this, worker] {
+    m_workers.erase(std::find(m_workers.begin(), m_workers.end(), worker));
+    worker->deleteLater();
+  });
+  worker->start(QThread::LowPriority);
+}
+
+void ReviewWindow::SetDialogs(ReviewDialogs* dialogs) {
+  m_dialogs = dialogs != nullptr ? dialogs : m_systemDialogs.get();
+}
+
+void ReviewWindow::BuildUi() {
+  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(4, 4, 4, 4);
+  outer->addWidget(splitter);
+
+  // Left: the stored sessions, the buttons that open, and what is open.
+  auto* left = new QWidget(splitter);
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->addWidget(new QLabel(tr("已记录的会话"), left));
+  m_sessionTable = new QTableWidget(0, 7, left);
+  m_sessionTable->setHorizontalHeaderLabels({tr("编号"), tr("开始"), tr("时长"), tr("端口"),
+                                             tr("结束方式"), tr("通道1 容量/终止电压"),
+                                             tr("通道2 容量/终止电压")});
+  m_sessionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_sessionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_sessionTable->verticalHeader()->setVisible(false);
+  m_sessionTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  leftLayout->addWidget(m_sessionTable, 3);
+  auto* buttons = new QHBoxLayout;
+  auto* openSelected = new QPushButton(tr("打开所选会话"), left);
+  auto* openFile = new QPushButton(tr("打开数据文件…"), left);
+  auto* closeAll = new QPushButton(tr("全部关闭"), left);
+  auto* refresh = new QPushButton(tr("刷新列表"), left);
+  buttons->addWidget(openSelected);
+  buttons->addWidget(openFile);
+  buttons->addWidget(closeAll);
+  buttons->addWidget(refresh);
+  leftLayout->addLayout(buttons);
+  leftLayout->addWidget(new QLabel(tr("已打开（勾选的曲线参与比较）"), left));
+  m_openedTree = new QTreeWidget(left);
+  m_openedTree->setHeaderHidden(true);
+  leftLayout->addWidget(m_openedTree, 2);
+  m_status = new QLabel(left);
+  m_status->setWordWrap(true);
+  leftLayout->addWidget(m_status);
+
+  // Right: the choice of axes, the plot and the summaries.
+  auto* right = new QWidget(splitter);
+  auto* rightLayout = new QVBoxLayout(right);
+  rightLayout->setContentsMargins(0, 0, 0, 0);
+  auto* controls = new QHBoxLayout;
+  controls->addWidget(new QLabel(tr("纵轴"), right));
+  m_quantityBox = new QComboBox(right);
+  for (Quantity q :
+       {Quantity::Voltage, Quantity::Current, Quantity::Capacity, Quantity::Temperature}) {
+    m_quantityBox->addItem(QuantityTitle(q), int(q));
+  }
+  controls->addWidget(m_quantityBox);
+  controls->addWidget(new QLabel(tr("横轴"), right));
+  m_xAxisBox = new QComboBox(right);
+  m_xAxisBox->addItem(tr("时间(S)"), int(ReviewXAxis::Time));
+  m_xAxisBox->addItem(tr("容量(mAh)"), int(ReviewXAxis::Capacity));
+  controls->addWidget(m_xAxisBox);
+  controls->addStretch(1);
+  auto* csv = new QPushButton(tr("导出 CSV…"), right);
+  auto* report = new QPushButton(tr("保存报告…"), right);
+  controls->addWidget(csv);
+  controls->addWidget(report);
+  rightLayout->addLayout(controls);
+  m_plot = new ReviewPlot(right);
+  rightLayout->addWidget(m_plot, 3);
+  m_summaryTable = new QTableWidget(0, 10, right);
+  m_summaryTable->setHorizontalHeaderLabels(
+      {tr("曲线"), tr("帧数"), tr("时长(S)"), tr("容量(mAh)"), tr("能量(mWh)"), tr("平均电压(mV)"),
+       tr("最低电压(mV)"), tr("终止电压(mV)"), tr("最高温度"), tr("结束")});
+  m_summaryTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_summaryTable->verticalHeader()->setVisible(false);
+  m_summaryTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  rightLayout->addWidget(m_summaryTable, 1);
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
+  splitter->setSizes({520, 780});
+  resize(1300, 800);
+
+  connect(openSelected, &QPushButton::clicked, this, &ReviewWindow::OnOpenSelectedClicked);
+  connect(m_sessionTable, &QTableWidget::cellDoubleClicked, this,
+          &ReviewWindow::OnOpenSelectedClicked);
+  connect(openFile, &QPushButton::clicked, this, &ReviewWindow::OnOpenFileClicked);
+  connect(closeAll, &QPushButton::clicked, this, &ReviewWindow::CloseAll);
+  connect(refresh, &QPushButton::clicked, this, &ReviewWindow::RefreshSessions);
+  connect(csv, &QPushButton::clicked, this, &ReviewWindow::OnCsvClicked);
+  connect(report, &QPushButton::clicked, this, &ReviewWindow::OnReportClicked);
+  connect(m_quantityBox, &QComboBox::activated, this,
+          [this](int index) { SetQuantity(Quantity(m_quantityBox->itemData(index).toInt())); });
+  connect(m_xAxisBox, &QComboBox::activated, this,
+          [this](int index) { SetXAxis(ReviewXAxis(m_xAxisBox->itemData(index).toInt())); });
+  connect(m_openedTree, &QTreeWidget::itemChanged, this, &ReviewWindow::OnOpenedItemChanged);
+  RebuildPlot();
+}
+
+void ReviewWindow::RefreshSessions() {
+  m_sessionTable->setRowCount(0);
+  m_sessions.clear();
+  if (!m_store) {
+    m_status->setText(m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError);
+    return;
+  }
+  m_sessions = m_store->Sessions();
+  m_sessionTable->setRowCount(int(m_sessions.size()));
+  // Newest first.
+  for (int row = 0; row < m_sessions.size(); ++row) {
+    const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
+    const QDateTime end = s.endUtc.isValid() ? s.endUtc : QDateTime::currentDateTimeUtc();
+    m_sessionTable->setItem(row, 0, Cell(QString::number(s.id)));
+    m_sessionTable->setItem(row, 1, Cell(DateText(s.startUtc.toLocalTime()), false));
+    m_sessionTable->setItem(row, 2,
+                            Cell(DurationText(std::max<qint64>(0, s.startUtc.secsTo(end)))));
+    m_sessionTable->setItem(row, 3, Cell(s.port, false));
+    m_sessionTable->setItem(row, 4, Cell(SessionEndText(s.ended), false));
+    for (int c = 5; c < 7; ++c) {
+      m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
+    }
+  }
+  // Capacities and end voltages need each session's readings: a worker
+  // reads them, newest first, and each row fills in as its session is read.
+  QList<StoredSession> toRead;
+  for (auto it = m_sessions.rbegin(); it != m_sessions.rend(); ++it) {
+    if (m_sessionSummaries.contains(it->id)) {
+      ShowSessionSummary(it->id, m_sessionSummaries.value(it->id));
+    } else {
+      toRead << *it;
+    }
+  }
+  if (toRead.isEmpty() || !m_openStore) {
+    return;
+  }
+  m_listFilling = true;
+  StartWorker([this, toRead, opener = m_openStore, state = m_state] {
+    QString error;
+    std::unique_ptr<SessionReader> reader = opener(&error);
+    // What the user opens comes first: the list waits while it is read.
+    const auto yield = [&state] {
+      while (state->loading.load() > 0 && !state->cancel.load()) {
+        QThread::msleep(kListYieldMs);
+      }
+      return !state->cancel.load();
+    };
+    for (const StoredSession& s : toRead) {
+      if (!reader || !yield()) {
+        break;
+      }
+      {
+        std::lock_guard lock(state->mutex);
+        if (state->summarised.contains(s.id)) {
+          continue;
+        }
+      }
+      const std::optional<ReviewSource> source = ReadSession(*reader, s, nullptr, yield);
+      if (!source) {
+        continue;
+      }
+      const std::vector<DischargeSummary> summaries = SummarizeSource(*source);
+      const qint64 id = s.id;
+      const bool ended = s.ended != SessionEnd::Running;
+      QMetaObject::invokeMethod(
+          this,
+          [this, id, ended, summaries] {
+            if (ended) {
+              m_sessionSummaries.insert(id, summaries);
+            }
+            ShowSessionSummary(id, summaries);
+          },
+          Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_listFilling = false;
+          emit SessionListFilled();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::WaitForSessionList() {
+  while (m_listFilling) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
+void ReviewWindow::ShowSessionSummary(qint64 id, const std::vector<DischargeSummary>& summaries) {
+  for (int row = 0; row < m_sessionTable->rowCount(); ++row) {
+    if (m_sessionTable->item(row, 0)->text().toLongLong() != id) {
+      continue;
+    }
+    for (int c = 0; c < 2; ++c) {
+      const DischargeSummary& summary = summaries[size_t(c)];
+      const bool any = summary.frames > 0;
+      m_sessionTable->item(row, 5 + c)
+          ->setText(any ? tr("%1 mAh / %2 mV").arg(summary.capacityMah).arg(summary.endMv)
+                        : QStringLiteral("-"));
+    }
+  }
+}
+
+bool ReviewWindow::OpenSession(qint64 id) {
+  return OpenRef(QString::number(id));
+}
+
+bool ReviewWindow::OpenFile(const QString& path) {
+  StartLoad([path](QString* error) { return ReadSnapshotFile(path, error); });
+  return true;
+}
+
+bool ReviewWindow::OpenRef(const QString& word) {
+  const SourceRef ref = ParseSourceRef(word);
+  if (ref.kind == SourceRef::Kind::File) {
+    return OpenFile(ref.path);
+  }
+  // Finding the session is quick; reading its chunks is not.
+  std::optional<StoredSession> session;
+  QString error = m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError;
+  if (m_store) {
+    session = m_store->Find(ref.kind == SourceRef::Kind::Session ? std::optional<qint64>(ref.id)
+                                                                 : std::nullopt);
+    error = ref.kind == SourceRef::Kind::Session ? tr("没有编号为 %1 的会话。").arg(ref.id)
+                                                 : tr("记录库中还没有会话。");
+  }
+  if (!session) {
+    m_dialogs->ShowError(this, error);
+    return false;
+  }
+  StartLoad([opener = m_openStore, s = *session, state = m_state](QString* error) {
+    std::unique_ptr<SessionReader> reader = opener(error);
+    std::optional<ReviewSource> source =
+        reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
+               : std::nullopt;
+    if (source && s.ended != SessionEnd::Running) {
+      // The list need not read it again.
+      std::lock_guard lock(state->mutex);
+      state->summarised.insert(s.id);
+    }
+    return source;
+  });
+  return true;
+}
+
+void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read) {
+  const qint64 number = m_nextLoad++;
+  Load load;
+  load.number = number;
+  m_loads.push_back(std::move(load));
+  m_status->setText(tr("正在读取…"));
+  ++m_state->loading;
+  StartWorker([this, number, read = std::move(read), state = m_state] {
+    QString error;
+    std::optional<ReviewSource> source;
+    try {
+      source = read(&error);
+    } catch (const std::exception&) {
+      error = tr("读取失败：内存不足或数据无法读取。");
+    }
+    --state->loading;
+    auto result = std::make_shared<std::optional<ReviewSource>>(std::move(source));
+    QMetaObject::invokeMethod(
+        this, [this, number, result, error] { OnLoadDone(number, std::move(*result), error); },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::OnLoadDone(qint64 number, std::optional<ReviewSource> source,
+                              const QString& error) {
+  for (Load& load : m_loads) {
+    if (load.number == number) {
+      load.done = true;
+      load.source = std::move(source);
+      load.error = error;
+    }
+  }
+  while (!m_loads.empty() && m_loads.front().done) {
+    Load load = std::move(m_loads.front());
+    m_loads.pop_front();
+    if (load.source && load.source->channels[0].empty() && load.source->channels[1].empty()) {
+      // Nothing to draw or sum up: say so rather than open an empty source.
+      m_status->clear();
+      m_dialogs->ShowError(this, tr("%1 中没有完整的数据帧（%2 行不是数据帧或无法解析）。")
+                                     .arg(load.source->name)
+                                     .arg(load.source->skipped));
+      load.source.reset();
+    } else if (load.source) {
+      AddSource(std::move(*load.source));
+    } else {
+      m_status->clear();
+      m_dialogs->ShowError(this, load.error);
+    }
+    emit LoadFinished(load.source.has_value());
+  }
+}
+
+void ReviewWindow::WaitForLoads() {
+  while (!m_loads.empty()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
+QColor ReviewWindow::NextColour() {
+  return kPalette[size_t(m_coloursUsed++) % std::size(kPalette)];
+}
+
+void ReviewWindow::AddSource(ReviewSource source) {
+  Opened opened;
+  opened.source = std::move(source);
+  opened.summaries = SummarizeSource(opened.source);
+  for (int c = 0; c < 2; ++c) {
+    // Channels without readings get no curve and no colour.
+    if (!opened.source.channels[size_t(c)].empty()) {
+      opened.colours[size_t(c)] = NextColour();
+    }
+  }
+  if (const qint64 id = opened.source.sessionId; id != 0) {
+    ShowSessionSummary(id, opened.summaries);
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->summarised.contains(id)) {
+      m_sessionSummaries.insert(id, opened.summaries);
+    }
+  }
+  m_sources.push_back(std::move(opened));
+  RebuildOpenedList();
+  RebuildPlot();
+  RebuildSummaries();
+  const ReviewSource& s = m_sources.back().source;
+  m_status->setText(s.skipped > 0
+                        ? tr("%1：%2 行不是数据帧或无法解析，已跳过。").arg(s.name).arg(s.skipped)
+                        : QString());
+}
+
+void ReviewWindow::CloseAll() {
+  m_sources.clear();
+  m_coloursUsed = 0;
+  RebuildOpenedList();
+  RebuildPlot();
+  RebuildSummaries();
+}
+
+QColor ReviewWindow::CurveColour(int source, int channel) const {
+  return m_sources[size_t(source)].colours[size_t(channel - 1)];
+}
+
+void ReviewWindow::SetXAxis(ReviewXAxis axis) {
+  m_xAxis = axis;
+  m_xAxisBox->setCurrentIndex(m_xAxisBox->findData(int(axis)));
+  RebuildPlot();
+}
+
+void ReviewWindow::SetQuantity(Quantity quantity) {
+  if (quantity == Quantity::Time) {
+    return;
+  }
+  m_quantity = quantity;
+  m_quantityBox->setCurrentIndex(m_quantityBox->findData(int(quantity)));
+  RebuildPlot();
+}
+
+void ReviewWindow::SetCurveShown(int source, int channel, bool shown) {
+  m_sources[size_t(source)].shown[size_t(channel - 1)] = shown;
+  RebuildOpenedList();
+  RebuildPlot();
+}
+
+QString ReviewWindow::CurveName(const Opened& opened, int channel) const {
+  return tr("%1 %2 通道%3").arg(opened.source.name, DateText(opened.source.start)).arg(channel);
+}
+
+void ReviewWindow::RebuildOpenedList() {
+  m_rebuilding = true;
+  m_openedTree->clear();
+  for (size_t i = 0; i < m_sources.size(); ++i) {
+    const Opened& o = m_sources[i];
+    auto* top = new QTreeWidgetItem(
+        m_openedTree, {QStringLiteral("%1  %2  %3")
+                           .arg(o.source.name, DateText(o.source.start), o.source.detail)});
+    top->setFlags(Qt::ItemIsEnabled);
+    for (int c = 1; c <= 2; ++c) {
+      if (o.source.Channel(c).empty()) {
+        continue;
+      }
+      auto* item = new QTreeWidgetItem(top, {tr("通道%1").arg(c)});
+      item->setIcon(0, Swatch(o.colours[size_t(c - 1)]));
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+      item->setCheckState(0, o.shown[size_t(c - 1)] ? Qt::Checked : Qt::Unchecked);
+      item->setData(0, Qt::UserRole, int(i));
+      item->setData(0, Qt::UserRole + 1, c);
+    }
+    top->setExpanded(true);
+  }
+  m_rebuilding = false;
+}
+
+void ReviewWindow::OnOpenedItemChanged(QTreeWidgetItem* item) {
+  if (m_rebuilding || !item->data(0, Qt::UserRole + 1).isValid()) {
+    return;
+  }
+  const int source = item->data(0, Qt::UserRole).toInt();
+  const int channel = item->data(0, Qt::UserRole + 1).toInt();
+  m_sources[size_t(source)].shown[size_t(channel - 1)] = item->checkState(0) == Qt::Checked;
+  RebuildPlot();
+}
+
+void ReviewWindow::RebuildPlot() {
+  ReviewPlot& plot = *m_plot;
+  plot.Clear();
+  const QString yTitle = QuantityTitle(m_quantity);
+  const QString xTitle = m_xAxis == ReviewXAxis::Time ? QuantityTitle(Quantity::Time)
+                                                      : QuantityTitle(Quantity::Capacity);
+  plot.SetAxisTitles(xTitle, yTitle);
+  plot.SetTitle(m_sources.size() > 1 ? tr("比较") : tr("历史曲线"));
+  const Quantity xQuantity = m_xAxis == ReviewXAxis::Time ? Quantity::Time : Quantity::Capacity;
+  for (const Opened& o : m_sources) {
+    for (int c = 1; c <= 2; ++c) {
+      const std::vector<ChannelSample>& samples = o.source.Channel(c);
+      if (samples.empty() || !o.shown[size_t(c - 1)]) {
+        continue;
+      }
+      const int curve = plot.AddCurve(CurveName(o, c), o.colours[size_t(c - 1)]);
+      for (const ChannelSample& s : samples) {
+        plot.AddPoint(curve, s.Value(xQuantity), s.Value(m_quantity));
+      }
+    }
+  }
+  plot.FitAll();
+}
+
+void ReviewWindow::RebuildSummaries() {
+  m_summaryTable->setRowCount(0);
+  for (const Opened& o : m_sources) {
+    for (const DischargeSummary& s : o.summaries) {
+      if (s.frames == 0) {
+        continue;
+      }
+      const int row = m_summaryTable->rowCount();
+      m_summaryTable->insertRow(row);
+      QTableWidgetItem* name = Cell(CurveName(o, s.channel), false);
+      name->setIcon(Swatch(o.colours[size_t(s.channel - 1)]));
+      m_summaryTable->setItem(row, 0, name);
+      const QStringList cells = {QString::number(s.frames),
+                                 QString::number(s.durationS),
+                                 QString::number(s.capacityMah),
+                                 QString::number(s.energyMwh, 'f', 3),
+                                 QString::number(s.avgMv, 'f', 1),
+                                 QString::number(s.minMv),
+                                 QString::number(s.endMv),
+                                 QString::number(s.maxTemp),
+                                 s.notice ? tr("放电结束") : tr("停止")};
+      for (int i = 0; i < cells.size(); ++i) {
+        m_summaryTable->setItem(row, i + 1, Cell(cells[i], i + 1 < 9));
+      }
+    }
+  }
+}
+
+void ReviewWindow::OnOpenSelectedClicked() {
+  const QList<QTableWidgetItem*> selected = m_sessionTable->selectedItems();
+  QList<int> rows;
+  for (const QTableWidgetItem* item : selected) {
+    if (!rows.contains(item->row())) {
+      rows << item->row();
+    }
+  }
+  for (int row : rows) {
+    OpenSession(m_sessionTable->item(row, 0)->text().toLongLong());
+  }
+}
+
+void ReviewWindow::OnOpenFileClicked() {
+  for (const QString& path : m_dialogs->FilesToOpen(this)) {
+    OpenFile(path);
+  }
+}
+
+ReportContent ReviewWindow::Report() {
+  ReportContent report;
+  report.title = m_sources.size() > 1 ? tr("放电比较报告") : tr("放电报告");
+  report.made = QDateTime::currentDateTime();
+  for (const Opened& o : m_sources) {
+    report.sources << (o.source.startIsSave ? tr("%1  保存于 %2  %3") : tr("%1  开始于 %2  %3"))
+                          .arg(o.source.name, DateText(o.source.start), o.source.detail);
+  }
+  report.plot = m_plot->RenderImage(QSize(1000, 600), 2);
+  for (int c = 0; c < m_summaryTable->columnCount(); ++c) {
+    report.header << m_summaryTable->horizontalHeaderItem(c)->text();
+  }
+  for (const Opened& o : m_sources) {
+    for (const DischargeSummary& s : o.summaries) {
+      if (s.frames == 0) {
+        continue;
+      }
+      ReportContent::Row row;
+      row.colour = o.colours[size_t(s.channel - 1)];
+      row.cells = {CurveName(o, s.channel),
+                   QString::number(s.frames),
+                   QString::number(s.durationS),
+                   QString::number(s.capacityMah),
+                   QString::number(s.energyMwh, 'f', 3),
+                   QString::number(s.avgMv, 'f', 1),
+                   QString::number(s.minMv),
+                   QString::number(s.endMv),
+                   QString::number(s.maxTemp),
+                   s.notice ? tr("放电结束") : tr("停止")};
+      report.rows << row;
+    }
+  }
+  return report;
+}
+
+bool ReviewWindow::SaveReport(const QString& path) {
+  return ::SaveReport(Report(), path);
+}
+
+void ReviewWindow::OnReportClicked() {
+  const QString path = m_dialogs->ReportFileToSave(this);
+  if (!path.isEmpty() && !SaveReport(path)) {
+    m_dialogs->ShowError(this, tr("无法把报告保存到 %1。").arg(QDir::toNativeSeparators(path)));
+  }
+}
+
+namespace {
+
+bool WriteCsvFile(const QString& path, const std::vector<CsvSource>& sources,
+                  const StoreOpener& opener, QString* error, const std::atomic<bool>* cancel) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    *error = ReviewWindow::tr("无法把数据保存到 %1：%2")
+                 .arg(QDir::toNativeSeparators(path), file.errorString());
+    return false;
+  }
+  if (!WriteReviewCsv(sources, opener, file, error, cancel)) {
+    file.cancelWriting();
+    return false;
+  }
+  if (!file.commit()) {
+    *error = ReviewWindow::tr("无法把数据保存到 %1：%2")
+                 .arg(QDir::toNativeSeparators(path), file.errorString());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<CsvSource> ReviewWindow::CsvSources() const {
+  std::vector<CsvSource> sources;
+  for (const Opened& o : m_sources) {
+    sources.push_back({o.source.sessionId, o.source.path});
+  }
+  return sources;
+}
+
+bool ReviewWindow::ExportCsv(const QString& path, QString* error) {
+  QString message;
+  const bool ok = WriteCsvFile(path, CsvSources(), m_openStore, &message, &m_state->cancel);
+  if (error) {
+    *error = message;
+  }
+  return ok;
+}
+
+void ReviewWindow::OnCsvClicked() {
+  const QString path = m_dialogs->CsvFileToSave(this);
+  if (path.isEmpty()) {
+    return;
+  }
+  // A week of rows takes a while: written on a worker, failures reported here.
+  m_status->setText(tr("正在导出 CSV…"));
+  StartWorker([this, path, sources = CsvSources(), opener = m_openStore, state = m_state] {
+    QString error;
+    const bool ok = WriteCsvFile(path, sources, opener, &error, &state->cancel);
+    QMetaObject::invokeMethod(
+        this,
+        [this, ok, error] {
+          m_status->setText(ok ? tr("CSV 已导出。") : QString());
+          if (!ok) {
+            m_dialogs->ShowError(this, error);
+          }
+        },
+        Qt::QueuedConnection);
+  });
+}

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QColor>
+#include <QHash>
+#include <QSet>
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "dischargesummary.h"
+#include "reviewcsv.h"
+#include "reviewreport.h"
+#include "reviewsource.h"
+#include "summarycommand.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTreeWidget;
+class QThread;
+class QTreeWidgetItem;
+class ReviewDialogs;
+class ReviewPlot;
+
+// What the review plot's x axis shows.
+enum class ReviewXAxis { Time, Capacity };
+
+// The review window: the stored sessions listed (start, duration, port, how
+// it ended, each channel's capacity and end voltage), and the sessions and
+// data1.txt files opened from them, each channel one curve in a colour of its
+// own that it keeps while it stays open. The curves are overlaid on one plot
+// of the chosen quantity against elapsed time or delivered capacity; below
+// it each curve's discharge summary. Exports: CSV of everything opened, a
+// one-page report as PDF or PNG.
+class ReviewWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // `openStore` opens a connection to the session store: one for the list,
+  // and one on each worker thread that reads sessions. Without a store the
+  // window still opens files. It must be callable from any thread.
+  explicit ReviewWindow(const StoreOpener& openStore, QWidget* parent = nullptr);
+  // Stops the readers still at work and waits for them.
+  ~ReviewWindow() override;
+
+  // Sessions and files are read on worker threads, so the window stays
+  // responsive while a week is read; they join the view in the order asked
+  // for. Each returns whether the reading started; failures, then or later,
+  // are reported through the dialogs.
+  bool OpenSession(qint64 id);
+  bool OpenFile(const QString& path);
+  // Opens what a command-line word names: an id, "latest" or a file.
+  bool OpenRef(const QString& word);
+  // Readings still under way.
+  int PendingLoads() const { return int(m_loads.size()); }
+  // Runs the event loop until every reading has ended (tools and tests).
+  void WaitForLoads();
+  void AddSource(ReviewSource source);
+  void CloseAll();
+
+  void SetXAxis(ReviewXAxis axis);
+  void SetQuantity(Quantity quantity);
+  // Shows or hides one channel's curve of an opened source.
+  void SetCurveShown(int source, int channel, bool shown);
+
+  int SourceCount() const { return int(m_sources.size()); }
+  const ReviewSource& Source(int i) const { return m_sources[size_t(i)].source; }
+  QColor CurveColour(int source, int channel) const;
+  ReviewPlot& Plot() const { return *m_plot; }
+  QTableWidget& SessionTable() const { return *m_sessionTable; }
+  QTableWidget& SummaryTable() const { return *m_summaryTable; }
+  // Runs the event loop until the session list's capacity and end-voltage
+  // columns, read on a worker thread, are filled (tools and tests).
+  void WaitForSessionList();
+
+ signals:
+  // A reading asked for has ended and its source, if read, is in view.
+  void LoadFinished(bool ok);
+  void SessionListFilled();
+
+ public:
+  ReportContent Report();
+  bool SaveReport(const QString& path);
+  // CSV of everything opened, in the columns of the store's export.
+  bool ExportCsv(const QString& path, QString* error = nullptr);
+  void SetDialogs(ReviewDialogs* dialogs);  // not owned; nullptr: the desktop's own
+
+ private:
+  struct Opened {
+    ReviewSource source;
+    std::array<QColor, 2> colours;
+    std::array<bool, 2> shown{true, true};
+    std::vector<DischargeSummary> summaries;
+  };
+
+  // One reading in progress; results are taken in the order asked for.
+  struct Load {
+    qint64 number = 0;
+    bool done = false;
+    std::optional<ReviewSource> source;
+    QString error;
+  };
+
+  void BuildUi();
+  void RefreshSessions();
+  void ShowSessionSummary(qint64 id, const std::vector<DischargeSummary>& summaries);
+  void StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read);
+  void OnLoadDone(qint64 number, std::optional<ReviewSource> source, const QString& error);
+  void StartWorker(std::function<void()> work);
+  void OnOpenSelectedClicked();
+  void OnOpenFileClicked();
+  void OnReportClicked();
+  void OnCsvClicked();
+  void OnOpenedItemChanged(QTreeWidgetItem* item);
+  void RebuildOpenedList();
+  void RebuildPlot();
+  void RebuildSummaries();
+  QString CurveName(const Opened& opened, int channel) const;
+  std::vector<CsvSource> CsvSources() const;
+  QColor NextColour();
+
+  StoreOpener m_openStore;
+  std::unique_ptr<SessionReader> m_store;
+  QString m_storeError;
+  // Shared with the worker threads, which may outlive a reading's request.
+  struct WorkerState {
+    std::atomic<bool> cancel = false;  // the window is going
+    std::atomic<int> loading = 0;      // sessions and files being opened
+    std::mutex mutex;
+    QSet<qint64> summarised;  // sessions whose summary the list has; by mutex
+  };
+  std::shared_ptr<WorkerState> m_state;
+  std::vector<QThread*> m_workers;
+  std::deque<Load> m_loads;
+  qint64 m_nextLoad = 0;
+  bool m_listFilling = false;
+  std::vector<Opened> m_sources;
+  int m_coloursUsed = 0;
+  ReviewXAxis m_xAxis = ReviewXAxis::Time;
+  Quantity m_quantity = Quantity::Voltage;
+  QList<StoredSession> m_sessions;
+  QHash<qint64, std::vector<DischargeSummary>> m_sessionSummaries;  // ended sessions
+  bool m_rebuilding = false;
+
+  QTableWidget* m_sessionTable = nullptr;
+  QTreeWidget* m_openedTree = nullptr;
+  QComboBox* m_quantityBox = nullptr;
+  QComboBox* m_xAxisBox = nullptr;
+  QLabel* m_status = nullptr;
+  ReviewPlot* m_plot = nullptr;
+  QTableWidget* m_summaryTable = nullptr;
+  std::unique_ptr<ReviewDialogs> m_systemDialogs;
+  ReviewDialogs* m_dialogs = nullptr;
+};

@@ -1,0 +1,83 @@
+#include "sessionsource.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+
+#include "acquisitionpass.h"
+
+namespace {
+
+// Beyond this the vectors grow as the chunks come; a stored count is a hint.
+constexpr qint64 kMaxReserve = qint64(1) << 24;
+
+std::optional<ChannelSample> Complete(const StoredChannel& c) {
+  for (const auto& f : c.fields) {
+    if (!f) {
+      return std::nullopt;
+    }
+  }
+  return ChannelSample{*c.fields[size_t(Quantity::Time)], *c.fields[size_t(Quantity::Voltage)],
+                       *c.fields[size_t(Quantity::Current)], *c.fields[size_t(Quantity::Capacity)],
+                       *c.fields[size_t(Quantity::Temperature)]};
+}
+
+}  // namespace
+
+QString SessionName(qint64 id) {
+  return QCoreApplication::translate("ReviewWindow", "会话 %1").arg(id);
+}
+
+QString SessionEndText(SessionEnd end) {
+  switch (end) {
+    case SessionEnd::Running:
+      return QCoreApplication::translate("ReviewWindow", "记录中");
+    case SessionEnd::Closed:
+      return QCoreApplication::translate("ReviewWindow", "关闭串口");
+    case SessionEnd::ProgramExit:
+      return QCoreApplication::translate("ReviewWindow", "程序退出");
+    case SessionEnd::Interrupted:
+      return QCoreApplication::translate("ReviewWindow", "中断");
+  }
+  return {};
+}
+
+std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
+                                        QString* error, const std::function<bool()>& carryOn) {
+  ReviewSource source;
+  source.name = SessionName(session.id);
+  source.detail = session.port;
+  source.sessionId = session.id;
+  source.start = session.startUtc.toLocalTime();
+  for (auto& channel : source.channels) {
+    channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
+  }
+  const QStringView notice(kEndOfDischargeNotice);
+  struct Cancelled {};
+  bool ok = false;
+  try {
+    ok = reader.ForEachChunk(session.id, [&](const StoredChunk& chunk) {
+      if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
+        throw Cancelled();  // the only way out of the reader's loop
+      }
+      ++source.chunks;
+      if (QStringView(chunk.text).startsWith(notice)) {
+        source.notice = true;
+      }
+      for (size_t c = 0; c < 2; ++c) {
+        if (const auto sample = Complete(chunk.channel[c])) {
+          source.channels[c].push_back(*sample);
+        }
+      }
+    });
+  } catch (const Cancelled&) {
+    return std::nullopt;
+  }
+  if (!ok) {
+    if (error) {
+      *error = QCoreApplication::translate("ReviewWindow", "读取%1失败：记录库无法读取。")
+                   .arg(source.name);
+    }
+    return std::nullopt;
+  }
+  return source;
+}

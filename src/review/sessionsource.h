@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "reviewsource.h"
+#include "sessionreader.h"
+
+// A stored session's channel readings, streamed from the store. A channel
+// counts in a chunk when all five of its fields were applied; a chunk that
+// begins with the end-of-discharge notice marks the discharge as ended.
+// `carryOn`, when given, is asked every few thousand chunks; it may wait,
+// and when it returns false the reading stops and returns nothing.
+std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
+                                        QString* error, const std::function<bool()>& carryOn = {});
+
+// "会话 12".
+QString SessionName(qint64 id);
+// How the session ended, as the list shows it.
+QString SessionEndText(SessionEnd end);

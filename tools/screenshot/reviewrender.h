@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+// Renders the review window comparing three simulated discharges, aligned by
+// delivered capacity, to the PNG `out`, and its report page to `report`
+// unless empty. The session list shows the store at `store` when given.
+// Returns the process exit code.
+int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store);
