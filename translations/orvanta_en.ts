@@ -250,6 +250,118 @@
     </message>
 </context>
 <context>
+    <name>SessionCommands</name>
+    <message>
+        <source>记录文件默认为 %1</source>
+        <translation>The store file is %1 unless --db names another</translation>
+    </message>
+    <message>
+        <source>未知命令：%1</source>
+        <translation>Unknown command: %1</translation>
+    </message>
+    <message>
+        <source>每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、结束方式</source>
+        <translation>One line per session: id, start, end, duration, port, device, chunks, frames, how it ended</translation>
+    </message>
+    <message>
+        <source>导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）</source>
+        <translation>Exports a session as a CSV table or as data1.txt (FILE - is standard output)</translation>
+    </message>
+    <message>
+        <source>记录中</source>
+        <translation>running</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>closed</translation>
+    </message>
+    <message>
+        <source>程序退出</source>
+        <translation>program exit</translation>
+    </message>
+    <message>
+        <source>中断</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>导出到 %1 失败：%2</source>
+        <translation>Export to %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>记录编号应为数字或 latest：%1</source>
+        <translation>A session is named by its id or latest: %1</translation>
+    </message>
+    <message>
+        <source>没有编号为 %1 的记录</source>
+        <translation>No session with id %1</translation>
+    </message>
+    <message>
+        <source>记录文件中还没有记录</source>
+        <translation>The store holds no session yet</translation>
+    </message>
+    <message>
+        <source>list 不带参数</source>
+        <translation>list takes no arguments</translation>
+    </message>
+    <message>
+        <source>export 的参数有误：%1</source>
+        <translation>Unexpected argument to export: %1</translation>
+    </message>
+    <message>
+        <source>用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)</source>
+        <translation>Usage: orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)</translation>
+    </message>
+</context>
+<context>
+    <name>SessionExport</name>
+    <message>
+        <source>写入失败：%1</source>
+        <translation>Write failed: %1</translation>
+    </message>
+    <message>
+        <source>读取记录失败</source>
+        <translation>Reading the session failed</translation>
+    </message>
+</context>
+<context>
+    <name>SessionReader</name>
+    <message>
+        <source>没有找到记录文件：%1</source>
+        <translation>No store file at %1</translation>
+    </message>
+    <message>
+        <source>无法读取记录文件：%1</source>
+        <translation>Cannot read the store file %1</translation>
+    </message>
+    <message>
+        <source>缺少 SQLite 数据库驱动（QSQLITE）</source>
+        <translation>The SQLite database driver (QSQLITE) is missing</translation>
+    </message>
+    <message>
+        <source>无法读取记录文件 %1：%2</source>
+        <translation>Cannot read the store file %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 不是本程序能读的记录文件（版本 %2）</source>
+        <translation>%1 is not a store this program can read (version %2)</translation>
+    </message>
+</context>
+<context>
+    <name>SessionRecording</name>
+    <message>
+        <source>未记录：存储不可用，每 10 秒重试</source>
+        <translation>Not recording: store unavailable, retrying every 10 s</translation>
+    </message>
+</context>
+<context>
     <name>Simulator</name>
     <message>
         <source>模拟双通道充放电仪：每秒向链接 LINK 所指的伪终端写一帧遥测数据，最后发出放电结束通知。</source>
@@ -318,6 +430,21 @@
     <message>
         <source>每发送一段数据，就在标准输出打印一行 &quot;sent: 数据&quot;（CR、LF 写作 \r、\n）。</source>
         <translation>Print each chunk sent as a line &quot;sent: TEXT&quot; on standard output (CR and LF written as \r and \n).</translation>
+    </message>
+</context>
+<context>
+    <name>StoreOptions</name>
+    <message>
+        <source>本次运行不记录数据。</source>
+        <translation>Do not record sessions in this run.</translation>
+    </message>
+    <message>
+        <source>记录文件的大小上限（如 500M、2G；0 为不限），超出时删除最早的已结束记录。</source>
+        <translation>Size cap of the session store (e.g. 500M, 2G; 0 for none); above it the oldest finished sessions are deleted.</translation>
+    </message>
+    <message>
+        <source>%1 不是有效的大小：%2</source>
+        <translation>%1 is not a valid size: %2</translation>
     </message>
 </context>
 </TS>

@@ -101,14 +101,13 @@ QString ReadFailed() {
 }  // namespace
 
 QString CsvHeader() {
-  QString header = QCoreApplication::translate("SessionExport", "记录时间");
+  // A file format, the same in every locale.
+  QString header = QStringLiteral("记录时间");
   for (const int channel : {1, 2}) {
-    for (const QString& column : {QCoreApplication::translate("SessionExport", "通道 %1 时间(S)"),
-                                  QCoreApplication::translate("SessionExport", "通道 %1 电压(mV)"),
-                                  QCoreApplication::translate("SessionExport", "通道 %1 电流(mA)"),
-                                  QCoreApplication::translate("SessionExport", "通道 %1 容量(mAh)"),
-                                  QCoreApplication::translate("SessionExport", "通道 %1 温度")}) {
-      header += u',' + column.arg(channel);
+    for (const QString& column :
+         {QStringLiteral("时间(S)"), QStringLiteral("电压(mV)"), QStringLiteral("电流(mA)"),
+          QStringLiteral("容量(mAh)"), QStringLiteral("温度")}) {
+      header += QStringLiteral(",通道 %1 ").arg(channel) + column;
     }
   }
   return header;

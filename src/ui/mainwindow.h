@@ -38,8 +38,8 @@ struct MainWindowServices {
   FolderChooser* folders = nullptr;
   Clock* clock = nullptr;
   PortControl::Pause pause;
-  PassRecorder* recorder = nullptr;      // hears every pass (the session store)
-  PortControl::PortChanged portChanged;  // told when the port opens or closes
+  PassRecorder* recorder = nullptr;        // hears every pass (the session store)
+  PortControl::PortChanged portChanged{};  // told when the port opens or closes
 };
 
 // The program's one window. It owns every control under the control's own

@@ -286,6 +286,9 @@ void TestStoreCrash::toolReportsErrors() {
   StoreWriter(StoreWriter::Config{.path = db}).Open();  // the next start
   arguments.replaceInStrings(u"TEXTFILE"_qs, text);
   QProcess tool;
+  QProcessEnvironment chinese = QProcessEnvironment::systemEnvironment();
+  chinese.insert(u"LC_ALL"_qs, u"zh_CN.UTF-8"_qs);  // the messages checked are the Chinese ones
+  tool.setProcessEnvironment(chinese);
   tool.start(QStringLiteral(ORVANTA_SESSIONS_PATH), QStringList{u"--db"_qs, db} + arguments);
   QVERIFY(tool.waitForFinished(kWaitMs));
   QCOMPARE(tool.exitCode(), exitCode);

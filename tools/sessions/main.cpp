@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "sessioncommands.h"
+#include "translations.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ void Usage(QTextStream& stream) {
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
+  InstallTranslations(app);
   QTextStream out(stdout);
   QTextStream err(stderr);
 

@@ -11,10 +11,6 @@
 
 namespace {
 
-QString Tr(const char* text) {
-  return QCoreApplication::translate("SessionCommands", text);
-}
-
 QString LocalText(const QDateTime& utc) {
   return utc.isValid() ? utc.toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss") : u"-"_qs;
 }
@@ -30,13 +26,13 @@ QString Duration(qint64 ms) {
 QString EndText(SessionEnd end) {
   switch (end) {
     case SessionEnd::Running:
-      return Tr("记录中");
+      return QCoreApplication::translate("SessionCommands", "记录中");
     case SessionEnd::Closed:
-      return Tr("关闭串口");
+      return QCoreApplication::translate("SessionCommands", "关闭串口");
     case SessionEnd::ProgramExit:
-      return Tr("程序退出");
+      return QCoreApplication::translate("SessionCommands", "程序退出");
     case SessionEnd::Interrupted:
-      return Tr("中断");
+      return QCoreApplication::translate("SessionCommands", "中断");
   }
   return {};
 }
@@ -53,20 +49,23 @@ bool WriteExport(CommandContext& context, SessionReader& reader, const StoredSes
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly) || !exporter(reader, session, out, &error) ||
         !out.flush()) {
-      context.err << Tr("导出失败：%1").arg(error) << Qt::endl;
+      context.err << QCoreApplication::translate("SessionCommands", "导出失败：%1").arg(error)
+                  << Qt::endl;
       return false;
     }
     return true;
   }
   QSaveFile file(target);
   if (!file.open(QIODevice::WriteOnly)) {
-    context.err << Tr("无法写入 %1：%2").arg(target, file.errorString()) << Qt::endl;
+    context.err << QCoreApplication::translate("SessionCommands", "无法写入 %1：%2")
+                       .arg(target, file.errorString())
+                << Qt::endl;
     return false;
   }
   if (!exporter(reader, session, file, &error) || !file.commit()) {
-    context.err
-        << Tr("导出到 %1 失败：%2").arg(target, error.isEmpty() ? file.errorString() : error)
-        << Qt::endl;
+    context.err << QCoreApplication::translate("SessionCommands", "导出到 %1 失败：%2")
+                       .arg(target, error.isEmpty() ? file.errorString() : error)
+                << Qt::endl;
     return false;
   }
   return true;
@@ -90,13 +89,17 @@ std::optional<StoredSession> CommandContext::FindSession(SessionReader& reader,
     bool ok = false;
     id = name.toLongLong(&ok);
     if (!ok) {
-      err << Tr("记录编号应为数字或 latest：%1").arg(name) << Qt::endl;
+      err << QCoreApplication::translate("SessionCommands", "记录编号应为数字或 latest：%1")
+                 .arg(name)
+          << Qt::endl;
       return std::nullopt;
     }
   }
   const std::optional<StoredSession> session = reader.Find(id);
   if (!session) {
-    err << (id ? Tr("没有编号为 %1 的记录").arg(name) : Tr("记录文件中还没有记录")) << Qt::endl;
+    err << (id ? QCoreApplication::translate("SessionCommands", "没有编号为 %1 的记录").arg(name)
+               : QCoreApplication::translate("SessionCommands", "记录文件中还没有记录"))
+        << Qt::endl;
   }
   return session;
 }
@@ -129,7 +132,7 @@ int RunSummary(CommandContext& context) {
 
 int RunList(CommandContext& context) {
   if (!context.arguments.isEmpty()) {
-    context.err << Tr("list 不带参数") << Qt::endl;
+    context.err << QCoreApplication::translate("SessionCommands", "list 不带参数") << Qt::endl;
     return kExitUsage;
   }
   const auto reader = context.OpenStore();
@@ -159,12 +162,16 @@ int RunExport(CommandContext& context) {
     } else if (name.isEmpty() && !arg.startsWith(u"--")) {
       name = arg;
     } else {
-      context.err << Tr("export 的参数有误：%1").arg(arg) << Qt::endl;
+      context.err
+          << QCoreApplication::translate("SessionCommands", "export 的参数有误：%1").arg(arg)
+          << Qt::endl;
       return kExitUsage;
     }
   }
   if (name.isEmpty() || (csv.isEmpty() && data1.isEmpty())) {
-    context.err << Tr("用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)")
+    context.err << QCoreApplication::translate(
+                       "SessionCommands",
+                       "用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)")
                 << Qt::endl;
     return kExitUsage;
   }
