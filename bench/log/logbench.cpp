@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QElapsedTimer timer;
     timer.start();
-    const QByteArray bytes = SnapshotBytes(QDateTime::currentDateTime(), pane->Text());
+    const QByteArray bytes = SnapshotBytes(QDateTime::currentDateTime(), pane->Log());
     const qint64 encodeMs = timer.elapsed();
     const bool written = WriteFileAtomically(SnapshotFileName(dir.path()), bytes);
     const qint64 totalMs = timer.elapsed();

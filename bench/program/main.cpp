@@ -9,22 +9,35 @@
 //   fill=<points per trace> tick_median_ms=<x> tick_p99_ms=<x> replot_ms=<x>
 //     rss_mib=<x> save_ms=<x> naive_tick_median_ms=<x>
 //
-// and last `startup_ms=<x>`. The naive tick puts the original design's costs
-// back: the log's whole text replaced on every append and every point's y
-// rescanned for the Y range. Details go to stderr.
+// and last `startup_ms=<x> process_startup_ms=<x>`: the window's first paint
+// timed inside this process, and the median time from starting the
+// orvanta-first-paint program (the program's own window on the real port)
+// to its report of its first painted window, measured here. The naive tick
+// puts the original design's costs back: the log's whole text replaced on
+// every append and every point's y rescanned for the Y range. Details go to
+// stderr, among them where the tick's time goes (the pass, the chart's
+// replot, the window's paint) and which controls each tick repaints.
 //
-//   orvanta-bench [--quick]     --quick runs only the fills 0 and 86400
+//   orvanta-bench [--quick] [--fill N]...
+//
+// The default run fills 0, a day, a week and a month (2,592,000 frames);
+// --quick runs only the fills 0 and 86400; each --fill N runs that fill
+// instead (repeat it for several).
 
 #include <qcustomplot.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPaintEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <map>
 #include <vector>
 
 #include "clock.h"
@@ -38,6 +51,89 @@
 namespace {
 
 constexpr int kTimedTicks = 1000;
+// Ticks watched for where their time goes, after the timed ones (the watch
+// itself costs a little).
+constexpr int kWatchedTicks = 200;
+constexpr qint64 kDay = 86400;
+constexpr qint64 kWeek = 604800;
+constexpr qint64 kMonth = 2592000;
+constexpr int kStartupRuns = 7;
+
+// CPU time of the whole process (helper threads included), ns: on a shared
+// machine it says where the work goes better than the wall clock does.
+qint64 CpuNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// The application with a watch on event delivery while a tick runs: the CPU
+// time spent in the chart's queued replot and in the window's paint, and
+// which controls were painted, over how many pixels, at what CPU cost.
+class BenchApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  struct Painted {
+    int count = 0;
+    qint64 pixels = 0;
+    qint64 ns = 0;
+  };
+
+  bool watching = false;
+  qint64 replotNs = 0;
+  qint64 paintNs = 0;
+  std::map<QString, Painted> painted;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (!watching) {
+      return QApplication::notify(receiver, event);
+    }
+    const bool replot =
+        event->type() == QEvent::MetaCall && qobject_cast<DischargeChart*>(receiver) != nullptr;
+    const bool paint = event->type() == QEvent::UpdateRequest && m_depth == 0;
+    Painted* p = nullptr;
+    if (event->type() == QEvent::Paint && receiver->isWidgetType()) {
+      p = &painted[WidgetName(static_cast<QWidget*>(receiver))];
+      ++p->count;
+      for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) {
+        p->pixels += qint64(r.width()) * r.height();
+      }
+    }
+    const qint64 start = CpuNs();
+    ++m_depth;
+    const bool result = QApplication::notify(receiver, event);
+    --m_depth;
+    const qint64 spent = CpuNs() - start;
+    if (p != nullptr) {
+      p->ns += spent;
+    }
+    if (replot) {
+      replotNs += spent;
+    } else if (paint) {
+      paintNs += spent;
+    }
+    return result;
+  }
+
+ private:
+  // The nearest named control and, below it, the painted widget's class.
+  static QString WidgetName(const QWidget* w) {
+    QString name = QString::fromLatin1(w->metaObject()->className());
+    for (const QWidget* p = w; p; p = p->parentWidget()) {
+      if (!p->objectName().isEmpty() && !p->objectName().startsWith(u"qt_")) {
+        return p == w ? p->objectName() : p->objectName() + u'/' + name;
+      }
+    }
+    return name;
+  }
+
+  int m_depth = 0;
+};
+
+BenchApplication* App() {
+  return static_cast<BenchApplication*>(QCoreApplication::instance());
+}
 
 // A two-channel discharge frame at second t, as the charger sends it.
 QString Frame(qint64 t) {
@@ -124,16 +220,42 @@ struct Rig {
     QApplication::processEvents();
   }
 
-  std::vector<double> Ticks(int count) {
+  // Where the timed ticks' CPU time went, in ms per tick.
+  struct Split {
+    double pass = 0;
+    double replot = 0;
+    double paint = 0;
+    double other = 0;
+  };
+
+  std::vector<double> Ticks(int count, Split* split = nullptr) {
     std::vector<double> ms;
     ms.reserve(size_t(count));
+    BenchApplication* app = App();
+    app->replotNs = 0;
+    app->paintNs = 0;
+    app->painted.clear();
+    qint64 passNs = 0;
+    qint64 totalNs = 0;
     for (int i = 0; i < count; ++i, ++nextSecond) {
       port->Queue(Frame(nextSecond));
+      app->watching = split != nullptr;
       QElapsedTimer t;
       t.start();
+      const qint64 cpu = CpuNs();
       window->OnAcquisitionTick();
+      passNs += CpuNs() - cpu;
       QApplication::processEvents();  // the queued replot and the repaints
       ms.push_back(Ms(t));
+      totalNs += CpuNs() - cpu;
+      app->watching = false;
+    }
+    if (split != nullptr && count > 0) {
+      const double n = 1e6 * count;
+      split->pass = double(passNs) / n;
+      split->replot = double(app->replotNs) / n;
+      split->paint = double(app->paintNs) / n;
+      split->other = double(totalNs - passNs - app->replotNs - app->paintNs) / n;
     }
     return ms;
   }
@@ -154,7 +276,7 @@ struct Rig {
     QTemporaryDir dir;
     QElapsedTimer t;
     t.start();
-    const QByteArray bytes = SnapshotBytes(QDateTime::currentDateTime(), window->RichText1->Text());
+    const QByteArray bytes = SnapshotBytes(QDateTime::currentDateTime(), window->RichText1->Log());
     const bool ok = WriteFileAtomically(SnapshotFileName(dir.path()), bytes);
     const double ms = Ms(t);
     if (!ok) {
@@ -167,14 +289,17 @@ struct Rig {
 void RunFill(qint64 fill) {
   Rig rig;
   rig.Fill(fill);
+  Rig::Split split;
   const std::vector<double> ticks = rig.Ticks(kTimedTicks);
+  rig.Ticks(kWatchedTicks, &split);
+  const std::map<QString, BenchApplication::Painted> painted = App()->painted;
   const double replot = rig.Replot();
   const double rss = RssMib();
   const double save = rig.Save();
 
   // The original design's costs cannot hold up at a week, so the naive run is
   // shorter there; its median is still over the same filled window.
-  const int naiveTicks = fill >= 604800 ? 20 : fill >= 86400 ? 100 : kTimedTicks;
+  const int naiveTicks = fill >= kMonth ? 5 : fill >= kWeek ? 20 : fill >= kDay ? 100 : kTimedTicks;
   rig.window->RichText1->SetAppendMode(LogPane::AppendMode::WholeTextReplacement);
   rig.window->iPlotX->SetNaiveYRescan(true);
   const std::vector<double> naive = rig.Ticks(naiveTicks);
@@ -187,7 +312,19 @@ void RunFill(qint64 fill) {
   std::fflush(stdout);
   std::fprintf(stderr, "# fill=%lld: %d timed ticks, %d naive ticks, log %lld characters\n",
                static_cast<long long>(fill), kTimedTicks, naiveTicks,
-               static_cast<long long>(rig.window->RichText1->Text().size()));
+               static_cast<long long>(rig.window->RichText1->Log().Size()));
+  std::fprintf(
+      stderr,
+      "# fill=%lld tick split, CPU ms per tick: pass=%.3f replot=%.3f paint=%.3f other=%.3f\n",
+      static_cast<long long>(fill), split.pass, split.replot, split.paint, split.other);
+  std::fprintf(stderr, "# fill=%lld painted per tick (times, pixels, CPU ms):",
+               static_cast<long long>(fill));
+  for (const auto& [name, p] : painted) {
+    std::fprintf(stderr, " %s %.2f %lld %.3f;", qPrintable(name), double(p.count) / kWatchedTicks,
+                 static_cast<long long>(p.pixels / kWatchedTicks),
+                 double(p.ns) / 1e6 / kWatchedTicks);
+  }
+  std::fprintf(stderr, "\n");
 }
 
 double Startup() {
@@ -215,22 +352,65 @@ double Startup() {
   return Ms(t);
 }
 
+// Starts the orvanta-first-paint program beside this one kStartupRuns times
+// and returns the median time from the start to its report of its first
+// painted window, in ms (-1 when it cannot be run).
+double ProcessStartup() {
+  const QString program =
+      QCoreApplication::applicationDirPath() + QStringLiteral("/orvanta-first-paint");
+  std::vector<double> ms;
+  for (int i = 0; i < kStartupRuns; ++i) {
+    QProcess child;
+    child.setProgram(program);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer t;
+    t.start();
+    child.start();
+    if (!child.waitForStarted(10000)) {
+      std::fprintf(stderr, "cannot start %s\n", qPrintable(program));
+      return -1;
+    }
+    while (!child.canReadLine() && child.waitForReadyRead(10000)) {
+    }
+    const double elapsed = Ms(t);
+    const QByteArray line = child.readLine().trimmed();
+    child.waitForFinished(10000);
+    if (line != "painted") {
+      std::fprintf(stderr, "orvanta-first-paint did not report a paint\n");
+      return -1;
+    }
+    ms.push_back(elapsed);
+  }
+  std::fprintf(stderr, "# process start-up, ms:");
+  for (const double m : ms) {
+    std::fprintf(stderr, " %.1f", m);
+  }
+  std::fprintf(stderr, "\n");
+  return Percentile(ms, 0.5);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
-  QApplication app(argc, argv);
-  const bool quick = app.arguments().contains(QStringLiteral("--quick"));
-  const double startup = Startup();
-  std::vector<qint64> fills{0, 86400};
-  if (!quick) {
-    fills.push_back(604800);
+  BenchApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  std::vector<qint64> fills;
+  for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == QStringLiteral("--fill")) {
+      fills.push_back(std::max<qint64>(0, args[i + 1].toLongLong()));
+    }
   }
+  if (fills.empty()) {
+    fills = args.contains(QStringLiteral("--quick")) ? std::vector<qint64>{0, kDay}
+                                                     : std::vector<qint64>{0, kDay, kWeek, kMonth};
+  }
+  const double startup = Startup();
   for (const qint64 fill : fills) {
     RunFill(fill);
   }
-  std::printf("startup_ms=%.1f\n", startup);
+  std::printf("startup_ms=%.1f process_startup_ms=%.1f\n", startup, ProcessStartup());
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "chartaccessibility.h"
 #include "chartcursor.h"
 #include "chartlegenditem.h"
+#include "chartplot.h"
 #include "chartsystemdialogs.h"
 #include "charttrace.h"
 #include "qcustomplot.h"
@@ -81,7 +82,7 @@ void SetRangeKeepingSpan(QCPAxis* axis, double lower) {
 DischargeChart::DischargeChart(QWidget* parent)
     : QWidget(parent),
       m_toolbar(new QToolBar(this)),
-      m_plot(new QCustomPlot(this)),
+      m_plot(new ChartPlot(this)),
       m_systemDialogs(std::make_unique<ChartSystemDialogs>()),
       m_dialogs(m_systemDialogs.get()) {
   auto* layout = new QVBoxLayout(this);
@@ -92,14 +93,17 @@ DischargeChart::DischargeChart(QWidget* parent)
 
   BuildLayout();
   for (int t = 0; t < kTraceCount; ++t) {
-    m_traces[size_t(t)] = std::make_unique<ChartTrace>(*m_plot, kTraceColours[size_t(t)]);
-  }
-  for (int t = 0; t < kTraceCount; ++t) {
     auto* item = new ChartLegendItem(m_plot->legend);
     item->SetCaptionFont(SmallFont(true));
     item->SetColour(kTraceColours[size_t(t)]);
     m_plot->legend->addItem(item);
     m_legendItems[size_t(t)] = item;
+  }
+  // The traces and the cursor on their own layer, redrawn alone for a new
+  // point while the axes stay put.
+  m_plot->setCurrentLayer(m_plot->TraceLayer());
+  for (int t = 0; t < kTraceCount; ++t) {
+    m_traces[size_t(t)] = std::make_unique<ChartTrace>(*m_plot, kTraceColours[size_t(t)]);
   }
   m_cursor = std::make_unique<ChartCursor>(*m_plot, TraceAt(0));
   BuildToolbar();
@@ -139,18 +143,15 @@ DischargeChart::DischargeChart(QWidget* parent)
 DischargeChart::~DischargeChart() = default;
 
 void DischargeChart::BuildLayout() {
-  m_plot->setBackground(QBrush(kBackground));
+  m_plot->SetBackdrop(kBackground);
   m_plot->setInteractions(QCP::Interactions());
   m_plot->setAutoAddPlottableToLegend(false);
   m_plot->setPlottingHint(QCP::phCacheLabels, true);
-  // One paint buffer instead of two: the selection overlay is never used, and
-  // blending a second full-size transparent buffer on every repaint costs as
-  // much as drawing the traces. The plot covers its whole area, so nothing
-  // beneath it needs painting first.
+  // The selection overlay is never used: it shares the lower buffer rather
+  // than costing a third one to blend on every repaint.
   if (QCPLayer* overlay = m_plot->layer(QStringLiteral("overlay"))) {
     overlay->setMode(QCPLayer::lmLogical);
   }
-  m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
 
   for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
     axis->setBasePen(QPen(kText, 1));
@@ -364,7 +365,7 @@ void DischargeChart::AddPoint(int trace, double x, double y) {
       FitY();
     }
   }
-  ScheduleReplot();
+  ScheduleTracesReplot();
 }
 
 void DischargeChart::Track(int trace, double x) {
@@ -694,6 +695,11 @@ void DischargeChart::OnCursorMenuRequested(const QPoint& pos) {
 }
 
 void DischargeChart::ScheduleReplot() {
+  m_fullReplotDue = true;
+  ScheduleTracesReplot();
+}
+
+void DischargeChart::ScheduleTracesReplot() {
   if (m_accessibility) {
     m_accessibility->Changed();
   }
@@ -711,10 +717,76 @@ void DischargeChart::ReplotNow() {
     m_plotStale = true;
     return;
   }
+  std::array<bool, kTraceCount> overview{};
+  for (int t = 0; t < kTraceCount; ++t) {
+    overview[size_t(t)] = TraceAt(t).OverviewShown();
+  }
   PrepareDrawing();
-  m_plot->replot(QCustomPlot::rpQueuedRefresh);
+  const QCPRange x = m_plot->xAxis->range();
+  const QCPRange y = m_plot->yAxis->range();
+  const std::array<double, 4> ranges = {x.lower, x.upper, y.lower, y.upper};
+  // The cursor's hint and the legend's values follow the data, and they are
+  // drawn with the axes.
+  const bool cursor = m_cursor->Visible();
+  bool sameDetail = true;
+  for (int t = 0; t < kTraceCount; ++t) {
+    sameDetail = sameDetail && overview[size_t(t)] == TraceAt(t).OverviewShown();
+  }
+  if (!m_fullReplotDue && !cursor && sameDetail && ranges == m_drawnRanges) {
+    m_plot->ReplotTraces(ColumnsOfNewPoints());
+  } else {
+    m_plot->ReplotAll();
+    // The traces reach only the plot area, the cursor's hint beyond it.
+    m_plot->SetTraceReach(cursor ? QRect() : m_plot->axisRect()->rect());
+    m_drawnRanges = ranges;
+    m_fullReplotDue = false;
+  }
+  for (int t = 0; t < kTraceCount; ++t) {
+    m_drawnCounts[size_t(t)] = TraceAt(t).Count();
+  }
   m_plotStale = false;
   ++m_replotCount;
+}
+
+QRect DischargeChart::ColumnsOfNewPoints() const {
+  const QRect area = m_plot->axisRect()->rect();
+  double left = qInf();
+  double right = -qInf();
+  for (int t = 0; t < kTraceCount; ++t) {
+    const ChartTrace& trace = TraceAt(t);
+    const qsizetype drawn = std::min(m_drawnCounts[size_t(t)], trace.Count());
+    if (trace.Count() - drawn > kMaxNewPointsTracked) {
+      return area;
+    }
+    // From the point before the last drawn point's pixel column: with many
+    // points a column, the line is sampled per column, and the column that
+    // took new points may be joined to its neighbour differently.
+    qsizetype from = std::max<qsizetype>(0, drawn - 1);
+    if (from > 0) {
+      const double column = std::floor(m_plot->xAxis->coordToPixel(trace.At(from).x()));
+      for (int steps = 0; from > 0 && steps < kMaxNewPointsTracked; ++steps) {
+        --from;
+        if (m_plot->xAxis->coordToPixel(trace.At(from).x()) < column) {
+          break;
+        }
+      }
+    }
+    for (qsizetype i = from; i < trace.Count(); ++i) {
+      const double px = m_plot->xAxis->coordToPixel(trace.At(i).x());
+      left = std::min(left, px);
+      right = std::max(right, px);
+    }
+  }
+  if (!(left <= right)) {
+    return {};
+  }
+  // Whole columns: a new point can redraw its neighbour's line at any
+  // height, and the sampling of the newest pixel columns may change.
+  const double kMarginPx = 4;
+  const QRect columns(
+      QPoint(int(std::floor(std::max(left, double(area.left())) - kMarginPx)), area.top()),
+      QPoint(int(std::ceil(std::min(right, double(area.right())) + kMarginPx)), area.bottom()));
+  return columns & area;
 }
 
 void DischargeChart::showEvent(QShowEvent* event) {

@@ -15,6 +15,7 @@ class ChartAccessibility;
 class ChartCursor;
 class ChartDialogs;
 class ChartLegendItem;
+class ChartPlot;
 class ChartTrace;
 class QAction;
 class QCPTextElement;
@@ -148,8 +149,14 @@ class DischargeChart : public QWidget, public ChartSink {
   void BuildCursorMenu();
   void Track(int trace, double x);
   void FitY();
+  // A redraw of everything, or of the traces alone when nothing else
+  // changed; both coalesce into one redraw per event-loop turn.
   void ScheduleReplot();
+  void ScheduleTracesReplot();
   void ReplotNow();
+  // The plot area's pixel columns that the points added since the last
+  // redraw change, or the whole plot area when too many were added.
+  QRect ColumnsOfNewPoints() const;
   // Brings the legend, the cursor and the choice of runs or overviews in
   // line with the data and the axes, before anything is drawn.
   void PrepareDrawing();
@@ -162,7 +169,7 @@ class DischargeChart : public QWidget, public ChartSink {
   void OnCursorMenuRequested(const QPoint& pos);
 
   QToolBar* m_toolbar;
-  QCustomPlot* m_plot;
+  ChartPlot* m_plot;
   QCPTextElement* m_titleElement = nullptr;
   std::array<std::unique_ptr<ChartTrace>, kTraceCount> m_traces;
   std::array<ChartLegendItem*, kTraceCount> m_legendItems{};
@@ -176,6 +183,10 @@ class DischargeChart : public QWidget, public ChartSink {
   bool m_naiveYRescan = false;
   bool m_replotQueued = false;
   bool m_plotStale = false;
+  bool m_fullReplotDue = true;
+  std::array<double, 4> m_drawnRanges{};  // x and y lower and upper at the last full redraw
+  std::array<qsizetype, kTraceCount> m_drawnCounts{};  // points of each trace at the last redraw
+  static constexpr qsizetype kMaxNewPointsTracked = 256;
   int m_replotCount = 0;
   bool m_hasNewest = false;
   double m_newestX = 0;   // s, x of the newest point of either trace

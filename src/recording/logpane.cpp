@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyleOptionSlider>
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
@@ -25,8 +27,64 @@ constexpr int kUnmeasured = -1;
 
 }  // namespace
 
+namespace {
+
+// A scroll bar that repaints only when its look changes. The log's range
+// grows by a line each second while the slider, a few pixels of a long
+// track, mostly stays where it was. While held, changes are only noted; the
+// release repaints if the look then differs from the one on the screen.
+class QuietScrollBar : public QScrollBar {
+ public:
+  using QScrollBar::QScrollBar;
+
+  void Hold() { m_held = true; }
+  void Release() {
+    m_held = false;
+    if (CurrentLook() != m_painted) {
+      update();
+    }
+  }
+
+ protected:
+  void sliderChange(SliderChange change) override {
+    if (change == SliderRangeChange || change == SliderValueChange || change == SliderStepsChange) {
+      if (m_held || CurrentLook() == m_painted) {
+        return;
+      }
+    }
+    QScrollBar::sliderChange(change);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    m_painted = CurrentLook();
+    QScrollBar::paintEvent(event);
+  }
+
+ private:
+  struct Look {
+    QRect slider;
+    bool atMinimum = false;
+    bool atMaximum = false;
+    bool operator==(const Look&) const = default;
+  };
+  Look CurrentLook() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return {
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+        value() == minimum(), value() == maximum()};
+  }
+  bool m_held = false;
+  Look m_painted;
+};
+
+}  // namespace
+
 LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
   InstallLogPaneAccessibility();
+  // Opaque, so what lies beneath (the chart) need not repaint it.
+  setAutoFillBackground(true);
+  setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
   m_asciiAdvancePx.fill(kUnmeasured);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
@@ -38,6 +96,15 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
 LogPane::~LogPane() = default;
 
 void LogPane::AppendAndFollow(const QString& text) {
+  // The bars change their range and value below; one look at the end.
+  struct Holding {
+    QuietScrollBar* bar;
+    explicit Holding(QScrollBar* b) : bar(static_cast<QuietScrollBar*>(b)) { bar->Hold(); }
+    ~Holding() { bar->Release(); }
+  };
+  const Holding vertical(verticalScrollBar());
+  const Holding horizontal(horizontalScrollBar());
+  const qsizetype oldLastLine = m_log.LineCount() - 1;
   const qsizetype appendedAt = m_log.Size();
   if (m_appendMode == AppendMode::WholeTextReplacement) {
     QString whole = m_log.Text();
@@ -46,13 +113,14 @@ void LogPane::AppendAndFollow(const QString& text) {
     RemeasureAll();
   } else {
     const qsizetype oldSize = m_log.Size();
-    const qsizetype oldLastLine = m_log.LineCount() - 1;
     m_log.Append(text);
     MeasureAppended(oldLastLine, oldSize);
   }
   UpdateScrollRanges();
   SetCaret(m_log.Size(), false);
   ScrollToCaret();
+  // The old last line and every line after it are new to the eye.
+  UpdateLines(oldLastLine, m_log.LineCount() - 1);
   NotifyLogAppended(*this, appendedAt, text);
 }
 
@@ -63,7 +131,7 @@ void LogPane::setReadOnly(bool readOnly) {
 
 QString LogPane::SelectedText() const {
   const qsizetype from = std::min(m_anchor, m_caret);
-  return m_log.Text().mid(from, std::max(m_anchor, m_caret) - from);
+  return m_log.Mid(from, std::max(m_anchor, m_caret) - from);
 }
 
 void LogPane::SetSelection(qsizetype anchor, qsizetype caret) {
@@ -139,7 +207,7 @@ void LogPane::ScrollToPosition(qsizetype position) {
   }
 }
 
-void LogPane::paintEvent(QPaintEvent*) {
+void LogPane::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   const int lineHeight = LineHeight();
   const int xOffset = kMarginPx - horizontalScrollBar()->value();
@@ -152,7 +220,10 @@ void LogPane::paintEvent(QPaintEvent*) {
   selection.format.setForeground(palette().brush(QPalette::HighlightedText));
   int widestSeen = 0;
 
-  for (int row = 0; row <= VisibleRows(); ++row) {
+  // Only the rows the paint covers: a new line repaints one or two.
+  const QRect dirty = event->rect();
+  const int lastRow = std::min(VisibleRows(), dirty.bottom() / lineHeight);
+  for (int row = std::max(0, dirty.top() / lineHeight); row <= lastRow; ++row) {
     const qsizetype line = first + row;
     if (line >= m_log.LineCount()) {
       break;
@@ -268,16 +339,17 @@ void LogPane::mouseDoubleClickEvent(QMouseEvent* event) {
   }
   const qsizetype position = PositionAt(event->position().toPoint());
   const qsizetype line = m_log.LineOfPosition(position);
-  const QString& text = m_log.Text();
-  qsizetype from = position;
-  qsizetype to = position;
-  while (from > m_log.LineStart(line) && text[from - 1].isLetterOrNumber()) {
+  const qsizetype start = m_log.LineStart(line);
+  const QString text = m_log.LineText(line);
+  qsizetype from = position - start;
+  qsizetype to = from;
+  while (from > 0 && text[from - 1].isLetterOrNumber()) {
     --from;
   }
-  while (to < m_log.LineEnd(line) && text[to].isLetterOrNumber()) {
+  while (to < text.size() && text[to].isLetterOrNumber()) {
     ++to;
   }
-  SetSelection(from, to);
+  SetSelection(start + from, start + to);
   event->accept();
 }
 
@@ -308,7 +380,7 @@ int LogPane::VisibleRows() const {
 }
 
 void LogPane::LayOutLine(qsizetype line, QTextLayout& layout) const {
-  QString text = m_log.LineView(line).toString();
+  QString text = m_log.LineText(line);
   // These would start a second line inside the layout; the pane has one row
   // per line.
   text.replace(QChar::LineSeparator, u' ').replace(QChar::ParagraphSeparator, u' ');
@@ -360,7 +432,8 @@ void LogPane::MeasureAppended(qsizetype firstLine, qsizetype fromPosition) {
   for (qsizetype line = firstLine; line < m_log.LineCount(); ++line) {
     const qsizetype start = std::max(fromPosition, m_log.LineStart(line));
     const qsizetype end = std::max(start, m_log.LineEnd(line));
-    const int width = EstimateWidth(QStringView(m_log.Text()).mid(start, end - start));
+    const int width = EstimateWidth(
+        QStringView(m_log.LineText(line)).mid(start - m_log.LineStart(line), end - start));
     m_lastLinePx = line == firstLine ? m_lastLinePx + width : width;
     m_widestLinePx = std::max(m_widestLinePx, m_lastLinePx);
   }
@@ -377,7 +450,15 @@ void LogPane::RemeasureAll() {
 void LogPane::UpdateScrollRanges() {
   QScrollBar* vertical = verticalScrollBar();
   const int rows = VisibleRows();
-  vertical->setRange(0, static_cast<int>(std::max<qsizetype>(0, m_log.LineCount() - rows)));
+  const int maximum = static_cast<int>(std::max<qsizetype>(0, m_log.LineCount() - rows));
+  {
+    // The vertical bar is always shown, so a range that only grows changes
+    // nothing of the pane's layout; telling the pane would lay out, restack
+    // and repaint both bars on every new line. A growing range never moves
+    // the value, so no value change is held back either.
+    const QSignalBlocker quiet(maximum >= vertical->maximum() ? vertical : nullptr);
+    vertical->setRange(0, maximum);
+  }
   vertical->setPageStep(rows);
   vertical->setSingleStep(1);
   QScrollBar* horizontal = horizontalScrollBar();
@@ -399,7 +480,7 @@ void LogPane::ScrollToCaret() {
   const qsizetype start = m_log.LineStart(line);
   const int caretX = m_caret == m_log.Size()
                          ? m_lastLinePx
-                         : EstimateWidth(QStringView(m_log.Text()).mid(start, m_caret - start));
+                         : EstimateWidth(QStringView(m_log.LineText(line)).left(m_caret - start));
   QScrollBar* horizontal = horizontalScrollBar();
   const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
   if (caretX < horizontal->value()) {
@@ -410,9 +491,37 @@ void LogPane::ScrollToCaret() {
 }
 
 void LogPane::SetCaret(qsizetype position, bool keepAnchor) {
+  const qsizetype oldFrom = std::min(m_anchor, m_caret);
+  const qsizetype oldTo = std::max(m_anchor, m_caret);
   m_caret = std::clamp<qsizetype>(position, 0, m_log.Size());
   if (!keepAnchor) {
     m_anchor = m_caret;
   }
-  viewport()->update();
+  // Only a selection or a shown caret draws anything of its own.
+  const bool caretShown = hasFocus() && !m_readOnly;
+  if (oldFrom != oldTo || caretShown) {
+    UpdateLines(m_log.LineOfPosition(oldFrom), m_log.LineOfPosition(oldTo));
+  }
+  if (HasSelection() || caretShown) {
+    UpdateLines(m_log.LineOfPosition(std::min(m_anchor, m_caret)),
+                m_log.LineOfPosition(std::max(m_anchor, m_caret)));
+  }
+}
+
+void LogPane::UpdateLines(qsizetype first, qsizetype last) {
+  const qsizetype top = FirstVisibleLine();
+  const qsizetype from = std::max(first, top);
+  const qsizetype to = std::min(last, top + VisibleRows());
+  if (from > to) {
+    return;
+  }
+  const int lineHeight = LineHeight();
+  viewport()->update(0, int(from - top) * lineHeight, viewport()->width(),
+                     int(to - from + 1) * lineHeight);
+}
+
+void LogPane::scrollContentsBy(int dx, int dy) {
+  // The vertical bar counts lines, the horizontal one pixels. Moving what is
+  // drawn leaves only the uncovered rows and columns to paint.
+  viewport()->scroll(dx, dy * LineHeight());
 }

@@ -74,6 +74,7 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   int LineHeight() const;
@@ -89,6 +90,8 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   void UpdateScrollRanges();
   void ScrollToCaret();
   void SetCaret(qsizetype position, bool keepAnchor);
+  // Repaints the rows of lines first to last that are in view.
+  void UpdateLines(qsizetype first, qsizetype last);
 
   LogText m_log;
   AppendMode m_appendMode = AppendMode::InPlace;

@@ -39,7 +39,7 @@ void SaveControl::OnSaveDataClicked() {
   try {
     m_savePath = m_pathBox.text();
     const QString fileName = SnapshotFileName(m_savePath);
-    const QByteArray bytes = SnapshotBytes(m_clock.LocalNow(), m_log.Text());
+    const QByteArray bytes = SnapshotBytes(m_clock.LocalNow(), m_log.Log());
     if (!WriteFileAtomically(fileName, bytes)) {
       return;
     }

@@ -3,6 +3,8 @@
 #include <QSaveFile>
 #include <QTextCodec>
 
+#include "logtext.h"
+
 namespace {
 
 // QTextCodec's GBK codec is built into every platform's Qt, ICU or not.
@@ -35,6 +37,27 @@ QByteArray SnapshotBytes(const QDateTime& local, const QString& logText) {
   // A default converter state: unencodable characters become '?', never NUL,
   // and no byte-order mark is written.
   return GbkCodec().fromUnicode(content);
+}
+
+QByteArray SnapshotBytes(const QDateTime& local, const LogText& log) {
+  QTextCodec& gbk = GbkCodec();
+  QByteArray bytes = gbk.fromUnicode(SnapshotHeader(local) + QStringLiteral("\r\n"));
+  // Exact for ASCII, the usual case; other text only grows it further.
+  bytes.reserve(bytes.size() + log.Size() + 2);
+  QString pending;  // a last piece that ends in half a pair waits for the CR LF
+  log.ForEachPiece([&](QByteArrayView ascii) { bytes.append(ascii); },
+                   [&](const QString& piece) {
+                     if (piece.back().isHighSurrogate()) {
+                       pending = piece;
+                     } else {
+                       bytes.append(gbk.fromUnicode(piece));
+                     }
+                   });
+  // Pieces end after a CR or LF, so encoding them one by one gives the bytes
+  // of encoding the whole text at once; only half a pair at the very end is
+  // encoded with the CR LF that follows it, as it would be then.
+  bytes.append(gbk.fromUnicode(pending + QStringLiteral("\r\n")));
+  return bytes;
 }
 
 QString SnapshotFileName(const QString& folder) {

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+class LogText;
+
 // The snapshot file data1.txt: one header line with the local date and time
 // of the save, CR LF, the whole log text as received, CR LF, nothing more.
 // Encoded in GBK (code page 936) on every platform, without a byte-order
@@ -12,6 +14,9 @@
 // "2026年3月7日  9时5分3秒": no leading zeros, 24-hour clock.
 QString SnapshotHeader(const QDateTime& local);
 QByteArray SnapshotBytes(const QDateTime& local, const QString& logText);
+// The same bytes, encoded from the log's store piece by piece: its ASCII
+// pieces are copied as they are, so a log of frames is never decoded.
+QByteArray SnapshotBytes(const QDateTime& local, const LogText& log);
 
 // The folder text, the platform's separator ("\" on Windows, "/" elsewhere)
 // and "data1.txt". The separator is always inserted, even when the folder

@@ -7,7 +7,10 @@ QString LineEditBox::Text() const {
 }
 
 void LineEditBox::SetText(const QString& text) {
-  m_edit.setText(text);
+  // The status word is set on every pass; the same word is no change.
+  if (m_edit.text() != text) {
+    m_edit.setText(text);
+  }
 }
 
 RawTextBox::RawTextBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -16,6 +19,9 @@ RawTextBox::RawTextBox(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void RawTextBox::SetText(const QString& text) {
+  if (text == m_text) {
+    return;
+  }
   m_text = text;
   setPlainText(ShownText(text));
 }

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QPrinter>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -117,6 +118,8 @@ class TestChart : public QObject {
   void renderedImageShowsBothTraces();
   void zoomedOutKeepsPeaks();
   void replotsAreCoalesced();
+  void screenMatchesAFullRedraw_data();
+  void screenMatchesAFullRedraw();
   void takesNoFocus();
   void tellsScreenReadersTheNewestPoints();
 };
@@ -606,6 +609,49 @@ void TestChart::replotsAreCoalesced() {
   QCOMPARE(chart->ReplotCount(), before + 1);
   QCoreApplication::processEvents();
   QCOMPARE(chart->ReplotCount(), before + 1);
+}
+
+void TestChart::screenMatchesAFullRedraw_data() {
+  QTest::addColumn<Points>("points");  // added one per redraw, trace 0 then 1
+  QTest::addColumn<bool>("cursor");
+  Points steady;
+  for (int t = 100; t < 160; ++t) {
+    steady << QPointF(t, 1200 + (t * 37) % 200);
+  }
+  QTest::newRow("axes stay put") << steady << false;
+  QTest::newRow("a point runs back")
+      << Points{{200, 1300}, {210, 1350}, {150, 1250}, {160, 1400}} << false;
+  QTest::newRow("x scrolls, y widens") << Points{{3490, 1300}, {3600, 1350}, {3700, 1600}} << false;
+  QTest::newRow("cursor shown") << steady.mid(0, 10) << true;
+}
+
+// What a redraw of the traces alone leaves on the screen is what a full
+// redraw draws.
+void TestChart::screenMatchesAFullRedraw() {
+  QFETCH(Points, points);
+  QFETCH(bool, cursor);
+  auto chart = MakeChart();
+  chart->show();
+  QVERIFY(QTest::qWaitForWindowExposed(chart.get()));
+  AddAll(*chart, 0, {{0, 1250}, {50, 1280}});
+  AddAll(*chart, 1, {{0, 1150}, {50, 1180}});
+  chart->SetCursorVisible(cursor);
+  QCoreApplication::processEvents();
+  for (const QPointF& p : points) {
+    chart->AddPoint(0, p.x(), p.y());
+    chart->AddPoint(1, p.x(), p.y() - 100);
+    // The redraw, then the paint it posts.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  }
+  QScreen* screen = chart->screen();
+  const QImage shown = screen->grabWindow(chart->winId()).toImage();
+  chart->SetTitle(chart->Title());  // a full redraw
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  const QImage full = screen->grabWindow(chart->winId()).toImage();
+  QCOMPARE(shown.size(), full.size());
+  QVERIFY(shown == full);
 }
 
 // Only the toolbar's buttons take the focus, and only from the keyboard.

@@ -1,6 +1,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -18,6 +19,8 @@ class TestLogPane : public QObject {
   void selectAllAndCopy();
   void mouseSelection();
   void drawsTheLinesInView();
+  void screenMatchesAFullRepaint_data();
+  void screenMatchesAFullRepaint();
   void readsPiecesThroughAccessibility_data();
   void readsPiecesThroughAccessibility();
 };
@@ -157,6 +160,50 @@ void TestLogPane::drawsTheLinesInView() {
   };
   QVERIFY(darkPixels(lastRowTop, lastRowTop + lineHeight) > 20);
   QCOMPARE(darkPixels(0, lastRowTop - 1), 0);
+}
+
+void TestLogPane::screenMatchesAFullRepaint_data() {
+  QTest::addColumn<QStringList>("chunks");  // appended one per event-loop turn
+  QTest::addColumn<bool>("selection");      // a selection made before them
+  QStringList frames;
+  for (int i = 0; i < 40; ++i) {
+    frames << Frame(i);
+  }
+  QTest::newRow("frames scroll the view") << frames << false;
+  QTest::newRow("the last line grows, then a long one scrolls sideways")
+      << QStringList{QStringLiteral("$1,1,"), QStringLiteral("5,1350"), QString(400, u'w'),
+                     QStringLiteral("\r\n")}
+      << false;
+  QTest::newRow("a selection is dropped") << frames.mid(0, 3) << true;
+}
+
+// Moving what is drawn and repainting only new rows leaves on the screen
+// what a repaint of the whole pane draws.
+void TestLogPane::screenMatchesAFullRepaint() {
+  QFETCH(QStringList, chunks);
+  QFETCH(bool, selection);
+  LogPane pane;
+  pane.resize(337, 305);
+  pane.setReadOnly(true);
+  for (int i = 0; i < 30; ++i) {
+    pane.AppendAndFollow(Frame(1000 + i));
+  }
+  pane.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&pane));
+  if (selection) {
+    pane.SetSelection(pane.Log().LineStart(20), pane.Log().LineStart(25));
+  }
+  QCoreApplication::processEvents();
+  for (const QString& chunk : chunks) {
+    pane.AppendAndFollow(chunk);
+    QCoreApplication::processEvents();
+  }
+  QScreen* screen = pane.screen();
+  const QImage shown = screen->grabWindow(pane.winId()).toImage();
+  pane.repaint();
+  pane.viewport()->repaint();
+  const QImage full = screen->grabWindow(pane.winId()).toImage();
+  QVERIFY(shown == full);
 }
 
 void TestLogPane::readsPiecesThroughAccessibility_data() {

@@ -12,6 +12,7 @@ class TestLogText : public QObject {
   void lines();
   void rebuildingFromTheWholeTextGivesTheSameLines();
   void lineOfPosition();
+  void rangesDecodeExactly();
 };
 
 namespace {
@@ -19,7 +20,7 @@ namespace {
 QStringList Lines(const LogText& log) {
   QStringList lines;
   for (qsizetype i = 0; i < log.LineCount(); ++i) {
-    lines << log.LineView(i).toString();
+    lines << log.LineText(i);
   }
   return lines;
 }
@@ -52,6 +53,13 @@ void TestLogText::lines_data() {
       << QStringList{QString(1000, u'x'), QString(500, u'x') + QString(500, u'y'),
                      QString(500, u'y')};
   const QString pair = QString::fromUtf8("\xF0\x9F\x98\x80");
+  const QChar high(0xD83D);
+  const QChar low(0xDE00);
+  QTest::newRow("a pair split across appends, lone halves, two- and three-byte characters")
+      << QStringList{QStringLiteral("\u00e9") + high, QString(low) + QStringLiteral("\u5c31\r\n"),
+                     QString(low) + QStringLiteral("x") + high}
+      << QStringList{QStringLiteral("\u00e9") + high + low + QStringLiteral("\u5c31"),
+                     QString(low) + QStringLiteral("x") + high};
   QTest::newRow("a row break never splits a surrogate pair")
       << QStringList{QString(999, u'x') + pair + QStringLiteral("z")}
       << QStringList{QString(999, u'x') + pair, QStringLiteral("z")};
@@ -77,6 +85,37 @@ void TestLogText::rebuildingFromTheWholeTextGivesTheSameLines() {
     pieces.Append(QStringView(text).left(cut));
     pieces.Append(QStringView(text).mid(cut));
     QCOMPARE(Lines(pieces), Lines(LogText(text)));
+  }
+  // Over a hundred short lines, their CR LF split at every place: every line
+  // is found again from its start, past the index's every-32nd-line marks.
+  QString many;
+  for (int i = 0; i < 130; ++i) {
+    many +=
+        QString::number(i) + (i % 3 == 0 ? QStringLiteral("\u00e9\r\n") : QStringLiteral("\r\n"));
+  }
+  QStringList expected = many.split(QStringLiteral("\r\n"));
+  for (qsizetype cut = 0; cut <= many.size(); cut += 7) {
+    LogText pieces;
+    pieces.Append(QStringView(many).left(cut));
+    pieces.Append(QStringView(many).mid(cut));
+    QCOMPARE(Lines(pieces), expected);
+    for (qsizetype line = 0; line < pieces.LineCount(); ++line) {
+      QCOMPARE(pieces.LineOfPosition(pieces.LineStart(line)), line);
+    }
+  }
+}
+
+void TestLogText::rangesDecodeExactly() {
+  // Every start, also on the low half of a pair, and lengths that end inside one.
+  const QString text = QStringLiteral("a\u00e9\u5c31\r\n") + QString::fromUtf8("\xF0\x9F\x98\x80") +
+                       QChar(0xDC00) + QStringLiteral("z\n") + QChar(0xD800);
+  const LogText log(text);
+  QCOMPARE(log.Size(), text.size());
+  QCOMPARE(log.Text(), text);
+  for (qsizetype position = 0; position <= text.size(); ++position) {
+    for (const qsizetype count : {0, 1, 2, 5, 100}) {
+      QCOMPARE(log.Mid(position, count), text.mid(position, count));
+    }
   }
 }
 

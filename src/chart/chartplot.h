@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QRegion>
+
+#include "qcustomplot.h"
+
+// The chart's QCustomPlot with a cheaper paint and a redraw of the traces
+// alone.
+//
+// Layers, bottom to top: QCustomPlot's own (background, grid, main, axes,
+// legend, overlay), which share one paint buffer, then "traces", which has a
+// buffer of its own and takes every plottable and item created after the
+// plot (the trace runs, their connectors and the data cursor). The lowest
+// layer starts with a backdrop that fills the whole plot in one colour, so
+// the shared buffer is opaque: a paint copies it to the screen instead of
+// blending it over a filled background, then blends the traces' buffer over
+// the part of the plot they can reach.
+//
+// When the axes and everything but the traces are as last drawn, a new point
+// needs only ReplotTraces: the traces' buffer is redrawn and only the pixels
+// that changed are repainted.
+class ChartPlot : public QCustomPlot {
+ public:
+  explicit ChartPlot(QWidget* parent = nullptr);
+
+  void SetBackdrop(const QColor& colour);
+  QColor Backdrop() const;
+  QCPLayer* TraceLayer() const { return m_traceLayer; }
+  // The region, in plot pixels, that the traces layer's drawing can reach;
+  // empty means the whole plot.
+  void SetTraceReach(const QRect& reach) { m_traceReach = reach; }
+  // Redraws the traces layer alone and repaints the part of its reach
+  // within `changed`, the pixels whose look the caller knows to have
+  // changed. Falls back on a full replot when the paint buffers are not
+  // ready.
+  void ReplotTraces(const QRect& changed);
+  // Redraws every layer, as QCustomPlot::replot does, then repaints the plot
+  // but for what opaque controls above it cover.
+  void ReplotAll();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect Reach() const;
+  // The part of the plot hidden under opaque controls stacked above it.
+  QRegion Covered() const;
+
+  class BackdropLayerable;
+  BackdropLayerable* m_backdrop;
+  QCPLayer* m_traceLayer;
+  QRect m_traceReach;
+};
