@@ -70,9 +70,12 @@ bool StoreWriter::OpenFile() {
   }
   if (!file.exists()) {
     // SQLite gives its journal files the permissions of the database file.
+    // Another copy of the program starting at the same moment may create it
+    // first; its file is then used as it is.
     QFile create(m_config.path);
-    if (!create.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-        !create.setPermissions(kOwnerOnly)) {
+    const bool created = create.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    if ((created && !create.setPermissions(kOwnerOnly)) ||
+        (!created && !QFileInfo::exists(m_config.path))) {
       m_error = QStringLiteral("cannot create %1: %2")
                     .arg(QDir::toNativeSeparators(m_config.path), create.errorString());
       return false;
