@@ -51,24 +51,26 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   for (auto& channel : source.channels) {
     channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
   }
-  const QStringView notice(kEndOfDischargeNotice);
+  // The texts matter only for the end-of-discharge notice, which the store
+  // finds by itself; the readings are streamed without them.
+  const std::optional<bool> notice =
+      reader.AnyChunkStartsWith(session.id, QString::fromUtf16(kEndOfDischargeNotice));
+  source.notice = notice.value_or(false);
   struct Cancelled {};
-  bool ok = false;
+  bool ok = notice.has_value();
   try {
-    ok = reader.ForEachChunk(session.id, [&](const StoredChunk& chunk) {
-      if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
-        throw Cancelled();  // the only way out of the reader's loop
-      }
-      ++source.chunks;
-      if (QStringView(chunk.text).startsWith(notice)) {
-        source.notice = true;
-      }
-      for (size_t c = 0; c < 2; ++c) {
-        if (const auto sample = Complete(chunk.channel[c])) {
-          source.channels[c].push_back(*sample);
-        }
-      }
-    });
+    ok = ok && reader.ForEachChunkPart(
+                   session.id, SessionReader::ChunkParts::Readings, [&](const StoredChunk& chunk) {
+                     if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
+                       throw Cancelled();  // the only way out of the reader's loop
+                     }
+                     ++source.chunks;
+                     for (size_t c = 0; c < 2; ++c) {
+                       if (const auto sample = Complete(chunk.channel[c])) {
+                         source.channels[c].push_back(*sample);
+                       }
+                     }
+                   });
   } catch (const Cancelled&) {
     return std::nullopt;
   }

@@ -120,6 +120,21 @@ class SqliteSessionReader final : public SessionReader {
     return !q.lastError().isValid();
   }
 
+  std::optional<bool> AnyChunkStartsWith(qint64 sessionId, const QString& prefix) override {
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM chunks WHERE session_id = ? AND "
+                       "substr(text, 1, ?) = ?)"));
+    q.addBindValue(sessionId);
+    q.addBindValue(prefix.size());
+    q.addBindValue(prefix);
+    if (!q.exec() || !q.next()) {
+      return std::nullopt;
+    }
+    return q.value(0).toBool();
+  }
+
  private:
   QSqlDatabase Db() const { return QSqlDatabase::database(m_connection, false); }
 
@@ -127,6 +142,14 @@ class SqliteSessionReader final : public SessionReader {
 };
 
 }  // namespace
+
+std::optional<bool> SessionReader::AnyChunkStartsWith(qint64 sessionId, const QString& prefix) {
+  bool found = false;
+  const bool ok = ForEachChunkPart(sessionId, ChunkParts::Text, [&](const StoredChunk& chunk) {
+    found = found || chunk.text.startsWith(prefix);
+  });
+  return ok ? std::optional<bool>(found) : std::nullopt;
+}
 
 std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString* error) {
   const auto fail = [&](const QString& text) {
@@ -163,6 +186,10 @@ std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString*
     return fail(unreadable.arg(QDir::toNativeSeparators(path), q.lastError().text()));
   }
   const int version = q.value(0).toInt();
+  q.finish();
+  // Long sessions are read straight from the mapped file rather than copied
+  // page by page; a failure here only costs speed.
+  q.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
   q.finish();
   if (version < 1 || version > storeschema::kVersion) {
     return fail(

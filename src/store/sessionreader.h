@@ -74,6 +74,9 @@ class SessionReader {
     Q_UNUSED(parts);
     return ForEachChunk(sessionId, visit);
   }
+  // Whether any chunk of the session begins with `prefix`; empty on a read
+  // error. Lets a reader answer without handing every text over.
+  virtual std::optional<bool> AnyChunkStartsWith(qint64 sessionId, const QString& prefix);
 };
 
 // The store file used when no other is named: the user's data folder.
