@@ -22,6 +22,8 @@ namespace storeschema {
 inline constexpr int kVersion = 1;
 
 // SQLite result codes the store tells apart (primary codes).
+inline constexpr int kSqliteBusy = 5;
+inline constexpr int kSqliteLocked = 6;
 inline constexpr int kSqliteCorrupt = 11;
 inline constexpr int kSqliteNotADatabase = 26;
 

@@ -1,12 +1,14 @@
 #include "storewriter.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 
 #include "storeschema.h"
@@ -108,9 +110,20 @@ bool StoreWriter::OpenFile() {
 bool StoreWriter::PrepareFile() {
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
   QSqlQuery q(db);
-  // The first statement reads the file: a damaged one shows here.
-  if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.next()) {
-    return Fail(QStringLiteral("journal_mode"), q.lastError());
+  // The first statement reads the file: a damaged one shows here. Switching
+  // a new file to WAL needs it to itself, and SQLite reports "busy" at once
+  // instead of waiting while another copy of the program is setting it up,
+  // so this one waits here (on the store's own thread) for up to the busy
+  // timeout.
+  QDeadlineTimer deadline(m_config.busyTimeoutMs);
+  while (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.next()) {
+    const int code = q.lastError().nativeErrorCode().toInt() & 0xff;
+    if ((code != storeschema::kSqliteBusy && code != storeschema::kSqliteLocked) ||
+        deadline.hasExpired()) {
+      return Fail(QStringLiteral("journal_mode"), q.lastError());
+    }
+    q.finish();
+    QThread::msleep(10);
   }
   q.finish();
   if (!q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
