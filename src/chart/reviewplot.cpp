@@ -14,6 +14,7 @@
 #include "chartlegenditem.h"
 #include "chartsystemdialogs.h"
 #include "charttrace.h"
+#include "plotoutput.h"
 #include "qcustomplot.h"
 #include "songfont.h"
 
@@ -290,16 +291,12 @@ double ReviewPlot::AxisUpper(bool x) const {
 }
 
 void ReviewPlot::ZoomIn() {
-  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
-    axis->scaleRange(1 / kZoomFactor);
-  }
+  ScalePlotAxes(*m_plot, 1 / kZoomFactor);
   ScheduleReplot();
 }
 
 void ReviewPlot::ZoomOut() {
-  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
-    axis->scaleRange(kZoomFactor);
-  }
+  ScalePlotAxes(*m_plot, kZoomFactor);
   ScheduleReplot();
 }
 
@@ -348,27 +345,12 @@ void ReviewPlot::CopyImage() {
 
 bool ReviewPlot::SaveImage(const QString& path) {
   PrepareDrawing();
-  const QSize size = PlotSize();
-  if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-    return m_plot->savePdf(path, size.width(), size.height());
-  }
-  return m_plot->savePng(path, size.width(), size.height());
+  return SavePlotImage(*m_plot, path, PlotSize());
 }
 
 bool ReviewPlot::PrintTo(QPrinter& printer) {
   PrepareDrawing();
-  QCPPainter painter;
-  if (!painter.begin(&printer)) {
-    return false;
-  }
-  painter.setMode(QCPPainter::pmVectorized);
-  painter.setMode(QCPPainter::pmNoCaching);
-  const QSize size = PlotSize();
-  const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-  const double scale = std::min(page.width() / size.width(), page.height() / size.height());
-  painter.scale(scale, scale);
-  m_plot->toPainter(&painter, size.width(), size.height());
-  return painter.end();
+  return PrintPlot(*m_plot, printer, PlotSize());
 }
 
 void ReviewPlot::ScheduleReplot() {
