@@ -182,6 +182,9 @@ void DischargeChart::BuildLayout() {
   outer->simplify();
   m_titleElement = new QCPTextElement(m_plot, QString(), DesignedTitleFont());
   m_titleElement->setTextColor(kText);
+  // Drawn with the axes, not on the traces' layer (the current one by now),
+  // whose buffer reaches only the plot area.
+  m_titleElement->setLayer(QStringLiteral("main"));
   outer->addElement(0, 0, m_titleElement);
   auto* middle = new QCPLayoutGrid;
   outer->addElement(1, 0, middle);

@@ -156,6 +156,25 @@ void TestChart::setUpLook() {
   QVERIFY(chart->BackgroundColour().lightness() < 64);
   QVERIFY(chart->TraceVisible(0) && chart->TraceVisible(1));
   QVERIFY(!chart->CursorVisible());
+
+  // The title is painted in white in the band above the plot area.
+  chart->resize(900, 450);
+  chart->show();
+  QVERIFY(QTest::qWaitForWindowExposed(chart.get()));
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  auto* plot = chart->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  for (QWidget* child : chart->findChildren<QWidget*>()) {
+    plot = child->inherits("QCustomPlot") ? child : plot;
+  }
+  const QImage image = plot->grab().toImage();
+  int titlePixels = 0;
+  for (int y = 0; y < chart->PlotArea().top(); ++y) {
+    for (int x = image.width() / 3; x < image.width() * 2 / 3; ++x) {
+      titlePixels += image.pixelColor(x, y) == QColor(Qt::white) ? 1 : 0;
+    }
+  }
+  QVERIFY2(titlePixels > 20, qPrintable(QString::number(titlePixels)));
 }
 
 void TestChart::axisTitleFontFallsBackToInstalledFace() {
