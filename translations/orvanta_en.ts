@@ -144,6 +144,10 @@
         <source>无法打印图表。</source>
         <translation>Could not print the chart.</translation>
     </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -215,6 +219,372 @@
     </message>
 </context>
 <context>
+    <name>ReviewPlot</name>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>两轴跨度减半</source>
+        <translation>Halve both axes&apos; spans</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>两轴跨度加倍</source>
+        <translation>Double both axes&apos; spans</translation>
+    </message>
+    <message>
+        <source>全部显示</source>
+        <translation>Show all</translation>
+    </message>
+    <message>
+        <source>显示全部数据</source>
+        <translation>Show all data</translation>
+    </message>
+    <message>
+        <source>游标</source>
+        <translation>Cursor</translation>
+    </message>
+    <message>
+        <source>显示或隐藏数据游标</source>
+        <translation>Show or hide the data cursor</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>把图像复制到剪贴板</source>
+        <translation>Copy the image to the clipboard</translation>
+    </message>
+    <message>
+        <source>保存图片</source>
+        <translation>Save image</translation>
+    </message>
+    <message>
+        <source>保存为 PNG 或 PDF</source>
+        <translation>Save as PNG or PDF</translation>
+    </message>
+    <message>
+        <source>打印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>打印图表</source>
+        <translation>Print the chart</translation>
+    </message>
+    <message>
+        <source>无法把图像保存到 %1。</source>
+        <translation>Cannot save the image to %1.</translation>
+    </message>
+    <message>
+        <source>无法打印图表。</source>
+        <translation>Cannot print the chart.</translation>
+    </message>
+</context>
+<context>
+    <name>ReviewWindow</name>
+    <message>
+        <source>写入失败：%1</source>
+        <translation>Write failed: %1</translation>
+    </message>
+    <message>
+        <source>没有编号为 %1 的会话。</source>
+        <translation>There is no session with id %1.</translation>
+    </message>
+    <message>
+        <source>读取会话 %1 失败。</source>
+        <translation>Reading session %1 failed.</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1：%2</source>
+        <translation>Cannot open file %1: %2</translation>
+    </message>
+    <message>
+        <source>打开数据文件</source>
+        <translation>Open data file</translation>
+    </message>
+    <message>
+        <source>数据文件 (*.txt);;所有文件 (*)</source>
+        <translation>Data files (*.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>保存报告</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf);;PNG 图片 (*.png)</source>
+        <translation>PDF files (*.pdf);;PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>导出 CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>系统信息</source>
+        <translation>System information</translation>
+    </message>
+    <message>
+        <source>生成于 %1</source>
+        <translation>Generated %1</translation>
+    </message>
+    <message>
+        <source>时间(S)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>电压(mV)</source>
+        <translation>Voltage (mV)</translation>
+    </message>
+    <message>
+        <source>电流(mA)</source>
+        <translation>Current (mA)</translation>
+    </message>
+    <message>
+        <source>容量(mAh)</source>
+        <translation>Capacity (mAh)</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>已记录的会话</source>
+        <translation>Recorded sessions</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Id</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>结束方式</source>
+        <translation>Ended</translation>
+    </message>
+    <message>
+        <source>通道1 容量/终止电压</source>
+        <translation>Ch. 1 capacity/end voltage</translation>
+    </message>
+    <message>
+        <source>通道2 容量/终止电压</source>
+        <translation>Ch. 2 capacity/end voltage</translation>
+    </message>
+    <message>
+        <source>打开所选会话</source>
+        <translation>Open selected sessions</translation>
+    </message>
+    <message>
+        <source>打开数据文件…</source>
+        <translation>Open data file…</translation>
+    </message>
+    <message>
+        <source>全部关闭</source>
+        <translation>Close all</translation>
+    </message>
+    <message>
+        <source>刷新列表</source>
+        <translation>Refresh list</translation>
+    </message>
+    <message>
+        <source>已打开（勾选的曲线参与比较）</source>
+        <translation>Opened (ticked curves are compared)</translation>
+    </message>
+    <message>
+        <source>纵轴</source>
+        <translation>Y axis</translation>
+    </message>
+    <message>
+        <source>横轴</source>
+        <translation>X axis</translation>
+    </message>
+    <message>
+        <source>导出 CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>保存报告…</source>
+        <translation>Save report…</translation>
+    </message>
+    <message>
+        <source>曲线</source>
+        <translation>Curve</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>时长(S)</source>
+        <translation>Duration (s)</translation>
+    </message>
+    <message>
+        <source>能量(mWh)</source>
+        <translation>Energy (mWh)</translation>
+    </message>
+    <message>
+        <source>平均电压(mV)</source>
+        <translation>Mean voltage (mV)</translation>
+    </message>
+    <message>
+        <source>最低电压(mV)</source>
+        <translation>Min. voltage (mV)</translation>
+    </message>
+    <message>
+        <source>终止电压(mV)</source>
+        <translation>End voltage (mV)</translation>
+    </message>
+    <message>
+        <source>最高温度</source>
+        <translation>Max. temperature</translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation>Ended</translation>
+    </message>
+    <message>
+        <source>没有会话记录库。</source>
+        <translation>No session store.</translation>
+    </message>
+    <message>
+        <source>%1 mAh / %2 mV</source>
+        <translation>%1 mAh / %2 mV</translation>
+    </message>
+    <message>
+        <source>记录库中还没有会话。</source>
+        <translation>The store has no sessions yet.</translation>
+    </message>
+    <message>
+        <source>正在读取…</source>
+        <translation>Reading…</translation>
+    </message>
+    <message>
+        <source>读取失败：内存不足或数据无法读取。</source>
+        <translation>Reading failed: out of memory or unreadable data.</translation>
+    </message>
+    <message>
+        <source>%1 中没有完整的数据帧（%2 行不是数据帧或无法解析）。</source>
+        <translation>%1 has no complete data frame (%2 lines are not frames or failed to parse).</translation>
+    </message>
+    <message>
+        <source>%1：%2 行不是数据帧或无法解析，已跳过。</source>
+        <translation>%1: %2 lines are not frames or failed to parse and were skipped.</translation>
+    </message>
+    <message>
+        <source>%1 %2 通道%3</source>
+        <translation>%1 %2 channel %3</translation>
+    </message>
+    <message>
+        <source>通道%1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>比较</source>
+        <translation>Comparison</translation>
+    </message>
+    <message>
+        <source>历史曲线</source>
+        <translation>History curves</translation>
+    </message>
+    <message>
+        <source>放电结束</source>
+        <translation>End of discharge</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>放电比较报告</source>
+        <translation>Discharge comparison report</translation>
+    </message>
+    <message>
+        <source>放电报告</source>
+        <translation>Discharge report</translation>
+    </message>
+    <message>
+        <source>%1  保存于 %2  %3</source>
+        <translation>%1  saved %2  %3</translation>
+    </message>
+    <message>
+        <source>%1  开始于 %2  %3</source>
+        <translation>%1  started %2  %3</translation>
+    </message>
+    <message>
+        <source>无法把报告保存到 %1。</source>
+        <translation>Cannot save the report to %1.</translation>
+    </message>
+    <message>
+        <source>无法把数据保存到 %1：%2</source>
+        <translation>Cannot save the data to %1: %2</translation>
+    </message>
+    <message>
+        <source>正在导出 CSV…</source>
+        <translation>Exporting CSV…</translation>
+    </message>
+    <message>
+        <source>CSV 已导出。</source>
+        <translation>CSV exported.</translation>
+    </message>
+    <message>
+        <source>会话 %1</source>
+        <translation>Session %1</translation>
+    </message>
+    <message>
+        <source>记录中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Port closed</translation>
+    </message>
+    <message>
+        <source>程序退出</source>
+        <translation>Program exit</translation>
+    </message>
+    <message>
+        <source>中断</source>
+        <translation>Interrupted</translation>
+    </message>
+    <message>
+        <source>读取%1失败：记录库无法读取。</source>
+        <translation>Reading %1 failed: the store cannot be read.</translation>
+    </message>
+    <message>
+        <source>文件 %1 太大（超过 %2 MB），不是数据文件。</source>
+        <translation>File %1 is too large (over %2 MB) to be a data file.</translation>
+    </message>
+    <message>
+        <source>读取文件 %1 失败：%2</source>
+        <translation>Reading file %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>用法：orvanta-sessions summary ID|latest|文件</source>
+        <translation>Usage: orvanta-sessions summary ID|latest|FILE</translation>
+    </message>
+</context>
+<context>
     <name>Screenshot</name>
     <message>
         <source>把 Orvanta 窗口渲染为 PNG 图片。</source>
@@ -247,6 +617,18 @@
     <message>
         <source>通道 1 的时间比通道 2 多出的秒数。</source>
         <translation>Seconds added to channel 1&apos;s time over channel 2&apos;s.</translation>
+    </message>
+    <message>
+        <source>改为渲染历史记录窗口：按容量对齐比较三次模拟放电。</source>
+        <translation>Render the review window instead: three simulated discharges compared by capacity.</translation>
+    </message>
+    <message>
+        <source>与 --review 一起使用：另写出报告页。</source>
+        <translation>With --review: also write the report page.</translation>
+    </message>
+    <message>
+        <source>与 --review 一起使用：列出此记录文件中的会话。</source>
+        <translation>With --review: list the sessions of this store file.</translation>
     </message>
 </context>
 <context>
@@ -318,6 +700,10 @@
     <message>
         <source>用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)</source>
         <translation>Usage: orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)</translation>
+    </message>
+    <message>
+        <source>每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、平均电压、最低与终止电压、最高温度、结束方式</source>
+        <translation>One discharge summary line per channel (a session or a data1.txt file): frames, duration, capacity, energy, mean voltage, minimum and end voltage, maximum temperature, how it ended</translation>
     </message>
 </context>
 <context>
@@ -445,6 +831,17 @@
     <message>
         <source>%1 不是有效的大小：%2</source>
         <translation>%1 is not a valid size: %2</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>只打开历史记录窗口，并打开所列的会话或数据文件。</source>
+        <translation>Open only the review window, with the listed sessions or data files.</translation>
+    </message>
+    <message>
+        <source>与 --review 一起使用。</source>
+        <translation>With --review.</translation>
     </message>
 </context>
 </TS>
