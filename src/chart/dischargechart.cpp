@@ -16,6 +16,7 @@
 #include "chartaccessibility.h"
 #include "chartcursor.h"
 #include "chartlegenditem.h"
+#include "chartlook.h"
 #include "chartplot.h"
 #include "chartsystemdialogs.h"
 #include "charttrace.h"
@@ -24,16 +25,10 @@
 #include "songfont.h"
 
 namespace {
-const QColor kBackground(0, 0, 0);
-const QColor kText(255, 255, 255);
-const QColor kGrid(80, 80, 80);
-const QColor kSubGrid(45, 45, 45);
-const QColor kLegendBorder(128, 128, 128);
 // Trace 0 takes the chart's first default trace colour, trace 1 is yellow.
 const std::array<QColor, DischargeChart::kTraceCount> kTraceColours = {QColor(255, 0, 0),
                                                                        QColor(255, 255, 0)};
 constexpr double kZoomFactor = 2;
-constexpr int kTickLabelPrecision = 10;
 // Share of the data's y extent added above and below it when Y rescales.
 constexpr double kYMarginShare = 0.05;
 
@@ -45,18 +40,6 @@ QFont DesignedTitleFont() {
   font.setStyleHint(QFont::SansSerif);
   font.setPointSize(14);
   font.setBold(true);
-  return font;
-}
-
-// The chart's small text: tick labels and legend, 8 pt.
-QFont SmallFont(bool bold = false) {
-  QFont font;
-  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                    QStringLiteral("DejaVu Sans")});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(8);
-  font.setBold(bold);
   return font;
 }
 
@@ -95,7 +78,7 @@ DischargeChart::DischargeChart(QWidget* parent)
   BuildLayout();
   for (int t = 0; t < kTraceCount; ++t) {
     auto* item = new ChartLegendItem(m_plot->legend);
-    item->SetCaptionFont(SmallFont(true));
+    item->SetCaptionFont(ChartSmallFont(true));
     item->SetColour(kTraceColours[size_t(t)]);
     m_plot->legend->addItem(item);
     m_legendItems[size_t(t)] = item;
@@ -144,7 +127,7 @@ DischargeChart::DischargeChart(QWidget* parent)
 DischargeChart::~DischargeChart() = default;
 
 void DischargeChart::BuildLayout() {
-  m_plot->SetBackdrop(kBackground);
+  m_plot->SetBackdrop(kChartBackground);
   m_plot->setInteractions(QCP::Interactions());
   m_plot->setAutoAddPlottableToLegend(false);
   m_plot->setPlottingHint(QCP::phCacheLabels, true);
@@ -155,22 +138,7 @@ void DischargeChart::BuildLayout() {
   }
 
   for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
-    axis->setBasePen(QPen(kText, 1));
-    axis->setTickPen(QPen(kText, 1));
-    axis->setSubTickPen(QPen(kText, 1));
-    axis->setTickLabelColor(kText);
-    axis->setTickLabelFont(SmallFont());
-    axis->setTickLabelRotation(0);
-    axis->setNumberFormat(QStringLiteral("g"));
-    axis->setNumberPrecision(kTickLabelPrecision);
-    axis->setLabelColor(kText);
-    axis->setLabelFont(SongFont(12, true));
-    axis->grid()->setVisible(true);
-    axis->grid()->setSubGridVisible(true);
-    axis->grid()->setPen(QPen(kGrid, 1, Qt::SolidLine));
-    axis->grid()->setSubGridPen(QPen(kSubGrid, 1, Qt::SolidLine));
-    axis->grid()->setZeroLinePen(Qt::NoPen);
-    axis->setRange(0, 100);
+    StyleChartAxis(*axis, SongFont(12, true));
   }
 
   // Bands: the title above the plot area, the legend to its right at the top.
@@ -181,7 +149,7 @@ void DischargeChart::BuildLayout() {
   outer->take(rect);
   outer->simplify();
   m_titleElement = new QCPTextElement(m_plot, QString(), DesignedTitleFont());
-  m_titleElement->setTextColor(kText);
+  m_titleElement->setTextColor(kChartText);
   // Drawn with the axes, not on the traces' layer (the current one by now),
   // whose buffer reaches only the plot area.
   m_titleElement->setLayer(QStringLiteral("main"));
@@ -201,9 +169,9 @@ void DischargeChart::BuildLayout() {
   legend->setVisible(true);
   legend->setFillOrder(QCPLegend::foRowsFirst);
   legend->setBrush(Qt::NoBrush);
-  legend->setBorderPen(QPen(kLegendBorder, 1));
-  legend->setFont(SmallFont());
-  legend->setTextColor(kText);
+  legend->setBorderPen(QPen(kChartLegendBorder, 1));
+  legend->setFont(ChartSmallFont());
+  legend->setTextColor(kChartText);
   legend->setSelectableParts(QCPLegend::spNone);
   legend->setSelectedTextColor(Qt::black);
 }
@@ -471,7 +439,7 @@ bool DischargeChart::GridVisible(ChartAxis axis) const {
   return AxisOf(m_plot, axis)->grid()->visible();
 }
 QColor DischargeChart::BackgroundColour() const {
-  return kBackground;
+  return kChartBackground;
 }
 QString DischargeChart::TraceTitle(int trace) const {
   return TraceAt(trace).Title();

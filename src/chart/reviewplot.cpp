@@ -12,6 +12,7 @@
 
 #include "chartcursor.h"
 #include "chartlegenditem.h"
+#include "chartlook.h"
 #include "chartsystemdialogs.h"
 #include "charttrace.h"
 #include "plotoutput.h"
@@ -19,24 +20,8 @@
 #include "songfont.h"
 
 namespace {
-const QColor kBackground(0, 0, 0);
-const QColor kText(255, 255, 255);
-const QColor kGrid(80, 80, 80);
-const QColor kSubGrid(45, 45, 45);
-const QColor kLegendBorder(128, 128, 128);
 constexpr double kZoomFactor = 2;
 constexpr double kFitMargin = 0.03;  // of the data's extent, each side
-
-QFont SmallFont(bool bold = false) {
-  QFont font;
-  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                    QStringLiteral("DejaVu Sans")});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(8);
-  font.setBold(bold);
-  return font;
-}
 
 QCPRange Padded(double lo, double hi) {
   if (!(hi > lo)) {
@@ -93,7 +78,7 @@ ReviewPlot::ReviewPlot(QWidget* parent)
 ReviewPlot::~ReviewPlot() = default;
 
 void ReviewPlot::BuildLayout() {
-  m_plot->setBackground(QBrush(kBackground));
+  m_plot->setBackground(QBrush(kChartBackground));
   m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   m_plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
   m_plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
@@ -105,25 +90,11 @@ void ReviewPlot::BuildLayout() {
   m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
 
   for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
-    axis->setBasePen(QPen(kText, 1));
-    axis->setTickPen(QPen(kText, 1));
-    axis->setSubTickPen(QPen(kText, 1));
-    axis->setTickLabelColor(kText);
-    axis->setTickLabelFont(SmallFont());
-    axis->setNumberFormat(QStringLiteral("g"));
-    axis->setNumberPrecision(10);
-    axis->setLabelColor(kText);
-    axis->setLabelFont(SongFont(11, true));
-    axis->grid()->setVisible(true);
-    axis->grid()->setSubGridVisible(true);
-    axis->grid()->setPen(QPen(kGrid, 1, Qt::SolidLine));
-    axis->grid()->setSubGridPen(QPen(kSubGrid, 1, Qt::SolidLine));
-    axis->grid()->setZeroLinePen(Qt::NoPen);
-    axis->setRange(0, 100);
+    StyleChartAxis(*axis, SongFont(11, true));
   }
 
   m_titleElement = new QCPTextElement(m_plot, QString(), SongFont(12, true));
-  m_titleElement->setTextColor(kText);
+  m_titleElement->setTextColor(kChartText);
   m_plot->plotLayout()->insertRow(0);
   m_plot->plotLayout()->addElement(0, 0, m_titleElement);
 
@@ -131,9 +102,9 @@ void ReviewPlot::BuildLayout() {
   legend->setVisible(true);
   legend->setFillOrder(QCPLegend::foRowsFirst);
   legend->setBrush(QColor(0, 0, 0, 200));
-  legend->setBorderPen(QPen(kLegendBorder, 1));
-  legend->setFont(SmallFont());
-  legend->setTextColor(kText);
+  legend->setBorderPen(QPen(kChartLegendBorder, 1));
+  legend->setFont(ChartSmallFont());
+  legend->setTextColor(kChartText);
   legend->setSelectableParts(QCPLegend::spNone);
   m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 }
@@ -229,7 +200,7 @@ int ReviewPlot::AddCurve(const QString& name, const QColor& colour) {
   curve->trace = std::make_unique<ChartTrace>(*m_plot, colour);
   curve->trace->SetTitle(name);
   curve->legend = new ChartLegendItem(m_plot->legend);
-  curve->legend->SetCaptionFont(SmallFont(true));
+  curve->legend->SetCaptionFont(ChartSmallFont(true));
   curve->legend->SetColour(colour);
   curve->legend->SetTitle(name);
   m_plot->legend->addItem(curve->legend);
