@@ -187,10 +187,6 @@ std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString*
   }
   const int version = q.value(0).toInt();
   q.finish();
-  // Long sessions are read straight from the mapped file rather than copied
-  // page by page; a failure here only costs speed.
-  q.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-  q.finish();
   if (version < 1 || version > storeschema::kVersion) {
     return fail(
         QCoreApplication::translate("SessionReader", "%1 不是本程序能读的记录文件（版本 %2）")
