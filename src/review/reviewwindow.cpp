@@ -479,6 +479,18 @@ void ReviewWindow::SetCurveShown(int source, int channel, bool shown) {
   RebuildPlot();
 }
 
+QStringList ReviewWindow::SummaryCells(const DischargeSummary& s) const {
+  return {QString::number(s.frames),
+          QString::number(s.durationS),
+          QString::number(s.capacityMah),
+          QString::number(s.energyMwh, 'f', 3),
+          QString::number(s.avgMv, 'f', 1),
+          QString::number(s.minMv),
+          QString::number(s.endMv),
+          QString::number(s.maxTemp),
+          s.notice ? tr("放电结束") : tr("停止")};
+}
+
 QString ReviewWindow::CurveName(const Opened& opened, int channel) const {
   return tr("%1 %2 通道%3").arg(opened.source.name, DateText(opened.source.start)).arg(channel);
 }
@@ -554,15 +566,7 @@ void ReviewWindow::RebuildSummaries() {
       QTableWidgetItem* name = Cell(CurveName(o, s.channel), false);
       name->setIcon(Swatch(o.colours[size_t(s.channel - 1)]));
       m_summaryTable->setItem(row, 0, name);
-      const QStringList cells = {QString::number(s.frames),
-                                 QString::number(s.durationS),
-                                 QString::number(s.capacityMah),
-                                 QString::number(s.energyMwh, 'f', 3),
-                                 QString::number(s.avgMv, 'f', 1),
-                                 QString::number(s.minMv),
-                                 QString::number(s.endMv),
-                                 QString::number(s.maxTemp),
-                                 s.notice ? tr("放电结束") : tr("停止")};
+      const QStringList cells = SummaryCells(s);
       for (int i = 0; i < cells.size(); ++i) {
         m_summaryTable->setItem(row, i + 1, Cell(cells[i], i + 1 < 9));
       }
@@ -608,16 +612,7 @@ ReportContent ReviewWindow::Report() {
       }
       ReportContent::Row row;
       row.colour = o.colours[size_t(s.channel - 1)];
-      row.cells = {CurveName(o, s.channel),
-                   QString::number(s.frames),
-                   QString::number(s.durationS),
-                   QString::number(s.capacityMah),
-                   QString::number(s.energyMwh, 'f', 3),
-                   QString::number(s.avgMv, 'f', 1),
-                   QString::number(s.minMv),
-                   QString::number(s.endMv),
-                   QString::number(s.maxTemp),
-                   s.notice ? tr("放电结束") : tr("停止")};
+      row.cells = QStringList{CurveName(o, s.channel)} + SummaryCells(s);
       report.rows << row;
     }
   }

@@ -122,6 +122,9 @@ class ReviewWindow : public QWidget {
   void RebuildPlot();
   void RebuildSummaries();
   QString CurveName(const Opened& opened, int channel) const;
+  // A summary's figures as the table and the report show them, after the
+  // curve's name.
+  QStringList SummaryCells(const DischargeSummary& summary) const;
   std::vector<CsvSource> CsvSources() const;
   QColor NextColour();
 
