@@ -189,13 +189,7 @@ QRect LogPane::CharacterRect(qsizetype position) const {
 void LogPane::ScrollToPosition(qsizetype position) {
   position = std::clamp<qsizetype>(position, 0, m_log.Size());
   const qsizetype line = m_log.LineOfPosition(position);
-  QScrollBar* vertical = verticalScrollBar();
-  const qsizetype rows = VisibleRows();
-  if (line < vertical->value()) {
-    vertical->setValue(static_cast<int>(line));
-  } else if (line >= vertical->value() + rows) {
-    vertical->setValue(static_cast<int>(line - rows + 1));
-  }
+  ScrollLineIntoView(line);
   QScrollBar* horizontal = horizontalScrollBar();
   const QRect box = CharacterRect(position);
   const int left = box.left() - kMarginPx + horizontal->value();
@@ -468,8 +462,7 @@ void LogPane::UpdateScrollRanges() {
   horizontal->setSingleStep(std::max(1, fontMetrics().averageCharWidth() * 2));
 }
 
-void LogPane::ScrollToCaret() {
-  const qsizetype line = m_log.LineOfPosition(m_caret);
+void LogPane::ScrollLineIntoView(qsizetype line) {
   QScrollBar* vertical = verticalScrollBar();
   const qsizetype rows = VisibleRows();
   if (line < vertical->value()) {
@@ -477,6 +470,11 @@ void LogPane::ScrollToCaret() {
   } else if (line >= vertical->value() + rows) {
     vertical->setValue(static_cast<int>(line - rows + 1));
   }
+}
+
+void LogPane::ScrollToCaret() {
+  const qsizetype line = m_log.LineOfPosition(m_caret);
+  ScrollLineIntoView(line);
   const qsizetype start = m_log.LineStart(line);
   const int caretX = m_caret == m_log.Size()
                          ? m_lastLinePx

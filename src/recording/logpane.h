@@ -89,6 +89,8 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   void RemeasureAll();
   void UpdateScrollRanges();
   void ScrollToCaret();
+  // Scrolls the fewest rows that bring `line` into view.
+  void ScrollLineIntoView(qsizetype line);
   void SetCaret(qsizetype position, bool keepAnchor);
   // Repaints the rows of lines first to last that are in view.
   void UpdateLines(qsizetype first, qsizetype last);
