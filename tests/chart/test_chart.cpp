@@ -19,6 +19,7 @@
 #include "chartaccessibility.h"
 #include "chartdialogs.h"
 #include "chartsetup.h"
+#include "colourcount.h"
 #include "dischargechart.h"
 
 namespace {
@@ -45,28 +46,6 @@ QStringList Strings(std::initializer_list<const char*> texts) {
     list << QString::fromUtf8(t);
   }
   return list;
-}
-
-// Pixels of the colour, also where antialiasing blends it into the black
-// background; only within the area, when one is given.
-int CountColour(const QImage& image, const QColor& colour, QRect area = {}) {
-  if (area.isNull()) {
-    area = image.rect();
-  }
-  const int top = std::max({colour.red(), colour.green(), colour.blue()});
-  int n = 0;
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      const QColor c = image.pixelColor(x, y);
-      const double k = std::max({c.red(), c.green(), c.blue()}) / double(top);
-      if (k > 0.4 && std::abs(c.red() - k * colour.red()) < 30 &&
-          std::abs(c.green() - k * colour.green()) < 30 &&
-          std::abs(c.blue() - k * colour.blue()) < 30) {
-        ++n;
-      }
-    }
-  }
-  return n;
 }
 
 class FakeDialogs : public ChartDialogs {

@@ -15,6 +15,7 @@
 
 #include "acquisitionpass.h"
 #include "clock.h"
+#include "colourcount.h"
 #include "dischargechart.h"
 #include "dischargesummary.h"
 #include "framecollector.h"
@@ -132,25 +133,6 @@ class PassClock final : public Clock {
  private:
   mutable qint64 m_ms = 0;
 };
-
-// Pixels of the colour, also where antialiasing blends it into the plot's
-// black face.
-int CountColour(const QImage& image, const QColor& colour) {
-  const int top = std::max({colour.red(), colour.green(), colour.blue()});
-  int n = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      const QColor c = image.pixelColor(x, y);
-      const double k = std::max({c.red(), c.green(), c.blue()}) / double(top);
-      if (k > 0.4 && std::abs(c.red() - k * colour.red()) < 30 &&
-          std::abs(c.green() - k * colour.green()) < 30 &&
-          std::abs(c.blue() - k * colour.blue()) < 30) {
-        ++n;
-      }
-    }
-  }
-  return n;
-}
 
 // A discharge of `seconds` one-second frames on channel 1 from 1400 mV down
 // to `endMv`, capacity counted from `ma`.
