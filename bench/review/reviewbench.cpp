@@ -115,10 +115,11 @@ int main(int argc, char* argv[]) {
       reader->ForEachChunk(sessionId, [&chunks](const StoredChunk&) { ++chunks; });
     }
     const double all = timer.nsecsElapsed() / 1e6;
-    // Readings alone, without the text the notice is found in.
+    // The complete readings alone, as the review reads them, without the
+    // text the notice is found in.
     timer.start();
     if (reader) {
-      reader->ForEachChunkPart(sessionId, SessionReader::ChunkParts::Readings,
+      reader->ForEachChunkPart(sessionId, SessionReader::ChunkParts::CompleteReadings,
                                [](const StoredChunk&) {});
     }
     std::printf("week_store_stream_ms=%.1f readings_only_ms=%.1f chunks=%lld\n", all,

@@ -59,18 +59,19 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   struct Cancelled {};
   bool ok = notice.has_value();
   try {
-    ok = ok && reader.ForEachChunkPart(
-                   session.id, SessionReader::ChunkParts::Readings, [&](const StoredChunk& chunk) {
-                     if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
-                       throw Cancelled();  // the only way out of the reader's loop
-                     }
-                     ++source.chunks;
-                     for (size_t c = 0; c < 2; ++c) {
-                       if (const auto sample = Complete(chunk.channel[c])) {
-                         source.channels[c].push_back(*sample);
-                       }
-                     }
-                   });
+    ok = ok &&
+         reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::CompleteReadings,
+                                 [&](const StoredChunk& chunk) {
+                                   if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
+                                     throw Cancelled();  // the only way out of the reader's loop
+                                   }
+                                   ++source.chunks;
+                                   for (size_t c = 0; c < 2; ++c) {
+                                     if (const auto sample = Complete(chunk.channel[c])) {
+                                       source.channels[c].push_back(*sample);
+                                     }
+                                   }
+                                 });
   } catch (const Cancelled&) {
     return std::nullopt;
   }

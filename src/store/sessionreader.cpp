@@ -86,6 +86,9 @@ class SqliteSessionReader final : public SessionReader {
 
   bool ForEachChunkPart(qint64 sessionId, ChunkParts parts,
                         const std::function<void(const StoredChunk&)>& visit) override {
+    if (parts == ChunkParts::CompleteReadings) {
+      return ForEachCompleteReading(sessionId, visit);
+    }
     const bool text = parts != ChunkParts::Readings;
     const bool readings = parts != ChunkParts::Text;
     QSqlQuery q(Db());
@@ -137,6 +140,48 @@ class SqliteSessionReader final : public SessionReader {
 
  private:
   QSqlDatabase Db() const { return QSqlDatabase::database(m_connection, false); }
+
+  // Each row's driver cost grows with its columns, so SQLite packs two
+  // 32-bit readings into one 64-bit column; a missing reading makes its pair
+  // NULL, which leaves the channel out as incomplete.
+  bool ForEachCompleteReading(qint64 sessionId,
+                              const std::function<void(const StoredChunk&)>& visit) {
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT (t1 << 32) | (v1 & 4294967295), (i1 << 32) | (r1 & 4294967295), w1, "
+                       "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2 "
+                       "FROM chunks WHERE session_id = ? ORDER BY seq"));
+    q.addBindValue(sessionId);
+    if (!q.exec()) {
+      return false;
+    }
+    static_assert(kQuantityCount == 5 && int(Quantity::Time) == 0 && int(Quantity::Voltage) == 1 &&
+                  int(Quantity::Current) == 2 && int(Quantity::Capacity) == 3 &&
+                  int(Quantity::Temperature) == 4);
+    StoredChunk chunk;
+    while (q.next()) {
+      for (int c = 0; c < 2; ++c) {
+        auto& fields = chunk.channel[size_t(c)].fields;
+        const QVariant first = q.value(c * 3);
+        const QVariant second = q.value(c * 3 + 1);
+        const QVariant last = q.value(c * 3 + 2);
+        if (first.isNull() || second.isNull() || last.isNull()) {
+          fields.fill(std::nullopt);
+          continue;
+        }
+        const auto tv = quint64(first.toLongLong());
+        const auto ir = quint64(second.toLongLong());
+        fields[0] = qint32(quint32(tv >> 32));
+        fields[1] = qint32(quint32(tv));
+        fields[2] = qint32(quint32(ir >> 32));
+        fields[3] = qint32(quint32(ir));
+        fields[4] = last.toInt();
+      }
+      visit(chunk);
+    }
+    return !q.lastError().isValid();
+  }
 
   QString m_connection;
 };

@@ -56,6 +56,8 @@ class TestSessionStore : public QObject {
  private slots:
   void recordsEachChunkWithWhatWasApplied();
   void abandonedSessionIsFoundInterrupted();
+  void completeReadingsReadBack_data();
+  void completeReadingsReadBack();
   void exports_data();
   void exports();
   void sizeLimitDeletesOldestFinishedSessions_data();
@@ -149,6 +151,38 @@ void TestSessionStore::abandonedSessionIsFoundInterrupted() {
   QCOMPARE(s.ended, SessionEnd::Interrupted);
   QCOMPARE(s.endUtc.toMSecsSinceEpoch(), 5000);  // the last chunk's time
   QCOMPARE(s.chunks, 1);
+}
+
+using Readings = std::array<std::optional<qint32>, kQuantityCount>;
+
+void TestSessionStore::completeReadingsReadBack_data() {
+  QTest::addColumn<Readings>("readings");  // channel 1's; channel 2 always lacks its time
+  constexpr qint32 kMin = std::numeric_limits<qint32>::min();
+  constexpr qint32 kMax = std::numeric_limits<qint32>::max();
+  QTest::newRow("discharging") << Readings{3600, 3712, -1500, 2750, 31};
+  QTest::newRow("extremes") << Readings{kMin, kMax, kMax, kMin, kMin};
+  QTest::newRow("no capacity") << Readings{10, 1300, 500, std::nullopt, 25};
+}
+
+// The fast read packs readings in pairs: each comes back whole, and a
+// channel with any reading missing not at all.
+void TestSessionStore::completeReadingsReadBack() {
+  QFETCH(Readings, readings);
+  QTemporaryDir dir;
+  std::deque<StoreCommand> commands(2);
+  commands[0].kind = StoreCommand::Kind::Begin;
+  commands[0].session = commands[1].session = 1;
+  commands[1].chunk.channel = {StoredChannel{readings},
+                               StoredChannel{Readings{std::nullopt, 1, 2, 3, 4}}};
+  QVERIFY(StoreWriter({.path = dir.filePath(u"s.db"_qs)}).Write(commands));
+  QList<StoredChunk> read;
+  QVERIFY(SessionReader::Open(dir.filePath(u"s.db"_qs), nullptr)
+              ->ForEachChunkPart(1, SessionReader::ChunkParts::CompleteReadings,
+                                 [&](const StoredChunk& c) { read << c; }));
+  QCOMPARE(read.size(), 1);
+  const bool complete = std::all_of(readings.begin(), readings.end(), [](auto r) { return !!r; });
+  QVERIFY(read[0].channel[0].fields == (complete ? readings : Readings{}));
+  QVERIFY(!read[0].channel[1].Any());
 }
 
 void TestSessionStore::exports_data() {
@@ -278,15 +312,14 @@ void TestSessionStore::options_data() {
   QTest::newRow("defaults") << QStringList() << QString() << true << true << 2 * g;
   QTest::newRow("off") << QStringList{u"--no-store"_qs} << QString() << true << false << 2 * g;
   QTest::newRow("environment") << QStringList() << u"10G"_qs << true << true << 10 * g;
-  QTest::newRow("command line wins")
-      << QStringList{u"--store-limit"_qs, u"500m"_qs} << u"10G"_qs << true << true
-      << (qint64(500) << 20);
+  QTest::newRow("command line wins") << QStringList{u"--store-limit"_qs, u"500m"_qs} << u"10G"_qs
+                                     << true << true << (qint64(500) << 20);
   QTest::newRow("plain bytes, no limit")
       << QStringList{u"--store-limit=0"_qs} << QString() << true << true << qint64(0);
   QTest::newRow("bytes") << QStringList{u"--store-limit=123456"_qs} << QString() << true << true
                          << qint64(123456);
-  QTest::newRow("malformed") << QStringList{u"--store-limit=2GB"_qs} << QString() << false
-                             << true << 2 * g;
+  QTest::newRow("malformed") << QStringList{u"--store-limit=2GB"_qs} << QString() << false << true
+                             << 2 * g;
   QTest::newRow("negative") << QStringList() << u"-1"_qs << false << true << 2 * g;
   QTest::newRow("too large") << QStringList() << u"99999999999T"_qs << false << true << 2 * g;
 }
