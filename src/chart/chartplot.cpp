@@ -13,6 +13,34 @@ struct LayerAccess : QCPLayer {
   static void DrawToBuffer(QCPLayer& layer) { (layer.*(&LayerAccess::drawToPaintBuffer))(); }
 };
 
+struct LayerableAccess : QCPLayerable {
+  static QRect Clip(const QCPLayerable& l) { return (l.*(&LayerableAccess::clipRect))(); }
+  static void Draw(QCPLayerable& l, QCPPainter* p) { (l.*(&LayerableAccess::draw))(p); }
+  static void Hint(const QCPLayerable& l, QCPPainter* p) {
+    (l.*(&LayerableAccess::applyDefaultAntialiasingHint))(p);
+  }
+};
+
+struct AxisAccess : QCPAxis {
+  static void SetupTicks(QCPAxis& axis) { (axis.*(&AxisAccess::setupTickVectors))(); }
+};
+
+// What QCPLayer::draw does, with every layerable's clip cut down to `area`
+// and the layout elements wholly outside it left out.
+void DrawLayerWithin(QCPLayer& layer, QCPPainter& painter, const QRect& area) {
+  for (QCPLayerable* child : layer.children()) {
+    const auto* element = qobject_cast<const QCPLayoutElement*>(child);
+    if (!child->realVisibility() || (element && !element->outerRect().intersects(area))) {
+      continue;
+    }
+    painter.save();
+    painter.setClipRect(LayerableAccess::Clip(*child).translated(0, -1) & area);
+    LayerableAccess::Hint(*child, &painter);
+    LayerableAccess::Draw(*child, &painter);
+    painter.restore();
+  }
+}
+
 struct PixmapAccess : QCPPaintBufferPixmap {
   // The buffer's picture, shallow; null for buffers that are no pixmaps.
   static QImage Image(const QCPAbstractPaintBuffer& buffer) {
@@ -103,6 +131,39 @@ void ChartPlot::ReplotAll() {
     buffer->setInvalidated(false);
   }
   update(QRegion(rect()) - Covered());
+  emit afterReplot();
+  mReplotting = false;
+}
+
+void ChartPlot::ReplotScrolled() {
+  if (mReplotting || hasInvalidatedPaintBuffers()) {
+    ReplotAll();
+    return;
+  }
+  mReplotting = true;
+  mReplotQueued = false;
+  emit beforeReplot();
+  AxisAccess::SetupTicks(*xAxis);
+  const QRect area(0, axisRect()->top(), width(), height() - axisRect()->top());
+  for (QCPLayer* layer : std::as_const(mLayers)) {
+    const QSharedPointer<QCPAbstractPaintBuffer> buffer = LayerAccess::Buffer(*layer);
+    if (!buffer) {
+      continue;
+    }
+    if (layer == m_traceLayer) {
+      buffer->clear(Qt::transparent);
+      LayerAccess::DrawToBuffer(*layer);
+    } else if (QCPPainter* painter = buffer->startPainting()) {
+      // The backdrop fills `area` first, so nothing of the old pixels shows.
+      DrawLayerWithin(*layer, *painter, area);
+      delete painter;
+      buffer->donePainting();
+    }
+  }
+  for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : std::as_const(mPaintBuffers)) {
+    buffer->setInvalidated(false);
+  }
+  update(QRegion(area) - Covered());
   emit afterReplot();
   mReplotting = false;
 }

@@ -39,6 +39,12 @@ class ChartPlot : public QCustomPlot {
   // Redraws every layer, as QCustomPlot::replot does, then repaints the plot
   // but for what opaque controls above it cover.
   void ReplotAll();
+  // For a new X range and nothing else changed: the layout stays as it is,
+  // the X axis takes its new ticks, and the layers are redrawn only within
+  // the plot area and the band below it, where the X axis, its grid and the
+  // traces are; the title, the Y axis's labels and the legend keep their
+  // pixels.
+  void ReplotScrolled();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -685,8 +685,15 @@ void DischargeChart::ReplotNow() {
   for (int t = 0; t < kTraceCount; ++t) {
     sameDetail = sameDetail && overview[size_t(t)] == TraceAt(t).OverviewShown();
   }
-  if (!m_fullReplotDue && !cursor && sameDetail && ranges == m_drawnRanges) {
+  const bool othersSame = !m_fullReplotDue && !cursor && sameDetail &&
+                          y.lower == m_drawnRanges[2] && y.upper == m_drawnRanges[3];
+  if (othersSame && ranges == m_drawnRanges) {
     m_plot->ReplotTraces(ColumnsOfNewPoints());
+  } else if (othersSame) {
+    // The X axis scrolls, as it does every second once the traces outrun its
+    // span.
+    m_plot->ReplotScrolled();
+    m_drawnRanges = ranges;
   } else {
     m_plot->ReplotAll();
     // The traces reach only the plot area, the cursor's hint beyond it.

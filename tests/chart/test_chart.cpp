@@ -620,6 +620,11 @@ void TestChart::screenMatchesAFullRedraw_data() {
   QTest::newRow("a point runs back")
       << Points{{200, 1300}, {210, 1350}, {150, 1250}, {160, 1400}} << false;
   QTest::newRow("x scrolls, y widens") << Points{{3490, 1300}, {3600, 1350}, {3700, 1600}} << false;
+  Points scrolling;
+  for (int t = 3495; t < 3530; ++t) {
+    scrolling << QPointF(t, 1300 + (t * 37) % 100);
+  }
+  QTest::newRow("x scrolls a second at a time") << scrolling << false;
   QTest::newRow("cursor shown") << steady.mid(0, 10) << true;
 }
 
