@@ -103,36 +103,48 @@ QRect ChartPlot::Reach() const {
   return m_traceReach.isEmpty() ? rect() : m_traceReach;
 }
 
+void ChartPlot::RedrawTraceBuffer(QCPAbstractPaintBuffer& buffer) {
+  buffer.clear(Qt::transparent);
+  LayerAccess::DrawToBuffer(*m_traceLayer);
+}
+
 void ChartPlot::ReplotTraces(const QRect& changed) {
   const QSharedPointer<QCPAbstractPaintBuffer> buffer = LayerAccess::Buffer(*m_traceLayer);
   if (!buffer || hasInvalidatedPaintBuffers()) {
     replot(rpQueuedRefresh);
     return;
   }
-  buffer->clear(Qt::transparent);
-  LayerAccess::DrawToBuffer(*m_traceLayer);
+  RedrawTraceBuffer(*buffer);
   buffer->setInvalidated(false);
   update(QRegion(changed & Reach()) - Covered());
+}
+
+void ChartPlot::Redraw(const std::function<void()>& draw, const QRegion& repaint) {
+  mReplotting = true;
+  mReplotQueued = false;
+  emit beforeReplot();
+  draw();
+  for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : std::as_const(mPaintBuffers)) {
+    buffer->setInvalidated(false);
+  }
+  update(repaint - Covered());
+  emit afterReplot();
+  mReplotting = false;
 }
 
 void ChartPlot::ReplotAll() {
   if (mReplotting) {
     return;
   }
-  mReplotting = true;
-  mReplotQueued = false;
-  emit beforeReplot();
-  updateLayout();
-  setupPaintBuffers();
-  for (QCPLayer* layer : std::as_const(mLayers)) {
-    LayerAccess::DrawToBuffer(*layer);
-  }
-  for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : std::as_const(mPaintBuffers)) {
-    buffer->setInvalidated(false);
-  }
-  update(QRegion(rect()) - Covered());
-  emit afterReplot();
-  mReplotting = false;
+  Redraw(
+      [this] {
+        updateLayout();
+        setupPaintBuffers();
+        for (QCPLayer* layer : std::as_const(mLayers)) {
+          LayerAccess::DrawToBuffer(*layer);
+        }
+      },
+      rect());
 }
 
 void ChartPlot::ReplotScrolled() {
@@ -140,32 +152,27 @@ void ChartPlot::ReplotScrolled() {
     ReplotAll();
     return;
   }
-  mReplotting = true;
-  mReplotQueued = false;
-  emit beforeReplot();
-  AxisAccess::SetupTicks(*xAxis);
   const QRect area(0, axisRect()->top(), width(), height() - axisRect()->top());
-  for (QCPLayer* layer : std::as_const(mLayers)) {
-    const QSharedPointer<QCPAbstractPaintBuffer> buffer = LayerAccess::Buffer(*layer);
-    if (!buffer) {
-      continue;
-    }
-    if (layer == m_traceLayer) {
-      buffer->clear(Qt::transparent);
-      LayerAccess::DrawToBuffer(*layer);
-    } else if (QCPPainter* painter = buffer->startPainting()) {
-      // The backdrop fills `area` first, so nothing of the old pixels shows.
-      DrawLayerWithin(*layer, *painter, area);
-      delete painter;
-      buffer->donePainting();
-    }
-  }
-  for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : std::as_const(mPaintBuffers)) {
-    buffer->setInvalidated(false);
-  }
-  update(QRegion(area) - Covered());
-  emit afterReplot();
-  mReplotting = false;
+  Redraw(
+      [this, &area] {
+        AxisAccess::SetupTicks(*xAxis);
+        for (QCPLayer* layer : std::as_const(mLayers)) {
+          const QSharedPointer<QCPAbstractPaintBuffer> buffer = LayerAccess::Buffer(*layer);
+          if (!buffer) {
+            continue;
+          }
+          if (layer == m_traceLayer) {
+            RedrawTraceBuffer(*buffer);
+          } else if (QCPPainter* painter = buffer->startPainting()) {
+            // The backdrop fills `area` first, so nothing of the old pixels
+            // shows.
+            DrawLayerWithin(*layer, *painter, area);
+            delete painter;
+            buffer->donePainting();
+          }
+        }
+      },
+      area);
 }
 
 QRegion ChartPlot::Covered() const {

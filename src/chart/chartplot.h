@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QRect>
 #include <QRegion>
+#include <functional>
 
 #include "qcustomplot.h"
 
@@ -40,9 +41,9 @@ class ChartPlot : public QCustomPlot {
   // but for what opaque controls above it cover.
   void ReplotAll();
   // For a new X range and nothing else changed: the layout stays as it is,
-  // the X axis takes its new ticks, and the layers are redrawn only within
-  // the plot area and the band below it, where the X axis, its grid and the
-  // traces are; the title, the Y axis's labels and the legend keep their
+  // the X axis takes its new ticks, and the layers are redrawn only from the
+  // top of the plot area down, across the whole plot (the X axis's end
+  // labels may reach past the plot area); the title band above keeps its
   // pixels.
   void ReplotScrolled();
 
@@ -51,6 +52,10 @@ class ChartPlot : public QCustomPlot {
 
  private:
   QRect Reach() const;
+  void RedrawTraceBuffer(QCPAbstractPaintBuffer& buffer);
+  // What every redraw of the paint buffers shares: `draw` fills them, then
+  // `repaint` is repainted but for what controls above the plot cover.
+  void Redraw(const std::function<void()>& draw, const QRegion& repaint);
   // The part of the plot hidden under opaque controls stacked above it.
   QRegion Covered() const;
 

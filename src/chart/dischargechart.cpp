@@ -693,14 +693,13 @@ void DischargeChart::ReplotNow() {
     // The X axis scrolls, as it does every second once the traces outrun its
     // span.
     m_plot->ReplotScrolled();
-    m_drawnRanges = ranges;
   } else {
     m_plot->ReplotAll();
     // The traces reach only the plot area, the cursor's hint beyond it.
     m_plot->SetTraceReach(cursor ? QRect() : m_plot->axisRect()->rect());
-    m_drawnRanges = ranges;
     m_fullReplotDue = false;
   }
+  m_drawnRanges = ranges;
   for (int t = 0; t < kTraceCount; ++t) {
     m_drawnCounts[size_t(t)] = TraceAt(t).Count();
   }
