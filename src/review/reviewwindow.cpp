@@ -39,13 +39,6 @@ QString DateText(const QDateTime& t) {
   return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
 }
 
-QString DurationText(qint64 s) {
-  return QStringLiteral("%1:%2:%3")
-      .arg(s / 3600)
-      .arg((s / 60) % 60, 2, 10, QLatin1Char('0'))
-      .arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
 QIcon Swatch(const QColor& colour) {
   QPixmap pixmap(14, 14);
   pixmap.fill(colour);
@@ -222,11 +215,9 @@ void ReviewWindow::RefreshSessions() {
   // Newest first.
   for (int row = 0; row < m_sessions.size(); ++row) {
     const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
-    const QDateTime end = s.endUtc.isValid() ? s.endUtc : QDateTime::currentDateTimeUtc();
     m_sessionTable->setItem(row, 0, Cell(QString::number(s.id)));
     m_sessionTable->setItem(row, 1, Cell(DateText(s.startUtc.toLocalTime()), false));
-    m_sessionTable->setItem(row, 2,
-                            Cell(DurationText(std::max<qint64>(0, s.startUtc.secsTo(end)))));
+    m_sessionTable->setItem(row, 2, Cell(SessionDurationText(s)));
     m_sessionTable->setItem(row, 3, Cell(s.port, false));
     m_sessionTable->setItem(row, 4, Cell(SessionEndText(s.ended), false));
     for (int c = 5; c < 7; ++c) {

@@ -1,6 +1,7 @@
 #include "sessionsource.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <algorithm>
 
 #include "acquisitionpass.h"
@@ -39,6 +40,15 @@ QString SessionEndText(SessionEnd end) {
       return QCoreApplication::translate("ReviewWindow", "中断");
   }
   return {};
+}
+
+QString SessionDurationText(const StoredSession& session) {
+  const QDateTime end = session.endUtc.isValid() ? session.endUtc : QDateTime::currentDateTimeUtc();
+  const qint64 s = std::max<qint64>(0, session.startUtc.secsTo(end));
+  return QStringLiteral("%1:%2:%3")
+      .arg(s / 3600)
+      .arg((s / 60) % 60, 2, 10, QLatin1Char('0'))
+      .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,

@@ -19,3 +19,5 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
 QString SessionName(qint64 id);
 // How the session ended, as the list shows it.
 QString SessionEndText(SessionEnd end);
+// How long the session ran, "H:MM:SS", up to now while it still records.
+QString SessionDurationText(const StoredSession& session);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "sessionexport.h"
+#include "sessionsource.h"
 #include "summarycommand.h"
 
 namespace {
@@ -15,14 +16,8 @@ QString LocalText(const QDateTime& utc) {
   return utc.isValid() ? utc.toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss") : u"-"_qs;
 }
 
-QString Duration(qint64 ms) {
-  const qint64 s = std::max<qint64>(0, ms / 1000);
-  return QStringLiteral("%1:%2:%3")
-      .arg(s / 3600)
-      .arg(s / 60 % 60, 2, 10, QChar(u'0'))
-      .arg(s % 60, 2, 10, QChar(u'0'));
-}
-
+// Short words for a tool's listing, in English kept apart from the review
+// window's longer ones.
 QString EndText(SessionEnd end) {
   switch (end) {
     case SessionEnd::Running:
@@ -140,13 +135,10 @@ int RunList(CommandContext& context) {
     return kExitFailed;
   }
   const QChar tab(u'\t');
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
   for (const StoredSession& s : reader->Sessions()) {
-    const qint64 end = s.endUtc.isValid() ? s.endUtc.toMSecsSinceEpoch() : now;
     context.out << s.id << tab << LocalText(s.startUtc) << tab << LocalText(s.endUtc) << tab
-                << Duration(end - s.startUtc.toMSecsSinceEpoch()) << tab << s.port << tab
-                << s.device << tab << s.chunks << tab << s.frames << tab << EndText(s.ended)
-                << '\n';
+                << SessionDurationText(s) << tab << s.port << tab << s.device << tab << s.chunks
+                << tab << s.frames << tab << EndText(s.ended) << '\n';
   }
   context.out.flush();
   return kExitOk;
