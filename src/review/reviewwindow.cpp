@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr int kListYieldMs = 20;  // the list's worker, while a source is being read
-
 // Curve colours that read well on the plot's black face; the first two are
 // the live chart's channel colours.
 const QColor kPalette[] = {QColor(255, 0, 0),     QColor(255, 255, 0),   QColor(0, 255, 255),
@@ -224,56 +222,25 @@ void ReviewWindow::RefreshSessions() {
       m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
     }
   }
-  // Capacities and end voltages need each session's readings: a worker
-  // reads them, newest first, and each row fills in as its session is read.
-  QList<StoredSession> toRead;
-  for (auto it = m_sessions.rbegin(); it != m_sessions.rend(); ++it) {
-    if (m_sessionSummaries.contains(it->id)) {
-      ShowSessionSummary(it->id, m_sessionSummaries.value(it->id));
-    } else {
-      toRead << *it;
-    }
-  }
-  if (toRead.isEmpty() || !m_openStore) {
+  // Capacities and end voltages come from each session's last readings: a
+  // worker looks them up, newest session first, and each row fills in as
+  // its session is done.
+  if (m_sessions.isEmpty() || !m_openStore) {
     return;
   }
   m_listFilling = true;
-  StartWorker([this, toRead, opener = m_openStore, state = m_state] {
+  StartWorker([this, sessions = m_sessions, opener = m_openStore, state = m_state] {
     QString error;
-    std::unique_ptr<SessionReader> reader = opener(&error);
-    // What the user opens comes first: the list waits while it is read.
-    const auto yield = [&state] {
-      while (state->loading.load() > 0 && !state->cancel.load()) {
-        QThread::msleep(kListYieldMs);
-      }
-      return !state->cancel.load();
-    };
-    for (const StoredSession& s : toRead) {
-      if (!reader || !yield()) {
+    const std::unique_ptr<SessionReader> reader = opener(&error);
+    for (auto it = sessions.rbegin(); reader && it != sessions.rend(); ++it) {
+      if (state->cancel.load()) {
         break;
       }
-      {
-        std::lock_guard lock(state->mutex);
-        if (state->summarised.contains(s.id)) {
-          continue;
-        }
+      if (const std::optional<SessionEnds> ends = ReadSessionEnds(*reader, it->id)) {
+        QMetaObject::invokeMethod(
+            this, [this, id = it->id, ends = *ends] { ShowSessionEnds(id, ends); },
+            Qt::QueuedConnection);
       }
-      const std::optional<ReviewSource> source = ReadSession(*reader, s, nullptr, yield);
-      if (!source) {
-        continue;
-      }
-      const std::vector<DischargeSummary> summaries = SummarizeSource(*source);
-      const qint64 id = s.id;
-      const bool ended = s.ended != SessionEnd::Running;
-      QMetaObject::invokeMethod(
-          this,
-          [this, id, ended, summaries] {
-            if (ended) {
-              m_sessionSummaries.insert(id, summaries);
-            }
-            ShowSessionSummary(id, summaries);
-          },
-          Qt::QueuedConnection);
     }
     QMetaObject::invokeMethod(
         this,
@@ -291,17 +258,15 @@ void ReviewWindow::WaitForSessionList() {
   }
 }
 
-void ReviewWindow::ShowSessionSummary(qint64 id, const std::vector<DischargeSummary>& summaries) {
+void ReviewWindow::ShowSessionEnds(qint64 id, const SessionEnds& ends) {
   for (int row = 0; row < m_sessionTable->rowCount(); ++row) {
     if (m_sessionTable->item(row, 0)->text().toLongLong() != id) {
       continue;
     }
-    for (int c = 0; c < 2; ++c) {
-      const DischargeSummary& summary = summaries[size_t(c)];
-      const bool any = summary.frames > 0;
-      m_sessionTable->item(row, 5 + c)
-          ->setText(any ? tr("%1 mAh / %2 mV").arg(summary.capacityMah).arg(summary.endMv)
-                        : QStringLiteral("-"));
+    for (size_t c = 0; c < 2; ++c) {
+      m_sessionTable->item(row, 5 + int(c))
+          ->setText(ends[c] ? tr("%1 mAh / %2 mV").arg(ends[c]->capacity).arg(ends[c]->voltage)
+                            : QStringLiteral("-"));
     }
   }
 }
@@ -335,15 +300,8 @@ bool ReviewWindow::OpenRef(const QString& word) {
   }
   StartLoad([opener = m_openStore, s = *session, state = m_state](QString* error) {
     std::unique_ptr<SessionReader> reader = opener(error);
-    std::optional<ReviewSource> source =
-        reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
-               : std::nullopt;
-    if (source && s.ended != SessionEnd::Running) {
-      // The list need not read it again.
-      std::lock_guard lock(state->mutex);
-      state->summarised.insert(s.id);
-    }
-    return source;
+    return reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
+                  : std::nullopt;
   });
   return true;
 }
@@ -354,8 +312,7 @@ void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* 
   load.number = number;
   m_loads.push_back(std::move(load));
   m_status->setText(tr("正在读取…"));
-  ++m_state->loading;
-  StartWorker([this, number, read = std::move(read), state = m_state] {
+  StartWorker([this, number, read = std::move(read)] {
     QString error;
     std::optional<ReviewSource> source;
     try {
@@ -363,7 +320,6 @@ void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* 
     } catch (const std::exception&) {
       error = tr("读取失败：内存不足或数据无法读取。");
     }
-    --state->loading;
     auto result = std::make_shared<std::optional<ReviewSource>>(std::move(source));
     QMetaObject::invokeMethod(
         this, [this, number, result, error] { OnLoadDone(number, std::move(*result), error); },
@@ -418,13 +374,6 @@ void ReviewWindow::AddSource(ReviewSource source) {
     // Channels without readings get no curve and no colour.
     if (!opened.source.channels[size_t(c)].empty()) {
       opened.colours[size_t(c)] = NextColour();
-    }
-  }
-  if (const qint64 id = opened.source.sessionId; id != 0) {
-    ShowSessionSummary(id, opened.summaries);
-    std::lock_guard lock(m_state->mutex);
-    if (m_state->summarised.contains(id)) {
-      m_sessionSummaries.insert(id, opened.summaries);
     }
   }
   m_sources.push_back(std::move(opened));

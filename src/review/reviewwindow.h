@@ -1,15 +1,12 @@
 #pragma once
 
 #include <QColor>
-#include <QHash>
-#include <QSet>
 #include <QWidget>
 #include <array>
 #include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -17,6 +14,7 @@
 #include "reviewcsv.h"
 #include "reviewreport.h"
 #include "reviewsource.h"
+#include "sessionsource.h"
 #include "summarycommand.h"
 
 class QComboBox;
@@ -109,7 +107,7 @@ class ReviewWindow : public QWidget {
 
   void BuildUi();
   void RefreshSessions();
-  void ShowSessionSummary(qint64 id, const std::vector<DischargeSummary>& summaries);
+  void ShowSessionEnds(qint64 id, const SessionEnds& ends);
   void StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read);
   void OnLoadDone(qint64 number, std::optional<ReviewSource> source, const QString& error);
   void StartWorker(std::function<void()> work);
@@ -134,9 +132,6 @@ class ReviewWindow : public QWidget {
   // Shared with the worker threads, which may outlive a reading's request.
   struct WorkerState {
     std::atomic<bool> cancel = false;  // the window is going
-    std::atomic<int> loading = 0;      // sessions and files being opened
-    std::mutex mutex;
-    QSet<qint64> summarised;  // sessions whose summary the list has; by mutex
   };
   std::shared_ptr<WorkerState> m_state;
   std::vector<QThread*> m_workers;
@@ -148,7 +143,6 @@ class ReviewWindow : public QWidget {
   ReviewXAxis m_xAxis = ReviewXAxis::Time;
   Quantity m_quantity = Quantity::Voltage;
   QList<StoredSession> m_sessions;
-  QHash<qint64, std::vector<DischargeSummary>> m_sessionSummaries;  // ended sessions
   bool m_rebuilding = false;
 
   QTableWidget* m_sessionTable = nullptr;

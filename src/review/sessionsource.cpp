@@ -51,6 +51,14 @@ QString SessionDurationText(const StoredSession& session) {
       .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+std::optional<SessionEnds> ReadSessionEnds(SessionReader& reader, qint64 sessionId) {
+  const auto last = reader.LastCompleteReadings(sessionId);
+  if (!last) {
+    return std::nullopt;
+  }
+  return SessionEnds{Complete((*last)[0]), Complete((*last)[1])};
+}
+
 std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
                                         QString* error, const std::function<bool()>& carryOn) {
   ReviewSource source;

@@ -15,6 +15,12 @@
 std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
                                         QString* error, const std::function<bool()>& carryOn = {});
 
+// Each channel's last complete reading, or none for a channel that never
+// had one: what the session list shows without reading the whole session.
+// Empty on a read error.
+using SessionEnds = std::array<std::optional<ChannelSample>, 2>;
+std::optional<SessionEnds> ReadSessionEnds(SessionReader& reader, qint64 sessionId);
+
 // "会话 12".
 QString SessionName(qint64 id);
 // How the session ended, as the list shows it.

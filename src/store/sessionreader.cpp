@@ -87,7 +87,10 @@ class SqliteSessionReader final : public SessionReader {
   bool ForEachChunkPart(qint64 sessionId, ChunkParts parts,
                         const std::function<void(const StoredChunk&)>& visit) override {
     if (parts == ChunkParts::CompleteReadings) {
-      return ForEachCompleteReading(sessionId, visit);
+      return ForEachCompleteReading(sessionId, false, [&](const StoredChunk& chunk) {
+        visit(chunk);
+        return true;
+      });
     }
     const bool text = parts != ChunkParts::Readings;
     const bool readings = parts != ChunkParts::Text;
@@ -123,6 +126,19 @@ class SqliteSessionReader final : public SessionReader {
     return !q.lastError().isValid();
   }
 
+  std::optional<std::array<StoredChannel, 2>> LastCompleteReadings(qint64 sessionId) override {
+    std::array<StoredChannel, 2> last;
+    const bool ok = ForEachCompleteReading(sessionId, true, [&](const StoredChunk& chunk) {
+      for (size_t c = 0; c < 2; ++c) {
+        if (!last[c].Any()) {
+          last[c] = chunk.channel[c];
+        }
+      }
+      return !last[0].Any() || !last[1].Any();
+    });
+    return ok ? std::optional(last) : std::nullopt;
+  }
+
   std::optional<bool> AnyChunkStartsWith(qint64 sessionId, const QString& prefix) override {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
@@ -144,14 +160,17 @@ class SqliteSessionReader final : public SessionReader {
   // Each row's driver cost grows with its columns, so SQLite packs two
   // 32-bit readings into one 64-bit column; a missing reading makes its pair
   // NULL, which leaves the channel out as incomplete.
-  bool ForEachCompleteReading(qint64 sessionId,
-                              const std::function<void(const StoredChunk&)>& visit) {
+  // Hands the chunks over, newest first when `newestFirst`, until `visit`
+  // returns false.
+  bool ForEachCompleteReading(qint64 sessionId, bool newestFirst,
+                              const std::function<bool(const StoredChunk&)>& visit) {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
     q.prepare(
         QStringLiteral("SELECT (t1 << 32) | (v1 & 4294967295), (i1 << 32) | (r1 & 4294967295), w1, "
                        "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2 "
-                       "FROM chunks WHERE session_id = ? ORDER BY seq"));
+                       "FROM chunks WHERE session_id = ? ORDER BY seq%1")
+            .arg(newestFirst ? QStringLiteral(" DESC") : QString()));
     q.addBindValue(sessionId);
     if (!q.exec()) {
       return false;
@@ -178,7 +197,9 @@ class SqliteSessionReader final : public SessionReader {
         fields[3] = qint32(quint32(ir));
         fields[4] = last.toInt();
       }
-      visit(chunk);
+      if (!visit(chunk)) {
+        break;
+      }
     }
     return !q.lastError().isValid();
   }
@@ -194,6 +215,18 @@ std::optional<bool> SessionReader::AnyChunkStartsWith(qint64 sessionId, const QS
     found = found || chunk.text.startsWith(prefix);
   });
   return ok ? std::optional<bool>(found) : std::nullopt;
+}
+
+std::optional<std::array<StoredChannel, 2>> SessionReader::LastCompleteReadings(qint64 sessionId) {
+  std::array<StoredChannel, 2> last;
+  const bool ok = ForEachChunkPart(sessionId, ChunkParts::Readings, [&](const StoredChunk& chunk) {
+    for (size_t c = 0; c < 2; ++c) {
+      if (chunk.channel[c].All()) {
+        last[c] = chunk.channel[c];
+      }
+    }
+  });
+  return ok ? std::optional(last) : std::nullopt;
 }
 
 std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString* error) {

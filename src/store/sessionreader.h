@@ -79,6 +79,10 @@ class SessionReader {
   // Whether any chunk of the session begins with `prefix`; empty on a read
   // error. Lets a reader answer without handing every text over.
   virtual std::optional<bool> AnyChunkStartsWith(qint64 sessionId, const QString& prefix);
+  // Each channel's readings in the last chunk where all five of them came,
+  // or none for a channel that never had them; empty on a read error. Lets
+  // a reader look from the newest chunk back.
+  virtual std::optional<std::array<StoredChannel, 2>> LastCompleteReadings(qint64 sessionId);
 };
 
 // The store file used when no other is named: the user's data folder.

@@ -169,20 +169,27 @@ void TestSessionStore::completeReadingsReadBack_data() {
 void TestSessionStore::completeReadingsReadBack() {
   QFETCH(Readings, readings);
   QTemporaryDir dir;
-  std::deque<StoreCommand> commands(2);
+  // Channel 1's last complete readings are the newest chunk's; channel 2 has
+  // none anywhere.
+  std::deque<StoreCommand> commands(3);
   commands[0].kind = StoreCommand::Kind::Begin;
-  commands[0].session = commands[1].session = 1;
+  commands[0].session = commands[1].session = commands[2].session = 1;
+  commands[1].chunk.seq = 1;
   commands[1].chunk.channel = {StoredChannel{readings},
                                StoredChannel{Readings{std::nullopt, 1, 2, 3, 4}}};
+  commands[2].chunk.seq = 2;
+  commands[2].chunk.channel[0].fields = {1, 2, 3, 4, 5};
   QVERIFY(StoreWriter({.path = dir.filePath(u"s.db"_qs)}).Write(commands));
   QList<StoredChunk> read;
-  QVERIFY(SessionReader::Open(dir.filePath(u"s.db"_qs), nullptr)
-              ->ForEachChunkPart(1, SessionReader::ChunkParts::CompleteReadings,
-                                 [&](const StoredChunk& c) { read << c; }));
-  QCOMPARE(read.size(), 1);
+  const auto reader = SessionReader::Open(dir.filePath(u"s.db"_qs), nullptr);
+  QVERIFY(reader->ForEachChunkPart(1, SessionReader::ChunkParts::CompleteReadings,
+                                   [&](const StoredChunk& c) { read << c; }));
+  QCOMPARE(read.size(), 2);
   const bool complete = std::all_of(readings.begin(), readings.end(), [](auto r) { return !!r; });
   QVERIFY(read[0].channel[0].fields == (complete ? readings : Readings{}));
   QVERIFY(!read[0].channel[1].Any());
+  const auto last = reader->LastCompleteReadings(1);
+  QVERIFY(last && (*last)[0].fields == commands[2].chunk.channel[0].fields && !(*last)[1].Any());
 }
 
 void TestSessionStore::exports_data() {
