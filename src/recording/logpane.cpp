@@ -190,15 +190,8 @@ void LogPane::ScrollToPosition(qsizetype position) {
   position = std::clamp<qsizetype>(position, 0, m_log.Size());
   const qsizetype line = m_log.LineOfPosition(position);
   ScrollLineIntoView(line);
-  QScrollBar* horizontal = horizontalScrollBar();
   const QRect box = CharacterRect(position);
-  const int left = box.left() - kMarginPx + horizontal->value();
-  const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
-  if (left < horizontal->value()) {
-    horizontal->setValue(left);
-  } else if (left + box.width() > horizontal->value() + room) {
-    horizontal->setValue(left + box.width() - room);
-  }
+  ScrollColumnsIntoView(box.left() - kMarginPx + horizontalScrollBar()->value(), box.width());
 }
 
 void LogPane::paintEvent(QPaintEvent* event) {
@@ -479,12 +472,16 @@ void LogPane::ScrollToCaret() {
   const int caretX = m_caret == m_log.Size()
                          ? m_lastLinePx
                          : EstimateWidth(QStringView(m_log.LineText(line)).left(m_caret - start));
+  ScrollColumnsIntoView(caretX, 0);
+}
+
+void LogPane::ScrollColumnsIntoView(int left, int width) {
   QScrollBar* horizontal = horizontalScrollBar();
   const int room = std::max(0, viewport()->width() - 2 * kMarginPx);
-  if (caretX < horizontal->value()) {
-    horizontal->setValue(caretX);
-  } else if (caretX > horizontal->value() + room) {
-    horizontal->setValue(caretX - room);
+  if (left < horizontal->value()) {
+    horizontal->setValue(left);
+  } else if (left + width > horizontal->value() + room) {
+    horizontal->setValue(left + width - room);
   }
 }
 

@@ -91,6 +91,9 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   void ScrollToCaret();
   // Scrolls the fewest rows that bring `line` into view.
   void ScrollLineIntoView(qsizetype line);
+  // Scrolls the fewest pixels that bring the text's columns from `left`
+  // (0 at the text's start), `width` wide, into view.
+  void ScrollColumnsIntoView(int left, int width);
   void SetCaret(qsizetype position, bool keepAnchor);
   // Repaints the rows of lines first to last that are in view.
   void UpdateLines(qsizetype first, qsizetype last);
