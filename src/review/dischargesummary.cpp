@@ -2,20 +2,34 @@
 
 #include <algorithm>
 
-qint32 ChannelSample::Value(Quantity q) const {
+namespace {
+
+// The field a quantity names, for reading and for writing alike.
+template <class Sample>
+auto& FieldOf(Sample& sample, Quantity q) {
   switch (q) {
     case Quantity::Time:
-      return time;
+      break;
     case Quantity::Voltage:
-      return voltage;
+      return sample.voltage;
     case Quantity::Current:
-      return current;
+      return sample.current;
     case Quantity::Capacity:
-      return capacity;
+      return sample.capacity;
     case Quantity::Temperature:
-      return temperature;
+      return sample.temperature;
   }
-  return 0;
+  return sample.time;
+}
+
+}  // namespace
+
+qint32 ChannelSample::Value(Quantity q) const {
+  return FieldOf(*this, q);
+}
+
+qint32& ChannelSample::Field(Quantity q) {
+  return FieldOf(*this, q);
 }
 
 DischargeSummary SummarizeChannel(int channel, const std::vector<ChannelSample>& samples,

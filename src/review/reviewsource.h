@@ -17,6 +17,7 @@ struct ChannelSample {
   qint32 temperature = 0;  // as sent
 
   qint32 Value(Quantity q) const;
+  qint32& Field(Quantity q);
   bool operator==(const ChannelSample&) const = default;
 };
 

@@ -12,10 +12,8 @@ namespace {
 constexpr qint64 kMaxReserve = qint64(1) << 24;
 
 std::optional<ChannelSample> Complete(const StoredChannel& c) {
-  for (const auto& f : c.fields) {
-    if (!f) {
-      return std::nullopt;
-    }
+  if (!c.All()) {
+    return std::nullopt;
   }
   return ChannelSample{*c.fields[size_t(Quantity::Time)], *c.fields[size_t(Quantity::Voltage)],
                        *c.fields[size_t(Quantity::Current)], *c.fields[size_t(Quantity::Capacity)],

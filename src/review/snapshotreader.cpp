@@ -24,24 +24,7 @@ class SampleSink final : public FrameSink {
 
   void NotAFrame() override {}
   void Field(int channel, Quantity quantity, qint32 value) override {
-    ChannelSample& s = m_pending[size_t(channel - 1)];
-    switch (quantity) {
-      case Quantity::Time:
-        s.time = value;
-        break;
-      case Quantity::Voltage:
-        s.voltage = value;
-        break;
-      case Quantity::Current:
-        s.current = value;
-        break;
-      case Quantity::Capacity:
-        s.capacity = value;
-        break;
-      case Quantity::Temperature:
-        s.temperature = value;
-        break;
-    }
+    m_pending[size_t(channel - 1)].Field(quantity) = value;
   }
   void ChannelDone(int channel) override {
     m_source.channels[size_t(channel - 1)].push_back(m_pending[size_t(channel - 1)]);
