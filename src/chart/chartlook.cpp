@@ -1,5 +1,8 @@
 #include "chartlook.h"
 
+#include <QToolBar>
+#include <QVBoxLayout>
+
 #include "qcustomplot.h"
 
 namespace {
@@ -36,4 +39,12 @@ void StyleChartAxis(QCPAxis& axis, const QFont& labelFont) {
   axis.grid()->setSubGridPen(QPen(kSubGrid, 1, Qt::SolidLine));
   axis.grid()->setZeroLinePen(Qt::NoPen);
   axis.setRange(0, 100);
+}
+
+void StackToolbarOverPlot(QWidget& owner, QToolBar& toolbar, QWidget& plot) {
+  auto* layout = new QVBoxLayout(&owner);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(&toolbar);
+  layout->addWidget(&plot, 1);
 }

@@ -4,6 +4,8 @@
 #include <QFont>
 
 class QCPAxis;
+class QToolBar;
+class QWidget;
 
 // The look the live chart and the review plot share: white text, axes and
 // grey grids on black, the small sans-serif face for tick labels and legends.
@@ -19,3 +21,7 @@ QFont ChartSmallFont(bool bold = false);
 // tick labels with up to 10 significant digits; the axis title in
 // `labelFont`.
 void StyleChartAxis(QCPAxis& axis, const QFont& labelFont);
+
+// The toolbar above the plot, the plot taking all the height left, edge to
+// edge in `owner`.
+void StackToolbarOverPlot(QWidget& owner, QToolBar& toolbar, QWidget& plot);

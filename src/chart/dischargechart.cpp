@@ -9,7 +9,6 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <QToolBar>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -69,11 +68,7 @@ DischargeChart::DischargeChart(QWidget* parent)
       m_plot(new ChartPlot(this)),
       m_systemDialogs(std::make_unique<ChartSystemDialogs>()),
       m_dialogs(m_systemDialogs.get()) {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(m_toolbar);
-  layout->addWidget(m_plot, 1);
+  StackToolbarOverPlot(*this, *m_toolbar, *m_plot);
 
   BuildLayout();
   for (int t = 0; t < kTraceCount; ++t) {

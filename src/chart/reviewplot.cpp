@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QToolBar>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -46,11 +45,7 @@ ReviewPlot::ReviewPlot(QWidget* parent)
       m_plot(new QCustomPlot(this)),
       m_systemDialogs(std::make_unique<ChartSystemDialogs>()),
       m_dialogs(m_systemDialogs.get()) {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(m_toolbar);
-  layout->addWidget(m_plot, 1);
+  StackToolbarOverPlot(*this, *m_toolbar, *m_plot);
   BuildLayout();
   BuildToolbar();
 
