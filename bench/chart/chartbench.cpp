@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchfigures.h"
 #include "chartsetup.h"
 #include "dischargechart.h"
 #include "qcustomplot.h"
@@ -31,11 +32,6 @@ constexpr int kWeek = 604'800;
 size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();
   return info.uordblks + info.hblkhd;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // A discharge-like voltage in mV at second t: a slow fall with a ripple.

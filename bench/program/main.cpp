@@ -40,6 +40,7 @@
 #include <map>
 #include <vector>
 
+#include "benchfigures.h"
 #include "clock.h"
 #include "dischargechart.h"
 #include "logpane.h"
@@ -148,28 +149,6 @@ QString Frame(qint64 t) {
       .arg(capacity1)
       .arg(v2)
       .arg(capacity2);
-}
-
-double RssMib() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) {
-    return -1;
-  }
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmRSS:")) {
-      return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-  }
-  return -1;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) {
-    return 0;
-  }
-  std::sort(v.begin(), v.end());
-  const size_t i = std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1));
-  return v[i];
 }
 
 double Ms(const QElapsedTimer& t) {
@@ -294,7 +273,7 @@ void RunFill(qint64 fill) {
   rig.Ticks(kWatchedTicks, &split);
   const std::map<QString, BenchApplication::Painted> painted = App()->painted;
   const double replot = rig.Replot();
-  const double rss = RssMib();
+  const double rss = ReadProcessMemory().residentMib;
   const double save = rig.Save();
 
   // The original design's costs cannot hold up at a week, so the naive run is

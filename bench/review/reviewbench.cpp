@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchfigures.h"
 #include "benchstore.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
@@ -26,28 +27,6 @@ namespace {
 
 constexpr int kDay = 86'400;
 constexpr int kWeek = 604'800;
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// Resident and peak resident memory in MiB, from the kernel.
-std::pair<double, double> Memory() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  double rss = 0;
-  double peak = 0;
-  if (status.open(QIODevice::ReadOnly)) {
-    for (const QByteArray& line : status.readAll().split('\n')) {
-      if (line.startsWith("VmRSS:")) {
-        rss = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-      } else if (line.startsWith("VmHWM:")) {
-        peak = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-      }
-    }
-  }
-  return {rss, peak};
-}
 
 // Paints the window now and returns once the plot is on screen.
 void Paint(ReviewWindow& window) {
@@ -126,35 +105,35 @@ int main(int argc, char* argv[]) {
                 timer.nsecsElapsed() / 1e6, chunks);
   }
   {
-    const auto before = Memory();
+    const auto before = ReadProcessMemory();
     ReviewWindow window(BenchStoreOpener(storePath));
     window.resize(1300, 800);
     window.show();
     QApplication::processEvents();
     const double ms = OpenToPaint(window, QString::number(sessionId));
-    const auto after = Memory();
+    const auto after = ReadProcessMemory();
     std::printf(
         "week_session_open_to_paint_ms=%.1f frames_per_channel=%zu rss_mib=%.1f "
         "added_mib=%.1f\n",
-        ms, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0), after.first,
-        after.first - before.first);
+        ms, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
+        after.residentMib, after.residentMib - before.residentMib);
   }
   {
-    const auto before = Memory();
+    const auto before = ReadProcessMemory();
     ReviewWindow window({});
     window.resize(1300, 800);
     window.show();
     QApplication::processEvents();
     const double ms = OpenToPaint(window, filePath);
-    const auto after = Memory();
+    const auto after = ReadProcessMemory();
     std::printf(
         "week_file_open_to_paint_ms=%.1f file_mib=%.1f frames_per_channel=%zu "
         "rss_mib=%.1f added_mib=%.1f\n",
         ms, fileMib, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
-        after.first, after.first - before.first);
+        after.residentMib, after.residentMib - before.residentMib);
   }
   {
-    const auto before = Memory();
+    const auto before = ReadProcessMemory();
     ReviewWindow window({});
     window.resize(1300, 800);
     window.show();
@@ -169,12 +148,12 @@ int main(int argc, char* argv[]) {
       Paint(window);
       times.push_back(timer.nsecsElapsed() / 1e6);
     }
-    const auto after = Memory();
+    const auto after = ReadProcessMemory();
     std::printf(
         "overlay_10_days_curves=%d repaint_median_ms=%.2f repaint_max_ms=%.2f "
         "rss_mib=%.1f added_mib=%.1f peak_rss_mib=%.1f\n",
         window.Plot().CurveCount(), Median(times), *std::max_element(times.begin(), times.end()),
-        after.first, after.first - before.first, after.second);
+        after.residentMib, after.residentMib - before.residentMib, after.peakMib);
   }
   return 0;
 }

@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchfigures.h"
 #include "clock.h"
 #include "sessionexport.h"
 #include "sessionrecording.h"
@@ -65,14 +66,6 @@ StoredChunk Chunk(qint64 seq, qint64 wallMs) {
     c.channel[1].fields[i] = two[i];
   }
   return c;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) {
-    return 0;
-  }
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
 }
 
 double Ms(qint64 ns) {
