@@ -51,10 +51,6 @@ std::optional<QDateTime> SaveTime(QStringView line) {
   return QDateTime(date, time);
 }
 
-}  // namespace
-
-namespace {
-
 // Cuts the file into lines and hands each to `line` as the live window would
 // have got it; the header's time goes to `saved`, the notice to `notice`.
 // GBK's trail bytes are never CR or LF, so the bytes can be cut into lines
