@@ -11,7 +11,6 @@
 namespace {
 
 constexpr qsizetype kFlushBytes = 1 << 20;
-constexpr qint64 kOffsetBlockMs = 15 * 60 * 1000;  // zones change offset on these
 
 class Writer {
  public:
@@ -70,18 +69,9 @@ bool WriteReviewCsv(const std::vector<CsvSource>& sources, const StoreOpener& op
         }
         return false;
       }
-      qint64 block = std::numeric_limits<qint64>::min();
-      int offset = 0;
-      const bool read = store->ForEachChunk(session->id, [&](const StoredChunk& chunk) {
-        if (!writer.Ok()) {
-          return;
-        }
-        const qint64 b = chunk.wallMs / kOffsetBlockMs;
-        if (b != block) {
-          block = b;
-          offset = QDateTime::fromMSecsSinceEpoch(chunk.wallMs).offsetFromUtc();
-        }
-        writer.Row(CsvRow(chunk, offset));
+      const bool read = ForEachCsvPiece(*store, *session, [&](QByteArray& rows) {
+        writer.Raw(rows);
+        return writer.Flush();
       });
       if (!read) {
         if (error) {

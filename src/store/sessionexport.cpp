@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QIODevice>
 #include <QTextCodec>
+#include <functional>
 
 #include "snapshotfile.h"
 
@@ -122,25 +123,40 @@ QString CsvRow(const StoredChunk& chunk, int localOffsetS) {
   return QString::fromLatin1(row);
 }
 
-bool ExportCsv(SessionReader& reader, const StoredSession& session, QIODevice& out,
-               QString* error) {
+bool ForEachCsvPiece(SessionReader& reader, const StoredSession& session,
+                     const std::function<bool(QByteArray& rows)>& rows) {
   QByteArray buffer;
   buffer.reserve(kFlushBytes + 1024);
-  buffer += "\xEF\xBB\xBF";
-  buffer += CsvHeader().toUtf8() + "\r\n";
   LocalOffset offset;
-  bool written = true;
-  const auto rows = [&](const StoredChunk& chunk) {
-    if (written && AppendCsvRow(buffer, chunk, offset.At(chunk.wallMs)) &&
-        buffer.size() >= kFlushBytes) {
-      written = Flush(out, buffer, error);
-    }
+  bool going = true;
+  const auto hand = [&] {
+    going = rows(buffer);
+    buffer.clear();
   };
-  if (!reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::Readings, rows)) {
+  const bool read = reader.ForEachChunkPart(
+      session.id, SessionReader::ChunkParts::Readings, [&](const StoredChunk& chunk) {
+        if (going && AppendCsvRow(buffer, chunk, offset.At(chunk.wallMs)) &&
+            buffer.size() >= kFlushBytes) {
+          hand();
+        }
+      });
+  if (read && going && !buffer.isEmpty()) {
+    hand();
+  }
+  return read;
+}
+
+bool ExportCsv(SessionReader& reader, const StoredSession& session, QIODevice& out,
+               QString* error) {
+  QByteArray head = "\xEF\xBB\xBF" + CsvHeader().toUtf8() + "\r\n";
+  bool written = Flush(out, head, error);
+  if (!ForEachCsvPiece(reader, session, [&](QByteArray& rows) {
+        return written = written && Flush(out, rows, error);
+      })) {
     *error = ReadFailed();
     return false;
   }
-  return written && Flush(out, buffer, error);
+  return written;
 }
 
 bool ExportData1(SessionReader& reader, const StoredSession& session, QIODevice& out,

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 
 #include "sessionreader.h"
 
@@ -23,6 +25,12 @@ QString CsvHeader();
 // The row of a chunk without its line end; empty when no channel was set.
 // `localOffsetS` is the local time's offset from UTC at the chunk's time.
 QString CsvRow(const StoredChunk& chunk, int localOffsetS);
+
+// The CSV rows of the session's chunks that carried a frame, line ends
+// included, handed to `rows` a megabyte or so at a time until it returns
+// false. False when the session cannot be read.
+bool ForEachCsvPiece(SessionReader& reader, const StoredSession& session,
+                     const std::function<bool(QByteArray& rows)>& rows);
 
 // Both write to `out` and return false with a message on a read or write
 // failure.
