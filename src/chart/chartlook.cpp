@@ -48,3 +48,25 @@ void StackToolbarOverPlot(QWidget& owner, QToolBar& toolbar, QWidget& plot) {
   layout->addWidget(&toolbar);
   layout->addWidget(&plot, 1);
 }
+
+void StyleChartToolbar(QToolBar& toolbar) {
+  toolbar.setMovable(false);
+  toolbar.setFloatable(false);
+  toolbar.setOrientation(Qt::Horizontal);
+  toolbar.setToolButtonStyle(Qt::ToolButtonTextOnly);
+  toolbar.setStyleSheet(
+      QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
+                     "QToolButton { color: white; padding: 1px 6px; }"
+                     "QToolButton:hover { background: #3a3a3a; }"
+                     "QToolButton:checked { background: #505050; }"
+                     "QToolButton:focus { border: 1px dotted white; }"));
+}
+
+void StyleChartLegend(QCPLegend& legend) {
+  legend.setVisible(true);
+  legend.setFillOrder(QCPLegend::foRowsFirst);
+  legend.setBorderPen(QPen(kChartLegendBorder, 1));
+  legend.setFont(ChartSmallFont());
+  legend.setTextColor(kChartText);
+  legend.setSelectableParts(QCPLegend::spNone);
+}

@@ -4,6 +4,7 @@
 #include <QFont>
 
 class QCPAxis;
+class QCPLegend;
 class QToolBar;
 class QWidget;
 
@@ -25,3 +26,10 @@ void StyleChartAxis(QCPAxis& axis, const QFont& labelFont);
 // The toolbar above the plot, the plot taking all the height left, edge to
 // edge in `owner`.
 void StackToolbarOverPlot(QWidget& owner, QToolBar& toolbar, QWidget& plot);
+
+// The dark text-only toolbar above a plot, fixed in place.
+void StyleChartToolbar(QToolBar& toolbar);
+
+// A legend shown in rows, grey frame, white small text, not selectable; the
+// fill is the caller's.
+void StyleChartLegend(QCPLegend& legend);

@@ -161,27 +161,13 @@ void DischargeChart::BuildLayout() {
   legendColumn->setRowStretchFactor(0, 0.001);
   legendColumn->setMargins(QMargins(0, 8, 8, 0));
 
-  legend->setVisible(true);
-  legend->setFillOrder(QCPLegend::foRowsFirst);
+  StyleChartLegend(*legend);
   legend->setBrush(Qt::NoBrush);
-  legend->setBorderPen(QPen(kChartLegendBorder, 1));
-  legend->setFont(ChartSmallFont());
-  legend->setTextColor(kChartText);
-  legend->setSelectableParts(QCPLegend::spNone);
   legend->setSelectedTextColor(Qt::black);
 }
 
 void DischargeChart::BuildToolbar() {
-  m_toolbar->setMovable(false);
-  m_toolbar->setFloatable(false);
-  m_toolbar->setOrientation(Qt::Horizontal);
-  m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  m_toolbar->setStyleSheet(
-      QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
-                     "QToolButton { color: white; padding: 1px 6px; }"
-                     "QToolButton:hover { background: #3a3a3a; }"
-                     "QToolButton:checked { background: #505050; }"
-                     "QToolButton:focus { border: 1px dotted white; }"));
+  StyleChartToolbar(*m_toolbar);
   const struct {
     ChartCommand command;
     QString text;

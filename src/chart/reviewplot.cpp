@@ -94,25 +94,13 @@ void ReviewPlot::BuildLayout() {
   m_plot->plotLayout()->addElement(0, 0, m_titleElement);
 
   QCPLegend* legend = m_plot->legend;
-  legend->setVisible(true);
-  legend->setFillOrder(QCPLegend::foRowsFirst);
+  StyleChartLegend(*legend);
   legend->setBrush(QColor(0, 0, 0, 200));
-  legend->setBorderPen(QPen(kChartLegendBorder, 1));
-  legend->setFont(ChartSmallFont());
-  legend->setTextColor(kChartText);
-  legend->setSelectableParts(QCPLegend::spNone);
   m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 }
 
 void ReviewPlot::BuildToolbar() {
-  m_toolbar->setMovable(false);
-  m_toolbar->setFloatable(false);
-  m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  m_toolbar->setStyleSheet(
-      QStringLiteral("QToolBar { background: #202020; border: 0; spacing: 2px; }"
-                     "QToolButton { color: white; padding: 1px 6px; }"
-                     "QToolButton:hover { background: #3a3a3a; }"
-                     "QToolButton:checked { background: #505050; }"));
+  StyleChartToolbar(*m_toolbar);
   const struct {
     ReviewCommand command;
     QString text;
