@@ -286,14 +286,8 @@ bool ReviewWindow::OpenRef(const QString& word) {
     return OpenFile(ref.path);
   }
   // Finding the session is quick; reading its chunks is not.
-  std::optional<StoredSession> session;
-  QString error = m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError;
-  if (m_store) {
-    session = m_store->Find(ref.kind == SourceRef::Kind::Session ? std::optional<qint64>(ref.id)
-                                                                 : std::nullopt);
-    error = ref.kind == SourceRef::Kind::Session ? tr("没有编号为 %1 的会话。").arg(ref.id)
-                                                 : tr("记录库中还没有会话。");
-  }
+  QString error = m_storeError;
+  const std::optional<StoredSession> session = FindSourceSession(ref, m_store.get(), &error);
   if (!session) {
     m_dialogs->ShowError(this, error);
     return false;

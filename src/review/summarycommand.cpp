@@ -26,12 +26,9 @@ SourceRef ParseSourceRef(const QString& word) {
   return ref;
 }
 
-std::optional<ReviewSource> ReadSourceRef(const SourceRef& ref, SessionReader* reader,
-                                          QString* error) {
-  if (ref.kind == SourceRef::Kind::File) {
-    return ReadSnapshotFile(ref.path, error);
-  }
-  if (!reader) {
+std::optional<StoredSession> FindSourceSession(const SourceRef& ref, SessionReader* store,
+                                               QString* error) {
+  if (!store) {
     if (error && error->isEmpty()) {
       *error = QCoreApplication::translate("ReviewWindow", "没有会话记录库。");
     }
@@ -39,17 +36,22 @@ std::optional<ReviewSource> ReadSourceRef(const SourceRef& ref, SessionReader* r
   }
   const std::optional<qint64> id =
       ref.kind == SourceRef::Kind::Session ? std::optional<qint64>(ref.id) : std::nullopt;
-  const std::optional<StoredSession> session = reader->Find(id);
-  if (!session) {
-    if (error) {
-      *error =
-          ref.kind == SourceRef::Kind::Session
-              ? QCoreApplication::translate("ReviewWindow", "没有编号为 %1 的会话。").arg(ref.id)
-              : QCoreApplication::translate("ReviewWindow", "记录库中还没有会话。");
-    }
-    return std::nullopt;
+  std::optional<StoredSession> session = store->Find(id);
+  if (!session && error) {
+    *error = ref.kind == SourceRef::Kind::Session
+                 ? QCoreApplication::translate("ReviewWindow", "没有编号为 %1 的会话。").arg(ref.id)
+                 : QCoreApplication::translate("ReviewWindow", "记录库中还没有会话。");
   }
-  return ReadSession(*reader, *session, error);
+  return session;
+}
+
+std::optional<ReviewSource> ReadSourceRef(const SourceRef& ref, SessionReader* reader,
+                                          QString* error) {
+  if (ref.kind == SourceRef::Kind::File) {
+    return ReadSnapshotFile(ref.path, error);
+  }
+  const std::optional<StoredSession> session = FindSourceSession(ref, reader, error);
+  return session ? ReadSession(*reader, *session, error) : std::nullopt;
 }
 
 int RunSummaryCommand(const QStringList& args, QTextStream& out, QTextStream& err,

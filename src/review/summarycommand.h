@@ -29,6 +29,11 @@ struct SourceRef {
 };
 SourceRef ParseSourceRef(const QString& word);
 
+// The stored session a session or "latest" reference names; null and a
+// message when there is none. `store` is null when it could not be opened;
+// a message already in `error` then stays.
+std::optional<StoredSession> FindSourceSession(const SourceRef& ref, SessionReader* store,
+                                               QString* error);
 // Reads the source a word names; null and a message when it cannot. Sessions
 // are read from `store`, which may be null when none could be opened.
 std::optional<ReviewSource> ReadSourceRef(const SourceRef& ref, SessionReader* store,
