@@ -7,19 +7,18 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "songfont.h"
+
 namespace {
 
 constexpr double kPageW = 2100;  // 0.1 mm units
 constexpr double kPageH = 2970;
 constexpr double kMargin = 120;
 
+// The window's Song face, sized in page units.
 QFont PageFont(int pixelSize, bool bold = false) {
-  QFont font;
-  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                    QStringLiteral("AR PL UMing CN"), QStringLiteral("DejaVu Sans")});
+  QFont font = SongFont(12, bold);
   font.setPixelSize(pixelSize);
-  font.setBold(bold);
   return font;
 }
 
