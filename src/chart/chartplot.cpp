@@ -1,6 +1,8 @@
 #include "chartplot.h"
 
 #include <QPaintEvent>
+#include <QSignalBlocker>
+#include <cmath>
 
 namespace {
 
@@ -89,6 +91,45 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
   m_traceLayer->setMode(QCPLayer::lmBuffered);
   setCurrentLayer(m_traceLayer);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // Every replot, QCustomPlot's own included, lays out and draws for the
+  // drawn range.
+  connect(this, &QCustomPlot::beforeReplot, this, &ChartPlot::DrawWithSnappedX);
+  connect(this, &QCustomPlot::afterReplot, this, &ChartPlot::RestoreX);
+}
+
+QCPRange ChartPlot::DrawnXRange() const {
+  const QCPRange range = m_xSnapped ? m_ownX : xAxis->range();
+  const int widthPx = axisRect()->width();
+  if (widthPx <= 0 || xAxis->scaleType() != QCPAxis::stLinear || xAxis->rangeReversed()) {
+    return range;
+  }
+  const double pixel = range.size() / widthPx;  // x units per pixel
+  // A lower end within a millionth of a pixel of a whole one stays there.
+  const double lower = std::ceil(range.lower / pixel - 1e-6) * pixel;
+  if (!std::isfinite(lower) || !(pixel > 0)) {
+    return range;
+  }
+  return {lower, lower + range.size()};
+}
+
+void ChartPlot::DrawWithSnappedX() {
+  if (m_xSnapped) {
+    return;
+  }
+  const QCPRange drawn = DrawnXRange();
+  m_ownX = xAxis->range();
+  m_xSnapped = true;
+  const QSignalBlocker quiet(xAxis);
+  xAxis->setRange(drawn);
+}
+
+void ChartPlot::RestoreX() {
+  if (!m_xSnapped) {
+    return;
+  }
+  m_xSnapped = false;
+  const QSignalBlocker quiet(xAxis);
+  xAxis->setRange(m_ownX);
 }
 
 void ChartPlot::SetBackdrop(const QColor& colour) {
@@ -114,9 +155,23 @@ void ChartPlot::ReplotTraces(const QRect& changed) {
     replot(rpQueuedRefresh);
     return;
   }
-  RedrawTraceBuffer(*buffer);
+  // The rest of the buffer keeps what the screen shows.
+  const QRect area = changed & Reach();
+  if (area.isEmpty()) {
+    return;
+  }
+  DrawWithSnappedX();
+  if (QCPPainter* painter = buffer->startPainting()) {
+    painter->setCompositionMode(QPainter::CompositionMode_Source);
+    painter->fillRect(area, Qt::transparent);
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    DrawLayerWithin(*m_traceLayer, *painter, area);
+    delete painter;
+    buffer->donePainting();
+  }
+  RestoreX();
   buffer->setInvalidated(false);
-  update(QRegion(changed & Reach()) - Covered());
+  update(QRegion(area) - Covered());
 }
 
 void ChartPlot::Redraw(const std::function<void()>& draw, const QRegion& repaint) {

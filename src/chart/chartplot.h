@@ -20,11 +20,20 @@
 // the part of the plot they can reach.
 //
 // When the axes and everything but the traces are as last drawn, a new point
-// needs only ReplotTraces: the traces' buffer is redrawn and only the pixels
-// that changed are repainted.
+// needs only ReplotTraces: the traces' buffer is redrawn and repainted only
+// where pixels changed.
+//
+// The layers are drawn for DrawnXRange, the X axis's range moved up by less
+// than a pixel so that its lower end falls on a whole pixel counted from
+// x = 0; the axis keeps its own range the rest of the time. A range that
+// scrolls by a second at a time, a fifth of a pixel at the chart's size,
+// then moves the picture a whole pixel every few seconds, and the ticks in
+// between change only the pixels of the new points.
 class ChartPlot : public QCustomPlot {
  public:
   explicit ChartPlot(QWidget* parent = nullptr);
+
+  QCPRange DrawnXRange() const;
 
   void SetBackdrop(const QColor& colour);
   QColor Backdrop() const;
@@ -32,8 +41,8 @@ class ChartPlot : public QCustomPlot {
   // The region, in plot pixels, that the traces layer's drawing can reach;
   // empty means the whole plot.
   void SetTraceReach(const QRect& reach) { m_traceReach = reach; }
-  // Redraws the traces layer alone and repaints the part of its reach
-  // within `changed`, the pixels whose look the caller knows to have
+  // Redraws and repaints the traces layer alone, within the part of its
+  // reach inside `changed`: the pixels whose look the caller knows to have
   // changed. Falls back on a full replot when the paint buffers are not
   // ready.
   void ReplotTraces(const QRect& changed);
@@ -53,6 +62,10 @@ class ChartPlot : public QCustomPlot {
  private:
   QRect Reach() const;
   void RedrawTraceBuffer(QCPAbstractPaintBuffer& buffer);
+  // Puts DrawnXRange on the X axis for drawing, and the axis's own range
+  // back; the axis's signals stay quiet, as its range does not change.
+  void DrawWithSnappedX();
+  void RestoreX();
   // What every redraw of the paint buffers shares: `draw` fills them, then
   // `repaint` is repainted but for what controls above the plot cover.
   void Redraw(const std::function<void()>& draw, const QRegion& repaint);
@@ -63,4 +76,6 @@ class ChartPlot : public QCustomPlot {
   BackdropLayerable* m_backdrop;
   QCPLayer* m_traceLayer;
   QRect m_traceReach;
+  bool m_xSnapped = false;
+  QCPRange m_ownX;  // the X axis's range while DrawnXRange stands in for it
 };

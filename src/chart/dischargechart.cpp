@@ -656,7 +656,7 @@ void DischargeChart::ReplotNow() {
     overview[size_t(t)] = TraceAt(t).OverviewShown();
   }
   PrepareDrawing();
-  const QCPRange x = m_plot->xAxis->range();
+  const QCPRange x = m_plot->DrawnXRange();
   const QCPRange y = m_plot->yAxis->range();
   const std::array<double, 4> ranges = {x.lower, x.upper, y.lower, y.upper};
   // The cursor's hint and the legend's values follow the data, and they are
