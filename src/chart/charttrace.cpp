@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "columngraph.h"
+
 ChartTrace::ChartTrace(QCustomPlot& plot, const QColor& colour)
     : m_plot(plot), m_colour(colour), m_connectors(new QCPCurve(plot.xAxis, plot.yAxis)) {
   m_connectors->setPen(QPen(m_colour, 1));
@@ -12,7 +14,7 @@ ChartTrace::ChartTrace(QCustomPlot& plot, const QColor& colour)
 
 void ChartTrace::StartRun() {
   for (auto* graphs : {&m_runs, &m_overviews}) {
-    QCPGraph* graph = m_plot.addGraph(m_plot.xAxis, m_plot.yAxis);
+    QCPGraph* graph = new ColumnGraph(m_plot.xAxis, m_plot.yAxis);
     graph->setPen(QPen(m_colour, 1));
     graph->setLineStyle(QCPGraph::lsLine);
     graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));

@@ -610,27 +610,35 @@ void TestChart::replotsAreCoalesced() {
 }
 
 void TestChart::screenMatchesAFullRedraw_data() {
+  QTest::addColumn<int>("denseTo");    // a point a second, several a pixel, up to this x
   QTest::addColumn<Points>("points");  // added one per redraw, trace 0 then 1
   QTest::addColumn<bool>("cursor");
   Points steady;
   for (int t = 100; t < 160; ++t) {
     steady << QPointF(t, 1200 + (t * 37) % 200);
   }
-  QTest::newRow("axes stay put") << steady << false;
+  QTest::newRow("axes stay put") << 0 << steady << false;
   QTest::newRow("a point runs back")
-      << Points{{200, 1300}, {210, 1350}, {150, 1250}, {160, 1400}} << false;
-  QTest::newRow("x scrolls, y widens") << Points{{3490, 1300}, {3600, 1350}, {3700, 1600}} << false;
-  Points scrolling;
-  for (int t = 3495; t < 3530; ++t) {
-    scrolling << QPointF(t, 1300 + (t * 37) % 100);
-  }
-  QTest::newRow("x scrolls a second at a time") << scrolling << false;
-  QTest::newRow("cursor shown") << steady.mid(0, 10) << true;
+      << 0 << Points{{200, 1300}, {210, 1350}, {150, 1250}, {160, 1400}} << false;
+  QTest::newRow("x scrolls, y widens")
+      << 0 << Points{{3490, 1300}, {3600, 1350}, {3700, 1600}} << false;
+  const auto seconds = [](int from, int to) {
+    Points points;
+    for (int t = from; t < to; ++t) {
+      points << QPointF(t, 1300 + (t * 37) % 100);
+    }
+    return points;
+  };
+  QTest::newRow("x scrolls a second at a time") << 0 << seconds(3495, 3530) << false;
+  QTest::newRow("dense, axes stay put") << 3000 << seconds(3000, 3030) << false;
+  QTest::newRow("dense, x scrolls a second at a time") << 6000 << seconds(6000, 6030) << false;
+  QTest::newRow("cursor shown") << 0 << steady.mid(0, 10) << true;
 }
 
 // What a redraw of the traces alone leaves on the screen is what a full
 // redraw draws.
 void TestChart::screenMatchesAFullRedraw() {
+  QFETCH(int, denseTo);
   QFETCH(Points, points);
   QFETCH(bool, cursor);
   auto chart = MakeChart();
@@ -638,6 +646,11 @@ void TestChart::screenMatchesAFullRedraw() {
   QVERIFY(QTest::qWaitForWindowExposed(chart.get()));
   AddAll(*chart, 0, {{0, 1250}, {50, 1280}});
   AddAll(*chart, 1, {{0, 1150}, {50, 1180}});
+  for (int t = 51; t < denseTo; ++t) {
+    const double ripple = 60 * std::sin(t / 7.0) + (t * 37) % 23;
+    chart->AddPoint(0, t, 1300 + ripple);
+    chart->AddPoint(1, t, 1200 - ripple);
+  }
   chart->SetCursorVisible(cursor);
   QCoreApplication::processEvents();
   for (const QPointF& p : points) {
