@@ -13,7 +13,8 @@
 //
 // QCPGraph keeps its points sorted by x (which is what lets it sample a long
 // trace down to the screen's pixels), so the trace is held as a chain of runs:
-// each run is one QCPGraph of points with non-decreasing x, appended in order.
+// each run is one ColumnGraph of points with non-decreasing x, appended in
+// order.
 // A point whose x is smaller than the previous one starts a new run, and the
 // line running back from the previous point to it is drawn by one QCPCurve per
 // trace that holds all such connectors, separated by NaN gaps.
