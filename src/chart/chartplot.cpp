@@ -93,7 +93,10 @@ ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   // Every replot, QCustomPlot's own included, lays out and draws for the
   // drawn range.
-  connect(this, &QCustomPlot::beforeReplot, this, &ChartPlot::DrawWithSnappedX);
+  connect(this, &QCustomPlot::beforeReplot, this, [this] {
+    DrawWithSnappedX();
+    m_layersX = xAxis->range();
+  });
   connect(this, &QCustomPlot::afterReplot, this, &ChartPlot::RestoreX);
 }
 

@@ -34,6 +34,9 @@ class ChartPlot : public QCustomPlot {
   explicit ChartPlot(QWidget* parent = nullptr);
 
   QCPRange DrawnXRange() const;
+  // The X range every layer was last drawn for; a redraw of the traces alone
+  // matches them only while DrawnXRange equals it.
+  QCPRange LayersXRange() const { return m_layersX; }
 
   void SetBackdrop(const QColor& colour);
   QColor Backdrop() const;
@@ -78,4 +81,5 @@ class ChartPlot : public QCustomPlot {
   QRect m_traceReach;
   bool m_xSnapped = false;
   QCPRange m_ownX;  // the X axis's range while DrawnXRange stands in for it
+  QCPRange m_layersX;
 };

@@ -658,7 +658,8 @@ void DischargeChart::ReplotNow() {
   PrepareDrawing();
   const QCPRange x = m_plot->DrawnXRange();
   const QCPRange y = m_plot->yAxis->range();
-  const std::array<double, 4> ranges = {x.lower, x.upper, y.lower, y.upper};
+  // Any replot, QCustomPlot's own on a resize included, redraws the layers.
+  const QCPRange layersX = m_plot->LayersXRange();
   // The cursor's hint and the legend's values follow the data, and they are
   // drawn with the axes.
   const bool cursor = m_cursor->Visible();
@@ -666,9 +667,9 @@ void DischargeChart::ReplotNow() {
   for (int t = 0; t < kTraceCount; ++t) {
     sameDetail = sameDetail && overview[size_t(t)] == TraceAt(t).OverviewShown();
   }
-  const bool othersSame = !m_fullReplotDue && !cursor && sameDetail &&
-                          y.lower == m_drawnRanges[2] && y.upper == m_drawnRanges[3];
-  if (othersSame && ranges == m_drawnRanges) {
+  const bool othersSame =
+      !m_fullReplotDue && !cursor && sameDetail && y.lower == m_drawnY[0] && y.upper == m_drawnY[1];
+  if (othersSame && x.lower == layersX.lower && x.upper == layersX.upper) {
     m_plot->ReplotTraces(ColumnsOfNewPoints());
   } else if (othersSame) {
     // The X axis scrolls, as it does every second once the traces outrun its
@@ -680,7 +681,7 @@ void DischargeChart::ReplotNow() {
     m_plot->SetTraceReach(cursor ? QRect() : m_plot->axisRect()->rect());
     m_fullReplotDue = false;
   }
-  m_drawnRanges = ranges;
+  m_drawnY = {y.lower, y.upper};
   for (int t = 0; t < kTraceCount; ++t) {
     m_drawnCounts[size_t(t)] = TraceAt(t).Count();
   }

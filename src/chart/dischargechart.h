@@ -184,7 +184,7 @@ class DischargeChart : public QWidget, public ChartSink {
   bool m_replotQueued = false;
   bool m_plotStale = false;
   bool m_fullReplotDue = true;
-  std::array<double, 4> m_drawnRanges{};  // x and y lower and upper at the last redraw
+  std::array<double, 2> m_drawnY{};                    // mV, the Y range's ends at the last redraw
   std::array<qsizetype, kTraceCount> m_drawnCounts{};  // points of each trace at the last redraw
   static constexpr qsizetype kMaxNewPointsTracked = 256;
   int m_replotCount = 0;
