@@ -38,8 +38,7 @@ void ColumnGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
   const double lower = key->range().lower;
   const double scale = key->axisRect()->width() / key->range().size();  // pixels per key unit
   const auto column = [&](const QCPGraphData& d) {
-    const double px = std::floor(left + (d.key - lower) * scale);
-    return px < -1e9 ? -1e9 : px > 1e9 ? 1e9 : px;
+    return std::floor(left + (d.key - lower) * scale);
   };
 
   // Whole columns from m_firstColumn to m_lastColumn, and the one point on

@@ -18,8 +18,6 @@ class ColumnGraph : public QCPGraph {
  public:
   ColumnGraph(QCPAxis* keyAxis, QCPAxis* valueAxis);
 
-  static constexpr int kKeptPerColumn = 4;
-
  protected:
   void draw(QCPPainter* painter) override;
   void getOptimizedLineData(QVector<QCPGraphData>* lineData,
@@ -27,6 +25,8 @@ class ColumnGraph : public QCPGraph {
                             const QCPGraphDataContainer::const_iterator& end) const override;
 
  private:
+  static constexpr int kKeptPerColumn = 4;
+
   // The pixel columns the drawing in progress reaches, the clip's with a
   // margin for lines that lean into it from beside it.
   int m_firstColumn = std::numeric_limits<int>::min();
