@@ -96,6 +96,7 @@ class TestChart : public QObject {
   void toolbarExportsThroughDialogs();
   void renderedImageShowsBothTraces();
   void zoomedOutKeepsPeaks();
+  void severalPointsAPixelKeepEveryPeak();
   void replotsAreCoalesced();
   void screenMatchesAFullRedraw_data();
   void screenMatchesAFullRedraw();
@@ -591,6 +592,30 @@ void TestChart::zoomedOutKeepsPeaks() {
   chart->SetAxisSpan(ChartAxis::X, 3500);
   chart->RenderImage();
   QVERIFY(!chart->TraceDrawnAsOverview(1));
+}
+
+void TestChart::severalPointsAPixelKeepEveryPeak() {
+  auto chart = MakeChart();
+  // A flat 1100 mV with a one-point peak to 1450 mV every 97 s, four or five
+  // points a pixel column.
+  constexpr int kSeconds = 3500;
+  for (int t = 0; t < kSeconds; ++t) {
+    chart->AddPoint(1, t, t % 97 == 50 ? 1450 : 1100);
+  }
+  const QImage image = chart->RenderImage();
+  QVERIFY(!chart->TraceDrawnAsOverview(1));
+  // Each peak crosses the 1400 mV row as one run of yellow pixels.
+  const QRect area = chart->PlotArea();
+  const int y1400 = area.top() + area.height() / 5;
+  int peaks = 0;
+  bool inPeak = false;
+  for (int x = area.left(); x <= area.right(); ++x) {
+    const QColor c = image.pixelColor(x, y1400);
+    const bool yellow = c.red() > 128 && c.green() > 128 && c.blue() < 64;
+    peaks += yellow && !inPeak ? 1 : 0;
+    inPeak = yellow;
+  }
+  QCOMPARE(peaks, (kSeconds - 50 + 96) / 97);
 }
 
 void TestChart::replotsAreCoalesced() {
