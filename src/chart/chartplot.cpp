@@ -43,6 +43,24 @@ void DrawLayerWithin(QCPLayer& layer, QCPPainter& painter, const QRect& area) {
   }
 }
 
+// Draws `layer` into `buffer` within `area`, first clearing `area` to
+// transparent where `clear` asks for it.
+void PaintLayerWithin(QCPLayer& layer, QCPAbstractPaintBuffer& buffer, const QRect& area,
+                      bool clear) {
+  QCPPainter* painter = buffer.startPainting();
+  if (painter == nullptr) {
+    return;
+  }
+  if (clear) {
+    painter->setCompositionMode(QPainter::CompositionMode_Source);
+    painter->fillRect(area, Qt::transparent);
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+  }
+  DrawLayerWithin(layer, *painter, area);
+  delete painter;
+  buffer.donePainting();
+}
+
 struct PixmapAccess : QCPPaintBufferPixmap {
   // The buffer's picture, shallow; null for buffers that are no pixmaps.
   static QImage Image(const QCPAbstractPaintBuffer& buffer) {
@@ -164,14 +182,7 @@ void ChartPlot::ReplotTraces(const QRect& changed) {
     return;
   }
   DrawWithSnappedX();
-  if (QCPPainter* painter = buffer->startPainting()) {
-    painter->setCompositionMode(QPainter::CompositionMode_Source);
-    painter->fillRect(area, Qt::transparent);
-    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    DrawLayerWithin(*m_traceLayer, *painter, area);
-    delete painter;
-    buffer->donePainting();
-  }
+  PaintLayerWithin(*m_traceLayer, *buffer, area, true);
   RestoreX();
   buffer->setInvalidated(false);
   update(QRegion(area) - Covered());
@@ -221,12 +232,10 @@ void ChartPlot::ReplotScrolled() {
           }
           if (layer == m_traceLayer) {
             RedrawTraceBuffer(*buffer);
-          } else if (QCPPainter* painter = buffer->startPainting()) {
+          } else {
             // The backdrop fills `area` first, so nothing of the old pixels
             // shows.
-            DrawLayerWithin(*layer, *painter, area);
-            delete painter;
-            buffer->donePainting();
+            PaintLayerWithin(*layer, *buffer, area, false);
           }
         }
       },
