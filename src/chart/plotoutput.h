@@ -14,5 +14,7 @@ class QPrinter;
 void ScalePlotAxes(QCustomPlot& plot, double factor);
 // False when the file cannot be written.
 bool SavePlotImage(QCustomPlot& plot, const QString& path, QSize size);
+// Prints the picture SavePlotImage saves as a PDF, scaled to fit the
+// printable area and centred across it, whatever the printer's resolution.
 // False when the printer cannot be painted on.
 bool PrintPlot(QCustomPlot& plot, QPrinter& printer, QSize size);

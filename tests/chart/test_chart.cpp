@@ -15,12 +15,15 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "chartaccessibility.h"
 #include "chartdialogs.h"
 #include "chartsetup.h"
 #include "colourcount.h"
 #include "dischargechart.h"
+#include "pdfwords.h"
+#include "reviewplot.h"
 
 namespace {
 
@@ -59,11 +62,21 @@ class FakeDialogs : public ChartDialogs {
   QString ImageFileToSave(QWidget*) override { return imagePath; }
   QString CsvFileToSave(QWidget*) override { return csvPath; }
   QString printPdf;  // where an accepted print goes, as a PDF
+  QPageSize pageSize{QPageSize::A4};
+  std::optional<QPageLayout::Orientation> orientation;  // the chart's own when unset
+  QRectF printablePt;  // the accepted printer's printable area, in points
+  int printerDpi = 0;
   bool SetUpPrinter(QWidget*, QPrinter& printer) override {
     ++printAsked;
     if (printAccepted) {
       printer.setOutputFormat(QPrinter::PdfFormat);
       printer.setOutputFileName(printPdf);
+      printer.setPageSize(pageSize);
+      if (orientation) {
+        printer.setPageOrientation(*orientation);
+      }
+      printablePt = printer.pageRect(QPrinter::Point);
+      printerDpi = printer.resolution();
     }
     return printAccepted;
   }
@@ -94,6 +107,8 @@ class TestChart : public QObject {
   void zoomAndPause();
   void csvExport();
   void toolbarExportsThroughDialogs();
+  void printedPageMatchesSavedPdf_data();
+  void printedPageMatchesSavedPdf();
   void renderedImageShowsBothTraces();
   void zoomedOutKeepsPeaks();
   void severalPointsAPixelKeepEveryPeak();
@@ -544,6 +559,82 @@ void TestChart::toolbarExportsThroughDialogs() {
   dialogs.csvPath = dir.filePath(QStringLiteral("no/such/dir.csv"));
   chart->Action(ChartCommand::SaveCsv)->trigger();
   QCOMPARE(dialogs.errors.size(), 1);
+}
+
+// A print to a 1200 dpi PDF printer shows the picture "保存图像" saves as a
+// PDF, scaled to fit the printable area: the title and the tick labels keep
+// their size relative to the plot, and the title lies wholly on the page.
+// Both the live chart and the review plot print this way.
+void TestChart::printedPageMatchesSavedPdf_data() {
+  QTest::addColumn<bool>("review");
+  QTest::addColumn<QPageSize>("pageSize");
+  QTest::addColumn<int>("orientation");  // -1: the plot's own (landscape)
+  QTest::newRow("live, A4, its landscape") << false << QPageSize(QPageSize::A4) << -1;
+  QTest::newRow("live, A4 portrait") << false << QPageSize(QPageSize::A4) << int(QPageLayout::Portrait);
+  QTest::newRow("live, Letter landscape")
+      << false << QPageSize(QPageSize::Letter) << int(QPageLayout::Landscape);
+  QTest::newRow("review, A4, its landscape") << true << QPageSize(QPageSize::A4) << -1;
+  QTest::newRow("review, A5 portrait") << true << QPageSize(QPageSize::A5) << int(QPageLayout::Portrait);
+}
+
+void TestChart::printedPageMatchesSavedPdf() {
+  QFETCH(bool, review);
+  QFETCH(QPageSize, pageSize);
+  QFETCH(int, orientation);
+  const QString title = QStringLiteral("实时曲线");
+  const QString tick = QStringLiteral("1200");  // a Y tick label
+  QTemporaryDir dir;
+  FakeDialogs dialogs;
+  dialogs.imagePath = dir.filePath(QStringLiteral("saved.pdf"));
+  dialogs.printPdf = dir.filePath(QStringLiteral("printed.pdf"));
+  dialogs.pageSize = pageSize;
+  if (orientation >= 0) {
+    dialogs.orientation = QPageLayout::Orientation(orientation);
+  }
+  auto chart = MakeChart();
+  ReviewPlot plot;
+  plot.resize(953, 465);
+  plot.SetTitle(title);
+  const int curve = plot.AddCurve(QStringLiteral("A"), Qt::red);
+  for (int t = 0; t <= 3000; t += 30) {
+    chart->AddPoint(0, t, 1450 - t / 7.5);
+    plot.AddPoint(curve, t, 1450 - t / 7.5);
+  }
+  plot.FitAll();
+  chart->SetDialogs(&dialogs);
+  plot.SetDialogs(&dialogs);
+  (review ? plot.Action(ReviewCommand::SaveImage) : chart->Action(ChartCommand::SaveImage))
+      ->trigger();
+  dialogs.printAccepted = true;
+  (review ? plot.Action(ReviewCommand::Print) : chart->Action(ChartCommand::Print))->trigger();
+  QVERIFY(dialogs.errors.isEmpty());
+  QCOMPARE(dialogs.printerDpi, 1200);
+
+  const PdfPage saved = ReadPdfPage(dialogs.imagePath);
+  const PdfPage printed = ReadPdfPage(dialogs.printPdf);
+  QVERIFY2(saved.error.isEmpty(), qPrintable(saved.error));
+  QVERIFY2(printed.error.isEmpty(), qPrintable(printed.error));
+  // The saved page is the plot; the print fits the plot into the printable area.
+  const double fit = std::min(dialogs.printablePt.width() / saved.size.width(),
+                              dialogs.printablePt.height() / saved.size.height());
+  for (const QString& word : {title, tick}) {
+    const PdfWord* s = saved.Find(word);
+    const PdfWord* p = printed.Find(word);
+    QVERIFY2(s && p, qPrintable(word));
+    const double expected = s->box.height() * fit;
+    QVERIFY2(std::abs(p->box.height() - expected) < 0.1 * expected,
+             qPrintable(QStringLiteral("%1: %2 pt high, expected %3 (page %4 x %5 pt)")
+                            .arg(word)
+                            .arg(p->box.height())
+                            .arg(expected)
+                            .arg(printed.size.width())
+                            .arg(printed.size.height())));
+    QVERIFY2(QRectF(QPointF(0, 0), printed.size).contains(p->box), qPrintable(word));
+  }
+  // Centred across the page as it is across the plot.
+  const PdfWord* p = printed.Find(title);
+  QVERIFY2(std::abs(p->box.center().x() - printed.size.width() / 2) < printed.size.width() * 0.03,
+           qPrintable(QString::number(p->box.center().x())));
 }
 
 void TestChart::renderedImageShowsBothTraces() {
