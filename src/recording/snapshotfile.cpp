@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include "logtext.h"
+#include "savefile.h"
 
 namespace {
 
@@ -81,5 +82,5 @@ bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes) {
     file.cancelWriting();
     return false;
   }
-  return file.commit();
+  return CommitSaveFile(file);
 }

@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "savefile.h"
 #include "songfont.h"
 
 namespace {
@@ -142,5 +143,5 @@ bool SaveReport(const ReportContent& content, const QString& path) {
     file.cancelWriting();
     return false;
   }
-  return file.commit();
+  return CommitSaveFile(file);
 }

@@ -7,6 +7,7 @@
 
 #include "logtext.h"
 #include "snapshotfile.h"
+#include "tmpfs.h"
 
 class TestSnapshotFile : public QObject {
   Q_OBJECT
@@ -19,6 +20,8 @@ class TestSnapshotFile : public QObject {
   void fileName();
   void atomicWriteReplacesWholeFile();
   void writesInPlaceWhereNoNewFileCanBeMade();
+  void fullDiskKeepsTheEarlierFile_data();
+  void fullDiskKeepsTheEarlierFile();
 };
 
 namespace {
@@ -152,6 +155,35 @@ void TestSnapshotFile::writesInPlaceWhereNoNewFileCanBeMade() {
   QFile file(name);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), QByteArray("later"));
+}
+
+void TestSnapshotFile::fullDiskKeepsTheEarlierFile_data() {
+  QTest::addColumn<int>("bytes");
+  // A small write waits in the file's buffer until the commit; a large one
+  // fails as it is written.
+  QTest::newRow("the first minutes of a test") << 3000;
+  QTest::newRow("hours of log") << 600000;
+}
+
+void TestSnapshotFile::fullDiskKeepsTheEarlierFile() {
+  QFETCH(int, bytes);
+  SmallTmpfs disk(u"1m"_qs);
+  if (!disk.Mounted()) {
+    QSKIP("mounting a small file system needs root");
+  }
+  const QString name = SnapshotFileName(disk.Path());
+  const QByteArray earlier = "an earlier save\r\n";
+  QVERIFY(WriteFileAtomically(name, earlier));
+  disk.Fill();
+  QVERIFY(!WriteFileAtomically(name, QByteArray(bytes, 'f')));
+  QFile file(name);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), earlier);
+  QCOMPARE(QDir(disk.Path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // and the filler
+  // With room again the save goes through.
+  QVERIFY(disk.Free());
+  QVERIFY(WriteFileAtomically(name, QByteArray(bytes, 'f')));
+  QCOMPARE(QFileInfo(name).size(), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestSnapshotFile)
