@@ -6,6 +6,7 @@
 
 #include "dischargechart.h"
 #include "qcustomplot.h"
+#include "reviewplot.h"
 
 namespace {
 
@@ -26,6 +27,10 @@ class ChartAccessible final : public QAccessibleWidget {
 QAccessibleInterface* ChartFactory(const QString&, QObject* object) {
   if (auto* chart = qobject_cast<DischargeChart*>(object)) {
     return new ChartAccessible(chart);
+  }
+  // The review plot names itself by its title.
+  if (auto* plot = qobject_cast<ReviewPlot*>(object)) {
+    return new QAccessibleWidget(plot, QAccessible::Chart);
   }
   return nullptr;
 }
@@ -54,6 +59,11 @@ ChartAccessibility::ChartAccessibility(DischargeChart& chart)
   m_chart.setAccessibleDescription(NewestPoints());
 }
 
+void ChartAccessibility::UpdateNow() {
+  m_wait.stop();
+  Update();
+}
+
 void ChartAccessibility::Changed() {
   if (!m_wait.isActive()) {
     m_wait.start();
@@ -77,7 +87,11 @@ QString ChartAccessibility::CursorReadings() const {
   if (!m_chart.CursorVisible()) {
     return {};
   }
-  QStringList parts{m_chart.CursorHint().replace(QLatin1Char('\n'), QStringLiteral(", "))};
+  // The hint's values, after the name of the trace the cursor reads while
+  // that trace is shown.
+  const int read = m_chart.CursorTrace();
+  const QString hint = m_chart.CursorHint().replace(QLatin1Char('\n'), QStringLiteral(", "));
+  QStringList parts{m_chart.TraceVisible(read) ? m_chart.TraceTitle(read) + u' ' + hint : hint};
   for (int trace = 0; trace < DischargeChart::kTraceCount; ++trace) {
     const QStringList values = m_chart.LegendValues(trace);
     // X, Y, Y-Max, Y-Min, Y-Mean; the Y at the cursor is the one to hear.

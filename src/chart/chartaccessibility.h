@@ -11,7 +11,9 @@ class DischargeChart;
 // "通道1 1350 mV, 120 s". The plot area is named and, while the data cursor
 // is shown, describes the cursor's readings. Both descriptions follow the
 // chart at most once a second, so a live chart does not flood the reader:
-// Changed() only starts the one-second wait when none is running.
+// Changed() only starts the one-second wait when none is running. The plot
+// area takes the focus; while it has it, a screen reader speaks each change
+// of its description, so a cursor moved by key is heard at once.
 class ChartAccessibility : public QObject {
   Q_OBJECT
  public:
@@ -19,6 +21,8 @@ class ChartAccessibility : public QObject {
 
   // Something shown changed (a point, a trace's visibility, the cursor).
   void Changed();
+  // The user moved the cursor: its readings are told now, not after the wait.
+  void UpdateNow();
 
   // The texts as they would be given now.
   QString NewestPoints() const;
@@ -32,6 +36,6 @@ class ChartAccessibility : public QObject {
   QTimer m_wait;
 };
 
-// Registers the chart's accessible role with QAccessible; safe to call any
-// number of times.
+// Registers the accessible role of the live chart and the review plot with
+// QAccessible; safe to call any number of times.
 void InstallChartAccessibility();

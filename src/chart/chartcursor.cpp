@@ -18,7 +18,7 @@ QString Format(double v) {
 
 ChartCursor::ChartCursor(QCustomPlot& plot, const ChartTrace& bound)
     : m_plot(plot),
-      m_bound(bound),
+      m_bound(&bound),
       m_tracer(new QCPItemTracer(&plot)),
       m_hint(new QCPItemText(&plot)) {
   const QPen pen(bound.Colour(), 1);
@@ -47,8 +47,83 @@ ChartCursor::ChartCursor(QCustomPlot& plot, const ChartTrace& bound)
   m_hint->setVisible(false);
 }
 
+void ChartCursor::SetBound(const ChartTrace& trace) {
+  m_bound = &trace;
+  m_pointIndex = -1;
+  const QPen pen(trace.Colour(), 1);
+  for (QCPItemStraightLine* line : m_lines) {
+    line->setPen(pen);
+  }
+  m_tracer->setPen(pen);
+}
+
 void ChartCursor::SetPointerFraction(int pointer, double fraction) {
   m_fractions[size_t(pointer)] = std::clamp(fraction, 0.0, 1.0);
+  if (pointer == 0) {
+    m_pointIndex = -1;
+  }
+}
+
+qsizetype ChartCursor::NearestPoint() const {
+  const double x = PointerX(0);
+  qsizetype best = 0;
+  double bestDistance = qInf();
+  // Once per key press after the mouse placed the pointer: a day of points
+  // is scanned in well under a millisecond.
+  m_bound->ForEach([&, i = qsizetype(0)](double px, double) mutable {
+    const double d = std::abs(px - x);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = i;
+    }
+    ++i;
+  });
+  return best;
+}
+
+bool ChartCursor::StepByKey(int key) {
+  const qsizetype count = m_bound->Count();
+  if (count == 0) {
+    return false;
+  }
+  const bool known = m_pointIndex >= 0 && m_pointIndex < count;
+  const qsizetype from = known ? m_pointIndex : NearestPoint();
+  qsizetype to = from;
+  switch (key) {
+    case Qt::Key_Left:
+      to = from - (known ? 1 : 0);
+      break;
+    case Qt::Key_Right:
+      to = from + (known ? 1 : 0);
+      break;
+    case Qt::Key_PageUp:
+      to = from - kPageStep;
+      break;
+    case Qt::Key_PageDown:
+      to = from + kPageStep;
+      break;
+    case Qt::Key_Home:
+      to = 0;
+      break;
+    case Qt::Key_End:
+      to = count - 1;
+      break;
+    default:
+      return false;
+  }
+  to = std::clamp<qsizetype>(to, 0, count - 1);
+  const double x = m_bound->At(to).x();
+  QCPAxis* axis = m_plot.xAxis;
+  const QCPRange range = axis->range();
+  if (x < range.lower) {
+    axis->setRange(x, x + range.size());
+  } else if (x > range.upper) {
+    axis->setRange(x - range.size(), x);
+  }
+  const QCPRange shown = axis->range();
+  SetPointerFraction(0, (x - shown.lower) / shown.size());
+  m_pointIndex = to;
+  return true;
 }
 
 double ChartCursor::PointerX(int pointer) const {
@@ -69,11 +144,11 @@ double ChartCursor::Reading() const {
       return x1;
     case ChartCursorMode::ValueXY:
     case ChartCursorMode::ValueY:
-      return m_bound.ValueAt(x1);
+      return m_bound->ValueAt(x1);
     case ChartCursorMode::Period:
       return std::abs(x2 - x1);
     case ChartCursorMode::PeakPeak:
-      return std::abs(m_bound.ValueAt(x2) - m_bound.ValueAt(x1));
+      return std::abs(m_bound->ValueAt(x2) - m_bound->ValueAt(x1));
     case ChartCursorMode::Frequency: {
       const double period = std::abs(x2 - x1);
       return period > 0 ? 1.0 / period : qQNaN();
@@ -112,7 +187,7 @@ void ChartCursor::Update() {
     m_lines[i]->setVisible(m_visible && (i == 0 || ComparesPointers()));
   }
   const double x1 = PointerX(0);
-  const double y1 = m_bound.ValueAt(x1);
+  const double y1 = m_bound->ValueAt(x1);
   m_tracer->position->setCoords(x1, std::isfinite(y1) ? y1 : m_plot.yAxis->range().center());
   m_tracer->setVisible(m_visible && std::isfinite(y1));
   m_hint->setText(HintText());

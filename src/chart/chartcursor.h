@@ -14,6 +14,11 @@ class ChartTrace;
 // the reading of the current mode, kept inside the plot area. Pointers are kept as fractions of the
 // plot width, so they stay put on screen while the X axis scrolls underneath. Pointer 2 is drawn
 // only in the modes that compare the two pointers.
+//
+// From the keyboard pointer 1 steps from point to point of the trace it
+// reads, in the order the points were added: Left and Right by one, Page Up
+// and Page Down by ten, Home and End to the first and the last. A point out
+// of view brings the X range along, by the least that shows it.
 class ChartCursor {
  public:
   static constexpr double kStartFraction1 = 0.5;
@@ -27,8 +32,17 @@ class ChartCursor {
   bool Visible() const { return m_visible; }
   void SetMode(ChartCursorMode mode) { m_mode = mode; }
   ChartCursorMode Mode() const { return m_mode; }
+  // The trace read from now on; its colour is the cursor's.
+  void SetBound(const ChartTrace& trace);
+  const ChartTrace& Bound() const { return *m_bound; }
   // pointer is 0 or 1; the fraction is clamped to [0, 1].
   void SetPointerFraction(int pointer, double fraction);
+  // Moves pointer 1 for a cursor key (see above); false for other keys and
+  // when the trace has no points.
+  bool StepByKey(int key);
+  // The index of the point pointer 1 stands on after a key, or -1 once it
+  // was placed otherwise.
+  qsizetype PointIndex() const { return m_pointIndex; }
   double PointerFraction(int pointer) const { return m_fractions[size_t(pointer)]; }
   double PointerX(int pointer) const;
   bool ComparesPointers() const;
@@ -51,11 +65,16 @@ class ChartCursor {
  private:
   static constexpr double kGrabDistance = 5;  // px either side of a pointer
   static constexpr double kHintOffset = 10;   // px right of and below pointer 1
+  static constexpr qsizetype kPageStep = 10;  // points a Page Up or Page Down
 
   void PlaceHint();
 
+  // The point nearest to pointer 1, by x.
+  qsizetype NearestPoint() const;
+
   QCustomPlot& m_plot;
-  const ChartTrace& m_bound;
+  const ChartTrace* m_bound;
+  qsizetype m_pointIndex = -1;
   bool m_visible = false;
   ChartCursorMode m_mode = ChartCursorMode::ValueXY;
   std::array<double, 2> m_fractions = {kStartFraction1, kStartFraction2};

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPrinter>
 #include <QSaveFile>
@@ -30,6 +31,8 @@ const std::array<QColor, DischargeChart::kTraceCount> kTraceColours = {QColor(25
 constexpr double kZoomFactor = 2;
 // Share of the data's y extent added above and below it when Y rescales.
 constexpr double kYMarginShare = 0.05;
+// Share of the data's x extent added either side of it by "全部显示".
+constexpr double kFitMarginShare = 0.02;
 
 // Arial where installed, else a metric-compatible or plain sans face.
 QFont DesignedTitleFont() {
@@ -87,8 +90,8 @@ DischargeChart::DischargeChart(QWidget* parent)
   m_cursor = std::make_unique<ChartCursor>(*m_plot, TraceAt(0));
   BuildToolbar();
   BuildCursorMenu();
-  connect(m_toolbar->addAction(tr("历史记录")), &QAction::triggered, this,
-          &DischargeChart::HistoryRequested);
+  m_historyAction = m_toolbar->addAction(tr("历史记录"));
+  connect(m_historyAction, &QAction::triggered, this, &DischargeChart::HistoryRequested);
 
   connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_cursor->Press(event->position())) {
@@ -105,17 +108,26 @@ DischargeChart::DischargeChart(QWidget* parent)
   connect(m_plot, &QWidget::customContextMenuRequested, this,
           &DischargeChart::OnCursorMenuRequested);
 
-  // Only the toolbar's buttons take the focus, from the keyboard, so the
-  // chart's place in the window's tab order reaches them.
+  // The toolbar's buttons take the focus from the keyboard, in their order,
+  // and then the plot area, where the cursor keys move the data cursor; so
+  // the chart's place in the window's tab order reaches all of them.
   setFocusPolicy(Qt::NoFocus);
-  m_plot->setFocusPolicy(Qt::NoFocus);
   m_toolbar->setFocusPolicy(Qt::NoFocus);
   for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
     w->setFocusPolicy(Qt::NoFocus);
   }
-  for (QAction* action : m_actions) {
-    m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+  QWidget* previous = nullptr;
+  for (QAction* action : m_toolbar->actions()) {
+    QWidget* button = m_toolbar->widgetForAction(action);
+    button->setFocusPolicy(Qt::TabFocus);
+    if (previous) {
+      setTabOrder(previous, button);
+    }
+    previous = button;
   }
+  m_plot->setFocusPolicy(Qt::StrongFocus);
+  setTabOrder(previous, m_plot);
+  m_plot->installEventFilter(this);
   m_accessibility = new ChartAccessibility(*this);
 }
 
@@ -176,6 +188,7 @@ void DischargeChart::BuildToolbar() {
   } entries[] = {
       {ChartCommand::ZoomIn, tr("放大"), tr("两轴的跨度减半"), false},
       {ChartCommand::ZoomOut, tr("缩小"), tr("两轴的跨度加倍"), false},
+      {ChartCommand::FitAll, tr("全部显示"), tr("让两轴显示全部数据"), false},
       {ChartCommand::PauseTracking, tr("暂停"), tr("暂停或继续坐标轴跟踪"), true},
       {ChartCommand::Cursor, tr("游标"), tr("显示或隐藏数据游标"), true},
       {ChartCommand::Copy, tr("复制"), tr("把图表图像复制到剪贴板"), false},
@@ -191,6 +204,7 @@ void DischargeChart::BuildToolbar() {
   }
   connect(Action(ChartCommand::ZoomIn), &QAction::triggered, this, &DischargeChart::ZoomIn);
   connect(Action(ChartCommand::ZoomOut), &QAction::triggered, this, &DischargeChart::ZoomOut);
+  connect(Action(ChartCommand::FitAll), &QAction::triggered, this, &DischargeChart::FitAll);
   connect(Action(ChartCommand::PauseTracking), &QAction::toggled, this,
           &DischargeChart::SetTrackingPaused);
   connect(Action(ChartCommand::Cursor), &QAction::toggled, this, &DischargeChart::SetCursorVisible);
@@ -236,7 +250,9 @@ static QCPAxis* AxisOf(QCustomPlot* plot, ChartAxis axis) {
 
 void DischargeChart::SetAxisMin(ChartAxis axis, double min) {
   if (std::isfinite(min)) {
-    SetRangeKeepingSpan(AxisOf(m_plot, axis), min);
+    QCPAxis* a = AxisOf(m_plot, axis);
+    SetRangeKeepingSpan(a, min);
+    m_startRanges[size_t(axis)] = {a->range().lower, a->range().upper};
     ScheduleReplot();
   }
 }
@@ -247,6 +263,7 @@ void DischargeChart::SetAxisSpan(ChartAxis axis, double span) {
   }
   QCPAxis* a = AxisOf(m_plot, axis);
   a->setRange(a->range().lower, a->range().lower + span);
+  m_startRanges[size_t(axis)] = {a->range().lower, a->range().upper};
   ScheduleReplot();
 }
 
@@ -307,6 +324,8 @@ void DischargeChart::AddPoint(int trace, double x, double y) {
     m_dataMinY = std::min(m_dataMinY, y);
     m_dataMaxY = std::max(m_dataMaxY, y);
   }
+  m_dataMinX = m_pointsHeld == 0 ? x : std::min(m_dataMinX, x);
+  m_dataMaxX = m_pointsHeld == 0 ? x : std::max(m_dataMaxX, x);
   ++m_pointsHeld;
   m_newestX = x;
   m_newestTrace = trace;
@@ -328,10 +347,11 @@ void DischargeChart::Track(int trace, double x) {
     return;
   }
   // Outside the range on either side, the newest point moves to the right
-  // end, where the line that follows it has the whole span to grow into (a
-  // restart at 0 shows the new curve growing at the right end). Where the
-  // other trace's newest point lies a little ahead of it, the range ends
-  // there instead, so two channels that fit in one span both stay in view.
+  // end, where the line that follows it has the whole span to grow into, or
+  // as far right as the range can go without starting below 0 (a restart at
+  // 0 shows the new curve from 0). Where the other trace's newest point lies
+  // a little ahead of it, the range ends there instead, so two channels that
+  // fit in one span both stay in view.
   double upper = x;
   const ChartTrace& other = TraceAt(1 - trace);
   if (other.Count() > 0) {
@@ -341,6 +361,37 @@ void DischargeChart::Track(int trace, double x) {
     }
   }
   SetRangeKeepingSpan(axis, upper - range.size());
+  KeepXFromZero();
+}
+
+void DischargeChart::KeepXFromZero() {
+  QCPAxis* axis = m_plot->xAxis;
+  const bool noNegativeX = m_pointsHeld == 0 || m_dataMinX >= 0;
+  if (noNegativeX && axis->range().lower < 0) {
+    SetRangeKeepingSpan(axis, 0);
+  }
+}
+
+void DischargeChart::FitAll() {
+  if (m_pointsHeld == 0) {
+    return;
+  }
+  double lo = m_dataMinX;
+  double hi = m_dataMaxX;
+  if (!(hi > lo)) {
+    // One x only: the span stays, with the points at its middle.
+    const double half = m_plot->xAxis->range().size() / 2;
+    lo -= half;
+    hi += half;
+  } else {
+    const double margin = (hi - lo) * kFitMarginShare;
+    lo -= margin;
+    hi += margin;
+  }
+  m_plot->xAxis->setRange(lo, hi);
+  KeepXFromZero();
+  FitY();
+  ScheduleReplot();
 }
 
 void DischargeChart::FitY() {
@@ -378,6 +429,12 @@ void DischargeChart::ClearChart() {
   }
   m_pointsHeld = 0;
   m_hasNewest = false;
+  // A new test starts on the axes the chart started with, not pinned to the
+  // right end of the last one's range.
+  for (ChartAxis axis : {ChartAxis::X, ChartAxis::Y}) {
+    const auto& range = m_startRanges[size_t(axis)];
+    AxisOf(m_plot, axis)->setRange(range[0], range[1]);
+  }
   TraceAt(0).SetTitle(QStringLiteral("通道1"));
   TraceAt(1).SetTitle(QStringLiteral("通道2"));
   ScheduleReplot();
@@ -451,6 +508,7 @@ void DischargeChart::ZoomIn() {
 
 void DischargeChart::ZoomOut() {
   ScalePlotAxes(*m_plot, kZoomFactor);
+  KeepXFromZero();
   ScheduleReplot();
 }
 
@@ -473,6 +531,7 @@ void DischargeChart::SetTrackingPaused(bool paused) {
 
 void DischargeChart::SetCursorVisible(bool visible) {
   if (visible && !m_cursor->Visible()) {
+    m_cursor->SetBound(TraceAt(0));
     m_cursor->SetPointerFraction(0, ChartCursor::kStartFraction1);
     m_cursor->SetPointerFraction(1, ChartCursor::kStartFraction2);
   }
@@ -505,6 +564,41 @@ void DischargeChart::SetCursorPointer(int pointer, double fractionOfWidth) {
     m_cursor->SetPointerFraction(pointer, fractionOfWidth);
     ScheduleReplot();
   }
+}
+
+int DischargeChart::CursorTrace() const {
+  return &m_cursor->Bound() == &TraceAt(0) ? 0 : 1;
+}
+
+bool DischargeChart::CursorKey(int key) {
+  const bool step = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
+                    key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+  if (!step && key != kFollowOtherTraceKey) {
+    return false;
+  }
+  // A cursor key shows a hidden cursor, as its toolbar button would.
+  if (!m_cursor->Visible()) {
+    SetCursorVisible(true);
+  }
+  if (key == kFollowOtherTraceKey) {
+    m_cursor->SetBound(TraceAt(1 - CursorTrace()));
+  } else {
+    m_cursor->StepByKey(key);
+  }
+  ScheduleReplot();
+  // Heard at once: the reader speaks the focused plot's new readings.
+  m_accessibility->UpdateNow();
+  return true;
+}
+
+bool DischargeChart::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_plot && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+      return CursorKey(key->key());
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 double DischargeChart::CursorPointerX(int pointer) const {

@@ -27,7 +27,17 @@ class QToolBar;
 enum class ChartAxis { X, Y };
 
 // The toolbar's commands.
-enum class ChartCommand { ZoomIn, ZoomOut, PauseTracking, Cursor, Copy, SaveImage, SaveCsv, Print };
+enum class ChartCommand {
+  ZoomIn,
+  ZoomOut,
+  FitAll,
+  PauseTracking,
+  Cursor,
+  Copy,
+  SaveImage,
+  SaveCsv,
+  Print
+};
 
 // The live chart: voltage over each channel's own time, trace 0 for channel 1
 // and trace 1 for channel 2, on one X and one Y axis, with a toolbar along the
@@ -39,11 +49,17 @@ enum class ChartCommand { ZoomIn, ZoomOut, PauseTracking, Cursor, Copy, SaveImag
 // moves so the newest point stands at the right end (or, where the other
 // trace's newest point lies less than a span ahead, so that both show); Y,
 // when a point falls outside it, rescales to the smallest and largest y held
-// plus a small margin. Both ends of
-// the y range are kept as running values, so adding a point never scans the
-// data. Redraws are coalesced: at most one per event-loop turn.
+// plus a small margin. While no point's x is negative, the X range never
+// starts below 0, whatever moved it (tracking, zooming, fitting): a channel
+// restarting at 0 shows from 0 with the newest point in view. Both ends of
+// the x and the y range are kept as running values, so adding a point never
+// scans the data. Redraws are coalesced: at most one per event-loop turn.
 //
-// Only the toolbar's buttons take the keyboard focus (by Tab).
+// The toolbar's buttons take the keyboard focus by Tab, then the plot area.
+// With the plot area focused, Left and Right step the data cursor from point
+// to point, Page Up and Page Down by ten points, Home and End to the first
+// and the last point; T makes it read the other trace. A cursor key shows a
+// hidden cursor. Screen readers hear the readings at once.
 class DischargeChart : public QWidget, public ChartSink {
   Q_OBJECT
  public:
@@ -66,8 +82,9 @@ class DischargeChart : public QWidget, public ChartSink {
   // Traces other than 0 and 1 and non-finite coordinates are ignored.
   void AddPoint(int trace, double x, double y) override;
   void SetTraceVisible(int trace, bool visible);
-  // Empties both traces and sets their titles again. The axes keep their
-  // ranges, the traces their colours and visibility.
+  // Empties both traces and sets their titles again; both axes go back to
+  // the ranges the start-up settings gave them. The traces keep their
+  // colours and visibility.
   void ClearChart();
 
   QString Title() const;
@@ -98,6 +115,9 @@ class DischargeChart : public QWidget, public ChartSink {
   // Toolbar commands, also callable directly.
   void ZoomIn();
   void ZoomOut();
+  // Both axes take in every point held, with a small margin; nothing
+  // changes while the chart is empty.
+  void FitAll();
   // While paused the axes stay put; points keep arriving. Resuming catches
   // the axes up with the newest point and the data.
   void SetTrackingPaused(bool paused);
@@ -108,6 +128,12 @@ class DischargeChart : public QWidget, public ChartSink {
   ChartCursorMode CursorMode() const;
   void SetCursorPointer(int pointer, double fractionOfWidth);
   double CursorPointerX(int pointer) const;
+  // The trace the cursor reads: 0 or 1.
+  int CursorTrace() const;
+  // A key pressed on the plot area (see above); false when it is not one of
+  // the cursor's.
+  bool CursorKey(int key);
+  static constexpr int kFollowOtherTraceKey = Qt::Key_T;
   double CursorReading() const;
   QString CursorHint() const;
   // Where the cursor's hint was last placed, within the plot's pixels.
@@ -142,6 +168,7 @@ class DischargeChart : public QWidget, public ChartSink {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildLayout();
@@ -149,6 +176,9 @@ class DischargeChart : public QWidget, public ChartSink {
   void BuildCursorMenu();
   void Track(int trace, double x);
   void FitY();
+  // Moves the X range, keeping its span, so it starts at 0 or later while no
+  // point's x is negative.
+  void KeepXFromZero();
   // A redraw of everything, or of the traces alone when nothing else
   // changed; both coalesce into one redraw per event-loop turn.
   void ScheduleReplot();
@@ -174,8 +204,9 @@ class DischargeChart : public QWidget, public ChartSink {
   std::array<std::unique_ptr<ChartTrace>, kTraceCount> m_traces;
   std::array<ChartLegendItem*, kTraceCount> m_legendItems{};
   std::unique_ptr<ChartCursor> m_cursor;
-  std::array<QAction*, 8> m_actions{};
+  std::array<QAction*, 9> m_actions{};
   QMenu* m_cursorMenu = nullptr;
+  QAction* m_historyAction = nullptr;
   std::unique_ptr<ChartDialogs> m_systemDialogs;
   ChartDialogs* m_dialogs;
 
@@ -193,6 +224,11 @@ class DischargeChart : public QWidget, public ChartSink {
   int m_newestTrace = 0;  // the trace that point was added to
   double m_dataMinY = 0;  // mV, over all points held (valid while any)
   double m_dataMaxY = 0;  // mV
+  double m_dataMinX = 0;  // s, over all points held (valid while any)
+  double m_dataMaxX = 0;  // s
+  // The axes' ranges as the start-up settings left them (X, then Y; lower
+  // end and upper end), restored by ClearChart.
+  std::array<std::array<double, 2>, 2> m_startRanges{};
   qsizetype m_pointsHeld = 0;
   ChartAccessibility* m_accessibility = nullptr;  // a child
 };

@@ -3,12 +3,15 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QToolBar>
 #include <algorithm>
 #include <cmath>
 
+#include "chartaccessibility.h"
 #include "chartcursor.h"
 #include "chartlegenditem.h"
 #include "chartlook.h"
@@ -68,6 +71,22 @@ ReviewPlot::ReviewPlot(QWidget* parent)
     m_plot->setInteraction(QCP::iRangeDrag, true);
   });
   connect(m_plot, &QCustomPlot::beforeReplot, this, &ReviewPlot::PrepareDrawing);
+
+  InstallChartAccessibility();
+  m_plot->setAccessibleName(tr("曲线区"));
+  m_plot->setFocusPolicy(Qt::StrongFocus);
+  m_plot->installEventFilter(this);
+  QWidget* previous = nullptr;
+  for (QAction* action : m_toolbar->actions()) {
+    QWidget* button = m_toolbar->widgetForAction(action);
+    button->setFocusPolicy(Qt::TabFocus);
+    if (previous) {
+      setTabOrder(previous, button);
+    }
+    previous = button;
+  }
+  setTabOrder(previous, m_plot);
+  UpdateDescriptions();
 }
 
 ReviewPlot::~ReviewPlot() = default;
@@ -121,6 +140,8 @@ void ReviewPlot::BuildToolbar() {
     m_actions[size_t(e.command)] = action;
   }
   Action(ReviewCommand::Cursor)->setCheckable(true);
+  // Only the buttons take the focus (set with the plot area's, above).
+  m_toolbar->setFocusPolicy(Qt::NoFocus);
   for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
     w->setFocusPolicy(Qt::NoFocus);
   }
@@ -154,6 +175,7 @@ void ReviewPlot::SetDialogs(ChartDialogs* dialogs) {
 
 void ReviewPlot::SetTitle(const QString& title) {
   m_titleElement->setText(title);
+  setAccessibleName(title);
   ScheduleReplot();
 }
 
@@ -171,6 +193,7 @@ void ReviewPlot::Clear() {
   // The cursor's items and the traces' graphs belong to the plot; neither
   // object removes them itself.
   m_cursor.reset();
+  m_cursorCurve = -1;
   m_curves.clear();
   m_plot->clearItems();
   m_plot->clearPlottables();
@@ -191,6 +214,7 @@ int ReviewPlot::AddCurve(const QString& name, const QColor& colour) {
   if (!m_cursor) {
     m_cursor = std::make_unique<ChartCursor>(*m_plot, *m_curves.front()->trace);
     m_cursor->SetVisible(m_cursorShown);
+    m_cursorCurve = 0;
   }
   ScheduleReplot();
   return CurveCount() - 1;
@@ -270,6 +294,85 @@ bool ReviewPlot::CursorVisible() const {
   return m_cursorShown;
 }
 
+double ReviewPlot::CursorPointerX() const {
+  return m_cursor ? m_cursor->PointerX(0) : qQNaN();
+}
+
+bool ReviewPlot::CursorKey(int key) {
+  const bool step = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
+                    key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+  if ((!step && key != Qt::Key_T) || !m_cursor) {
+    return false;
+  }
+  if (!m_cursorShown) {
+    SetCursorVisible(true);
+  }
+  if (key == Qt::Key_T) {
+    m_cursorCurve = (m_cursorCurve + 1) % CurveCount();
+    m_cursor->SetBound(*m_curves[size_t(m_cursorCurve)]->trace);
+  } else {
+    m_cursor->StepByKey(key);
+  }
+  ScheduleReplot();
+  UpdateDescriptions();
+  return true;
+}
+
+bool ReviewPlot::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_plot && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+      return CursorKey(key->key());
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+namespace {
+QString Number(double v) {
+  return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+}  // namespace
+
+QString ReviewPlot::LastPoints() const {
+  QStringList parts;
+  for (const auto& c : m_curves) {
+    const qsizetype count = c->trace->Count();
+    if (count > 0) {
+      const QPointF last = c->trace->At(count - 1);
+      parts << tr("%1：%2 %3，%4 %5")
+                   .arg(c->trace->Title(), m_plot->xAxis->label(), Number(last.x()),
+                        m_plot->yAxis->label(), Number(last.y()));
+    }
+  }
+  return parts.isEmpty() ? tr("暂无数据") : parts.join(tr("；"));
+}
+
+QString ReviewPlot::CursorReadings() const {
+  if (!m_cursorShown || !m_cursor) {
+    return {};
+  }
+  const Curve& bound = *m_curves[size_t(m_cursorCurve)];
+  QStringList parts{bound.trace->Title() + u' ' +
+                    m_cursor->HintText().replace(QLatin1Char('\n'), QStringLiteral(", "))};
+  const double x = m_cursor->PointerX(0);
+  for (const auto& c : m_curves) {
+    if (c.get() != &bound) {
+      const double y = c->trace->ValueAt(x);
+      parts << tr("%1 Y: %2")
+                   .arg(c->trace->Title(),
+                        std::isfinite(y) ? QString::number(y, 'f', 3) : QStringLiteral("-"));
+    }
+  }
+  return parts.join(tr("；"));
+}
+
+void ReviewPlot::UpdateDescriptions() {
+  // Told to accessibility tools only when the text changes.
+  setAccessibleDescription(LastPoints());
+  m_plot->setAccessibleDescription(CursorReadings());
+}
+
 void ReviewPlot::PrepareDrawing() {
   const QCPRange xRange = m_plot->xAxis->range();
   const int widthPx = m_plot->axisRect()->width() > 0 ? m_plot->axisRect()->width() : width();
@@ -282,6 +385,7 @@ void ReviewPlot::PrepareDrawing() {
   if (m_cursor) {
     m_cursor->Update();
   }
+  UpdateDescriptions();
 }
 
 QSize ReviewPlot::PlotSize() const {

@@ -27,6 +27,13 @@ enum class ReviewCommand { ZoomIn, ZoomOut, FitAll, Cursor, Copy, SaveImage, Pri
 // legend showing every curve's value at it), copies, saves PNG or PDF and
 // prints. Long curves draw from their block overviews when zoomed out, as
 // the live chart's traces do.
+//
+// The toolbar's buttons take the focus by Tab, then the plot area, where the
+// cursor keys of the live chart step the data cursor from point to point
+// (Left, Right, Page Up, Page Down, Home, End) and T makes it read the next
+// curve. For screen readers the widget is a chart named by its title and
+// described by each curve's last point; the plot area describes the
+// cursor's readings while it is shown.
 class ReviewPlot : public QWidget {
   Q_OBJECT
  public:
@@ -57,6 +64,16 @@ class ReviewPlot : public QWidget {
   void ZoomOut();
   void SetCursorVisible(bool visible);
   bool CursorVisible() const;
+  // A key pressed on the plot area; false when it is not one of the
+  // cursor's. A cursor key shows a hidden cursor.
+  bool CursorKey(int key);
+  // The curve the cursor reads, or -1 without curves.
+  int CursorCurve() const { return m_cursorCurve; }
+  double CursorPointerX() const;
+  // What a screen reader is told: each curve's last point, and the cursor's
+  // readings (empty while it is hidden).
+  QString LastPoints() const;
+  QString CursorReadings() const;
   void CopyImage();
   bool SaveImage(const QString& path);  // ".pdf" saves a PDF, anything else a PNG
   bool PrintTo(QPrinter& printer);
@@ -75,6 +92,8 @@ class ReviewPlot : public QWidget {
   void PrepareDrawing();
   void ScheduleReplot();
   QSize PlotSize() const;
+  void UpdateDescriptions();
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   QToolBar* m_toolbar;
   QCustomPlot* m_plot;
@@ -82,6 +101,7 @@ class ReviewPlot : public QWidget {
   std::vector<std::unique_ptr<Curve>> m_curves;
   std::unique_ptr<ChartCursor> m_cursor;
   bool m_cursorShown = false;
+  int m_cursorCurve = -1;
   std::vector<QAction*> m_actions;
   std::unique_ptr<ChartDialogs> m_systemDialogs;
   ChartDialogs* m_dialogs;

@@ -105,6 +105,8 @@ class TestChart : public QObject {
   void cursorMenuOffersSixModes();
   void cursorPointerFollowsMouse();
   void zoomAndPause();
+  void xRangeStartsAtZeroOrLater_data();
+  void xRangeStartsAtZeroOrLater();
   void csvExport();
   void toolbarExportsThroughDialogs();
   void printedPageMatchesSavedPdf_data();
@@ -116,6 +118,8 @@ class TestChart : public QObject {
   void screenMatchesAFullRedraw_data();
   void screenMatchesAFullRedraw();
   void takesNoFocus();
+  void cursorKeysStepPointByPoint_data();
+  void cursorKeysStepPointByPoint();
   void tellsScreenReadersTheNewestPoints();
 };
 
@@ -194,11 +198,15 @@ void TestChart::tracking_data() {
   QTest::newRow("x keeps scrolling with the newest point")
       << Points{{3600, 1200}, {3700, 1200}, {3650, 1200}} << QPointF(200, 3700)
       << QPointF(1000, 1500);
+  QTest::newRow("x left of the range, near 0: from 0")
+      << Points{{5000, 1200}, {20, 1200}} << QPointF(0, 3500) << QPointF(1000, 1500);
   QTest::newRow("x left of the range shows at the right end")
-      << Points{{5000, 1200}, {20, 1200}} << QPointF(-3480, 20) << QPointF(1000, 1500);
+      << Points{{9000, 1200}, {5000, 1200}} << QPointF(1500, 5000) << QPointF(1000, 1500);
   QTest::newRow("x left of the range, other trace a little ahead: both show")
-      << Points{{5000, 1200}, {2000, 1200}, {1000, 1200}} << QPointF(-1500, 2000)
+      << Points{{9000, 1200}, {6000, 1200}, {5000, 1200}} << QPointF(2500, 6000)
       << QPointF(1000, 1500);
+  QTest::newRow("negative x may show below 0")
+      << Points{{5000, 1200}, {-20, 1200}} << QPointF(-3520, -20) << QPointF(1000, 1500);
   // Y fits the data with a margin of 5 % of its extent on each side.
   QTest::newRow("y 1620 widens to the data")
       << Points{{1, 1200}, {2, 1620}} << QPointF(0, 3500) << QPointF(1179, 1641);
@@ -241,17 +249,17 @@ void TestChart::trackingOverPasses_data() {
   QTest::addColumn<QPointF>("restart");
   QTest::addColumn<QPointF>("xRange");  // after the last pass
   QTest::newRow("channel 1 ahead by more than the span")
-      << 300 << QPointF(5000, 0) << 0 << QPointF() << QPointF(-3200, 300);
+      << 300 << QPointF(5000, 0) << 0 << QPointF() << QPointF(0, 3500);
   QTest::newRow("channel 2 ahead by more than the span")
       << 300 << QPointF(0, 5000) << 0 << QPointF() << QPointF(1800, 5300);
   QTest::newRow("channels apart by less than the span")
       << 300 << QPointF(9000, 6000) << 0 << QPointF() << QPointF(5800, 9300);
   QTest::newRow("restart of both at 0")
-      << 300 << QPointF(10000, 10000) << 5 << QPointF(0, 0) << QPointF(-3495, 5);
+      << 300 << QPointF(10000, 10000) << 5 << QPointF(0, 0) << QPointF(0, 3500);
   QTest::newRow("restart of channel 1 only")
       << 300 << QPointF(10000, 10000) << 5 << QPointF(0, 10300) << QPointF(6805, 10305);
   QTest::newRow("restart of channel 2 only")
-      << 300 << QPointF(10000, 10000) << 5 << QPointF(10300, 0) << QPointF(-3495, 5);
+      << 300 << QPointF(10000, 10000) << 5 << QPointF(10300, 0) << QPointF(0, 3500);
 }
 
 void TestChart::trackingOverPasses() {
@@ -357,7 +365,7 @@ void TestChart::hiddenTraceKeepsPoints() {
 void TestChart::clearDuringAcquisition() {
   auto chart = MakeChart();
   AddAll(*chart, 0, {{3600, 1200}, {3601, 1620}});
-  AddAll(*chart, 1, {{10, 900}});
+  AddAll(*chart, 1, {{3605, 900}});
   chart->SetTraceVisible(1, false);
   chart->SetTraceTitle(0, QStringLiteral("x"));
   const double xMin = chart->AxisMin(ChartAxis::X);
@@ -368,8 +376,13 @@ void TestChart::clearDuringAcquisition() {
   QCOMPARE(chart->TraceTitle(0), QStringLiteral("通道1"));
   QCOMPARE(chart->TraceTitle(1), QStringLiteral("通道2"));
   QVERIFY(!chart->TraceVisible(1));
-  QCOMPARE(chart->AxisMin(ChartAxis::X), xMin);
-  QCOMPARE(chart->AxisMin(ChartAxis::Y), yMin);
+  // Both axes are back at their start: a new test is not pinned to the
+  // right end of the last one's range.
+  QVERIFY(xMin > 0 && yMin < 1000);
+  QCOMPARE(chart->AxisMin(ChartAxis::X), 0.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::X), 3500.0);
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), 1000.0);
+  QCOMPARE(chart->AxisSpan(ChartAxis::Y), 500.0);
   // The next pass starts fresh traces; the y range only knows the new data.
   chart->AddPoint(0, 3602, 1000);
   chart->AddPoint(0, 3603, 1700);
@@ -504,6 +517,82 @@ void TestChart::zoomAndPause() {
   QCOMPARE(chart->AxisSpan(ChartAxis::Y), 1760.0);
 }
 
+// Steps: "add T FROM TO STEP" adds points x = FROM, FROM + STEP, ... TO to
+// trace T at 1200 mV (or at "add T FROM TO STEP Y"); "zoomin", "zoomout",
+// "fit" and "clear" press the toolbar's buttons or clear the chart. After
+// every step but a zoom in the newest point is in view, and after every
+// step the X range starts at 0 or later while no point's x is negative.
+void TestChart::xRangeStartsAtZeroOrLater_data() {
+  QTest::addColumn<QStringList>("steps");
+  QTest::addColumn<QPointF>("xRange");
+  QTest::addColumn<QPointF>("yRange");
+  const QPointF designedY(1000, 1500);
+  QTest::newRow("restart at 0 after a long discharge")
+      << Strings({"add 0 0 10000 100", "add 0 0 5 1"}) << QPointF(0, 3500) << designedY;
+  QTest::newRow("zoomed in, then a restart at 150")
+      << Strings({"add 0 1000 3000 100", "zoomin", "add 0 150 150 1"}) << QPointF(0, 1750)
+      << QPointF(1125, 1375);
+  QTest::newRow("zoomed out on the empty chart")
+      << Strings({"zoomout"}) << QPointF(0, 7000) << QPointF(750, 1750);
+  QTest::newRow("zoomed out over the first points")
+      << Strings({"add 1 100 1000 100", "zoomout"}) << QPointF(0, 7000) << QPointF(750, 1750);
+  QTest::newRow("zoomed out late in a discharge")
+      << Strings({"add 0 0 9000 100", "zoomout"}) << QPointF(3750, 10750) << QPointF(750, 1750);
+  QTest::newRow("fit: every point with a margin")
+      << Strings({"add 0 100 2000 100 1300", "add 1 500 1000 100 1100", "fit"}) << QPointF(62, 2038)
+      << QPointF(1090, 1310);
+  QTest::newRow("fit: data from 0 starts at 0")
+      << Strings({"add 0 0 1000 100", "fit"}) << QPointF(0, 1040) << QPointF(950, 1450);
+  QTest::newRow("fit: negative times stay in view")
+      << Strings({"add 0 -500 500 100", "fit"}) << QPointF(-520, 520) << QPointF(950, 1450);
+  QTest::newRow("fit on the empty chart changes nothing")
+      << Strings({"fit"}) << QPointF(0, 3500) << designedY;
+  QTest::newRow("clear after scrolling and rescaling: the designed start")
+      << Strings({"add 0 0 9000 100 1700", "zoomin", "clear"}) << QPointF(0, 3500) << designedY;
+  QTest::newRow("a new test after clear grows from 0")
+      << Strings({"add 0 0 9000 100", "clear", "add 0 0 30 1"}) << QPointF(0, 3500) << designedY;
+}
+
+void TestChart::xRangeStartsAtZeroOrLater() {
+  QFETCH(QStringList, steps);
+  QFETCH(QPointF, xRange);
+  QFETCH(QPointF, yRange);
+  auto chart = MakeChart();
+  double newest = qQNaN();
+  double minX = qInf();
+  for (const QString& step : steps) {
+    const QStringList w = step.split(u' ');
+    if (w[0] == QLatin1String("add")) {
+      const double y = w.size() > 5 ? w[5].toDouble() : 1200;
+      for (double x = w[2].toDouble(); x <= w[3].toDouble(); x += w[4].toDouble()) {
+        chart->AddPoint(w[1].toInt(), x, y);
+        newest = x;
+        minX = std::min(minX, x);
+      }
+    } else if (w[0] == QLatin1String("clear")) {
+      chart->ClearChart();
+      newest = qQNaN();
+      minX = qInf();
+    } else {
+      const ChartCommand command = w[0] == QLatin1String("zoomin")    ? ChartCommand::ZoomIn
+                                   : w[0] == QLatin1String("zoomout") ? ChartCommand::ZoomOut
+                                                                      : ChartCommand::FitAll;
+      chart->Action(command)->trigger();
+    }
+    const double lower = chart->AxisMin(ChartAxis::X);
+    QVERIFY2(minX < 0 || lower >= 0, qPrintable(step));
+    // Zooming in about the middle may leave the newest point out of view.
+    const bool zoomedIn = w[0] == QLatin1String("zoomin");
+    QVERIFY2(zoomedIn || std::isnan(newest) ||
+                 (newest >= lower && newest <= lower + chart->AxisSpan(ChartAxis::X)),
+             qPrintable(step));
+  }
+  QCOMPARE(chart->AxisMin(ChartAxis::X), xRange.x());
+  QCOMPARE(chart->AxisMin(ChartAxis::X) + chart->AxisSpan(ChartAxis::X), xRange.y());
+  QCOMPARE(chart->AxisMin(ChartAxis::Y), yRange.x());
+  QCOMPARE(chart->AxisMin(ChartAxis::Y) + chart->AxisSpan(ChartAxis::Y), yRange.y());
+}
+
 void TestChart::csvExport() {
   auto chart = MakeChart();
   AddAll(*chart, 0, {{1, 1200}, {3, 1210.5}, {2, 1205}});
@@ -570,11 +659,13 @@ void TestChart::printedPageMatchesSavedPdf_data() {
   QTest::addColumn<QPageSize>("pageSize");
   QTest::addColumn<int>("orientation");  // -1: the plot's own (landscape)
   QTest::newRow("live, A4, its landscape") << false << QPageSize(QPageSize::A4) << -1;
-  QTest::newRow("live, A4 portrait") << false << QPageSize(QPageSize::A4) << int(QPageLayout::Portrait);
+  QTest::newRow("live, A4 portrait")
+      << false << QPageSize(QPageSize::A4) << int(QPageLayout::Portrait);
   QTest::newRow("live, Letter landscape")
       << false << QPageSize(QPageSize::Letter) << int(QPageLayout::Landscape);
   QTest::newRow("review, A4, its landscape") << true << QPageSize(QPageSize::A4) << -1;
-  QTest::newRow("review, A5 portrait") << true << QPageSize(QPageSize::A5) << int(QPageLayout::Portrait);
+  QTest::newRow("review, A5 portrait")
+      << true << QPageSize(QPageSize::A5) << int(QPageLayout::Portrait);
 }
 
 void TestChart::printedPageMatchesSavedPdf() {
@@ -786,21 +877,115 @@ void TestChart::screenMatchesAFullRedraw() {
   QVERIFY(shown == full);
 }
 
-// Only the toolbar's buttons take the focus, and only from the keyboard.
+// The toolbar's buttons, "历史记录" among them, take the focus from the
+// keyboard in their order, then the plot area (also by click, for the
+// cursor keys); nothing else does.
 void TestChart::takesNoFocus() {
   auto chart = MakeChart();
   QCOMPARE(chart->focusPolicy(), Qt::NoFocus);
   auto* toolbar = chart->findChild<QToolBar*>();
   QVERIFY(toolbar);
-  QSet<QWidget*> buttons;
-  for (int c = 0; c <= int(ChartCommand::Print); ++c) {
-    buttons << toolbar->widgetForAction(chart->Action(ChartCommand(c)));
+  QList<QWidget*> stops;
+  for (QAction* action : toolbar->actions()) {
+    stops << toolbar->widgetForAction(action);
   }
-  QCOMPARE(buttons.size(), 8);
+  QCOMPARE(stops.size(), 10);
+  QCOMPARE(toolbar->actions().last()->text(), QStringLiteral("历史记录"));
+  QWidget* plot = nullptr;
   for (QWidget* w : chart->findChildren<QWidget*>()) {
-    QVERIFY2(w->focusPolicy() == (buttons.contains(w) ? Qt::TabFocus : Qt::NoFocus),
-             w->metaObject()->className());
+    plot = w->inherits("QCustomPlot") ? w : plot;
   }
+  for (QWidget* w : chart->findChildren<QWidget*>()) {
+    const Qt::FocusPolicy expected = w == plot           ? Qt::StrongFocus
+                                     : stops.contains(w) ? Qt::TabFocus
+                                                         : Qt::NoFocus;
+    QVERIFY2(w->focusPolicy() == expected, w->metaObject()->className());
+  }
+  // The focus chain runs through the buttons in their order, then the plot.
+  stops << plot;
+  QWidget* w = stops.first();
+  for (qsizetype i = 1; i < stops.size(); ++i) {
+    do {
+      w = w->nextInFocusChain();
+    } while (w->focusPolicy() == Qt::NoFocus);
+    QCOMPARE(w, stops[i]);
+  }
+}
+
+// Keys pressed on the plot area, the cursor hidden before the first: the
+// points of trace 0 lie at x = 0, 50, ... 3500, those of trace 1 at 25, 75,
+// ... 3475. The first key shows the cursor at 50 % of the width (x 1750).
+void TestChart::cursorKeysStepPointByPoint_data() {
+  QTest::addColumn<bool>("zoomedIn");  // X range 875 to 2625 before the keys
+  QTest::addColumn<QList<int>>("keys");
+  QTest::addColumn<double>("x");
+  QTest::addColumn<int>("trace");
+  QTest::addColumn<double>("lower");  // of the X range after the keys
+  using K = QList<int>;
+  const int t = DischargeChart::kFollowOtherTraceKey;
+  QTest::newRow("right: onto the nearest point") << false << K{Qt::Key_Right} << 1750.0 << 0 << 0.0;
+  QTest::newRow("right twice: the next point")
+      << false << K{Qt::Key_Right, Qt::Key_Right} << 1800.0 << 0 << 0.0;
+  QTest::newRow("left twice after right")
+      << false << K{Qt::Key_Right, Qt::Key_Left, Qt::Key_Left} << 1650.0 << 0 << 0.0;
+  QTest::newRow("page down: ten points") << false << K{Qt::Key_PageDown} << 2250.0 << 0 << 0.0;
+  QTest::newRow("page up twice") << false << K{Qt::Key_PageUp, Qt::Key_PageUp} << 750.0 << 0 << 0.0;
+  QTest::newRow("home") << false << K{Qt::Key_End, Qt::Key_Home} << 0.0 << 0 << 0.0;
+  QTest::newRow("end") << false << K{Qt::Key_End} << 3500.0 << 0 << 0.0;
+  QTest::newRow("past the last point")
+      << false << K{Qt::Key_End, Qt::Key_Right, Qt::Key_PageDown} << 3500.0 << 0 << 0.0;
+  QTest::newRow("before the first point")
+      << false << K{Qt::Key_Home, Qt::Key_Left, Qt::Key_PageUp} << 0.0 << 0 << 0.0;
+  QTest::newRow("the other trace") << false << K{t, Qt::Key_Right} << 1725.0 << 1 << 0.0;
+  QTest::newRow("the other trace's next point")
+      << false << K{t, Qt::Key_Right, Qt::Key_Right} << 1775.0 << 1 << 0.0;
+  QTest::newRow("back to trace 0") << false << K{t, t, Qt::Key_Right} << 1750.0 << 0 << 0.0;
+  QTest::newRow("zoomed in: end brings the range along")
+      << true << K{Qt::Key_End} << 3500.0 << 0 << 1750.0;
+  QTest::newRow("zoomed in: home brings it back")
+      << true << K{Qt::Key_End, Qt::Key_Home} << 0.0 << 0 << 0.0;
+  QTest::newRow("zoomed in: steps inside the range leave it")
+      << true << K{Qt::Key_Right, Qt::Key_PageDown} << 2250.0 << 0 << 875.0;
+}
+
+void TestChart::cursorKeysStepPointByPoint() {
+  QFETCH(bool, zoomedIn);
+  QFETCH(QList<int>, keys);
+  QFETCH(double, x);
+  QFETCH(int, trace);
+  QFETCH(double, lower);
+  auto chart = MakeChart();
+  for (int i = 0; i <= 70; ++i) {
+    chart->AddPoint(0, 50.0 * i, 1400 - i);
+    if (i < 70) {
+      chart->AddPoint(1, 50.0 * i + 25, 1200 + i);
+    }
+  }
+  if (zoomedIn) {
+    chart->ZoomIn();
+  }
+  QWidget* plot = nullptr;
+  for (QWidget* w : chart->findChildren<QWidget*>()) {
+    plot = w->inherits("QCustomPlot") ? w : plot;
+  }
+  QVERIFY(!chart->CursorVisible());
+  for (int key : keys) {
+    QTest::keyClick(plot, Qt::Key(key));
+    QVERIFY(chart->CursorVisible());
+    // What the reader is told follows each key at once.
+    const QString said = plot->accessibleDescription();
+    QVERIFY2(said.startsWith(chart->TraceTitle(chart->CursorTrace()) + QStringLiteral(" X: ") +
+                             QString::number(chart->CursorPointerX(0), 'f', 3)),
+             qPrintable(said));
+  }
+  QCOMPARE(chart->CursorPointerX(0), x);
+  QCOMPARE(chart->CursorTrace(), trace);
+  QCOMPARE(chart->AxisMin(ChartAxis::X), lower);
+  // The reading is the followed trace's own point.
+  const double y = trace == 0 ? 1400 - x / 50 : 1200 + (x - 25) / 50;
+  QCOMPARE(chart->CursorReading(), y);
+  // Keys that are not the cursor's pass.
+  QVERIFY(!chart->CursorKey(Qt::Key_A));
 }
 
 void TestChart::tellsScreenReadersTheNewestPoints() {
@@ -826,6 +1011,10 @@ void TestChart::tellsScreenReadersTheNewestPoints() {
   QVERIFY2(readings.contains(QString::fromUtf8("通道2 Y: ")) &&
                !readings.contains(QString::fromUtf8("通道1")),
            qPrintable(readings));
+  // A shown trace the cursor reads is named first.
+  chart->SetTraceVisible(0, true);
+  QVERIFY2(speech->CursorReadings().startsWith(QStringLiteral("通道1 X: ")),
+           qPrintable(speech->CursorReadings()));
 }
 
 QTEST_MAIN(TestChart)
