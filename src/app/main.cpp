@@ -1,30 +1,82 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QSettings>
 #include <cstdio>
 
 #include "clock.h"
+#include "commandline.h"
 #include "mainwindow.h"
+#include "portsettings.h"
 #include "reviewlaunch.h"
 #include "serialportdevice.h"
 #include "sessionreader.h"
 #include "sessionrecording.h"
 #include "storeoptions.h"
 #include "translations.h"
+#include "usersettings.h"
+
+namespace {
+
+void DescribeCommandLine(QCommandLineParser& parser) {
+  parser.addHelpOption();
+  parser.addVersionOption();
+  AddStoreOptions(parser);
+  parser.addOption(QCommandLineOption(
+      QStringLiteral("review"),
+      QCoreApplication::translate("main", "只打开历史记录窗口，并打开所列的会话或数据文件。")));
+  parser.addOption(
+      QCommandLineOption(QStringLiteral("port"),
+                         QCoreApplication::translate(
+                             "main",
+                             "让串口列表中的 COMn 打开设备 DEVICE，例如 "
+                             "COM3=/dev/ttyUSB0；可重复。也可写在设置文件 %1 的 [ports] "
+                             "节中（每行 COMn=DEVICE），命令行优先。未指定的 COMn 打开环境变量 "
+                             "ORVANTA_COMn 所指的设备，否则打开 /dev/ttyS(n-1)。")
+                             .arg(QDir::toNativeSeparators(UserSettings().fileName())),
+                         QStringLiteral("COMn=DEVICE")));
+  parser.addPositionalArgument(QStringLiteral("ID|latest|FILE"),
+                               QCoreApplication::translate("main", "与 --review 一起使用。"),
+                               QStringLiteral("[ID|latest|FILE…]"));
+}
+
+// The command line's assignments, then the settings file's; false (after
+// saying why) when an assignment on the command line is malformed. A
+// malformed entry in the file is reported and passed over.
+bool ReadPortMap(const QCommandLineParser& parser, PortMap* map) {
+  for (const QString& assignment : parser.values(QStringLiteral("port"))) {
+    QString error;
+    if (!map->Assign(assignment, &error)) {
+      std::fprintf(stderr, "orvanta: --port: %s\n", qPrintable(error));
+      return false;
+    }
+  }
+  QSettings settings = UserSettings();
+  for (const QString& problem : ReadPortSection(settings, *map)) {
+    std::fprintf(stderr, "orvanta: %s: %s\n",
+                 qPrintable(QDir::toNativeSeparators(settings.fileName())), qPrintable(problem));
+  }
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
+  QCoreApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
+  if (AsksForHelpOrVersion(argc, argv)) {
+    // The texts need no display; QApplication would abort without one.
+    QCoreApplication app(argc, argv);
+    InstallTranslations(app);
+    QCommandLineParser parser;
+    DescribeCommandLine(parser);
+    parser.process(app);  // prints the text and exits
+    return 0;
+  }
   QApplication app(argc, argv);
   InstallTranslations(app);
 
   QCommandLineParser parser;
-  parser.addHelpOption();
-  AddStoreOptions(parser);
-  const QCommandLineOption review(
-      QStringLiteral("review"),
-      QCoreApplication::translate("main", "只打开历史记录窗口，并打开所列的会话或数据文件。"));
-  parser.addOption(review);
-  parser.addPositionalArgument(QStringLiteral("ID|latest|FILE"),
-                               QCoreApplication::translate("main", "与 --review 一起使用。"),
-                               QStringLiteral("[ID|latest|FILE…]"));
+  DescribeCommandLine(parser);
   parser.process(app);
   StoreOptions store;
   QString error;
@@ -32,11 +84,16 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "orvanta: %s\n", qPrintable(error));
     return 2;
   }
+  PortMap ports;
+  if (!ReadPortMap(parser, &ports)) {
+    return 2;
+  }
+  SetPortMap(ports);
 
   const StoreOpener openStore = [path = store.path](QString* error) {
     return SessionReader::Open(path, error);
   };
-  if (parser.isSet(review)) {
+  if (parser.isSet(QStringLiteral("review"))) {
     return RunReviewWindow(parser.positionalArguments(), openStore);
   }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 enum class PortParity { None, Even, Odd, Mark, Space };
@@ -21,3 +22,37 @@ struct PortSettings {
 // is a positive decimal integer, parity one of n, e, o, m, s (either case),
 // data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else gives nullopt.
 std::optional<PortSettings> ParsePortSettings(const QString& text);
+
+// Which device each port of the list (COM1 to COM16) leads to where the
+// system has no COM ports of that name. Explicit assignments come from the
+// command line (--port COMn=DEVICE) and the settings file's [ports] section
+// (COMn=DEVICE); a port without one leads to the device named by the
+// environment variable ORVANTA_COM<n>, or else /dev/ttyS<n-1>. On Windows
+// an unassigned port is COMn itself.
+class PortMap {
+ public:
+  static constexpr int kPortCount = 16;
+
+  // Parses "COMn=DEVICE" (n from 1 to 16, "com" in either case, a device
+  // that is not empty) and assigns it, replacing an earlier assignment of
+  // the same port. False, with the reason in `error`, otherwise.
+  bool Assign(const QString& assignment, QString* error);
+  // The device assigned to port `number`, or empty.
+  QString Assigned(int number) const;
+  // Where port `number` leads: its assignment, else ORVANTA_COM<n>, else
+  // the system's own name for it.
+  QString Device(int number) const;
+
+ private:
+  QString m_devices[kPortCount];
+};
+
+class QSettings;
+// Adds the assignments of `settings`' [ports] section to `map` without
+// replacing those it holds already (the command line's come first). Returns
+// the reasons of entries that were not understood, one a line.
+QStringList ReadPortSection(QSettings& settings, PortMap& map);
+
+// The map SerialPortDevice opens ports by; set once at start-up.
+void SetPortMap(const PortMap& map);
+const PortMap& CurrentPortMap();

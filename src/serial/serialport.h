@@ -17,9 +17,10 @@ class PortReadError : public std::runtime_error {
 // (the window turns that into its message); only ReadAllAsText throws.
 class SerialPort : public TextSource {
  public:
-  // Port number n is "COMn" on Windows; elsewhere the device named by the
-  // environment variable ORVANTA_COM<n>, or /dev/ttyS<n-1>. Takes effect at
-  // the next Open.
+  // Port number n leads to the device CurrentPortMap() gives (portsettings.h):
+  // an assigned device, else "COMn" on Windows; elsewhere the device named
+  // by the environment variable ORVANTA_COM<n>, or /dev/ttyS<n-1>. Takes
+  // effect at the next Open.
   virtual void SetPortNumber(int number) = 0;
   virtual int PortNumber() const = 0;
 

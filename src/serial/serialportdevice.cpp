@@ -65,16 +65,7 @@ SerialPortDevice::SerialPortDevice(QObject* parent)
 SerialPortDevice::~SerialPortDevice() = default;
 
 QString SerialPortDevice::DeviceName(int number) {
-#ifdef Q_OS_WIN
-  return QStringLiteral("COM%1").arg(number);
-#else
-  const QByteArray variable = "ORVANTA_COM" + QByteArray::number(number);
-  const QString named = qEnvironmentVariable(variable.constData());
-  if (!named.isEmpty()) {
-    return named;
-  }
-  return QStringLiteral("/dev/ttyS%1").arg(number - 1);
-#endif
+  return CurrentPortMap().Device(number);
 }
 
 void SerialPortDevice::SetPortNumber(int number) {

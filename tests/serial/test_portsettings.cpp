@@ -1,5 +1,9 @@
 // The settings text is parsed strictly: one good form, everything else fails.
+// Ports lead to assigned devices, from the command line before the settings
+// file, then to the environment's, then to the system's own.
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "portsettings.h"
@@ -14,6 +18,10 @@ class TestPortSettings : public QObject {
   void accepted();
   void rejected_data();
   void rejected();
+  void portMap_data();
+  void portMap();
+  void portSection_data();
+  void portSection();
 };
 
 void TestPortSettings::accepted_data() {
@@ -89,6 +97,112 @@ void TestPortSettings::rejected_data() {
 void TestPortSettings::rejected() {
   QFETCH(QString, text);
   QVERIFY(!ParsePortSettings(text));
+}
+
+// Port 4 is looked up with ORVANTA_COM4 set to `environment` (unless empty).
+void TestPortSettings::portMap_data() {
+  QTest::addColumn<QStringList>("assignments");
+  QTest::addColumn<QString>("environment");
+  QTest::addColumn<QString>("device");  // of port 4
+  QTest::addColumn<int>("rejected");
+  const QString fallback = u"/dev/ttyS3"_qs;
+  QTest::newRow("none: the system's") << QStringList() << QString() << fallback << 0;
+  QTest::newRow("assigned") << QStringList{u"COM4=/dev/ttyUSB0"_qs} << QString()
+                            << u"/dev/ttyUSB0"_qs << 0;
+  QTest::newRow("lower case and blanks") << QStringList{u"com4 = /dev/serial/by-id/usb-FTDI"_qs}
+                                         << QString() << u"/dev/serial/by-id/usb-FTDI"_qs << 0;
+  QTest::newRow("the later of two")
+      << QStringList{u"COM4=/dev/a"_qs, u"COM4=/dev/b"_qs} << QString() << u"/dev/b"_qs << 0;
+  QTest::newRow("another port's") << QStringList{u"COM14=/dev/a"_qs, u"COM1=/dev/b"_qs} << QString()
+                                  << fallback << 0;
+  QTest::newRow("assignment before the environment")
+      << QStringList{u"COM4=/dev/a"_qs} << u"/dev/env"_qs << u"/dev/a"_qs << 0;
+  QTest::newRow("the environment's") << QStringList() << u"/dev/env"_qs << u"/dev/env"_qs << 0;
+  QTest::newRow("a bad one leaves the good")
+      << QStringList{u"COM4=/dev/a"_qs, u"COM4="_qs} << QString() << u"/dev/a"_qs << 1;
+  for (const char* bad : {"COM17=/dev/a", "COM0=/dev/a", "COM=/dev/a", "COM4", "COM4=  ",
+                          "ttyS3=/dev/a", "COM+4=/dev/a", "COM04x=/dev/a", "=/dev/a", ""}) {
+    QTest::newRow(bad) << QStringList{QString::fromUtf8(bad)} << QString() << fallback << 1;
+  }
+  QTest::newRow("full-width digit")
+      << QStringList{u"COM４=/dev/a"_qs} << QString() << fallback << 1;
+}
+
+void TestPortSettings::portMap() {
+  QFETCH(QStringList, assignments);
+  QFETCH(QString, environment);
+  QFETCH(QString, device);
+  QFETCH(int, rejected);
+  PortMap map;
+  int failures = 0;
+  for (const QString& a : assignments) {
+    QString error;
+    if (!map.Assign(a, &error)) {
+      ++failures;
+      QVERIFY2(!error.isEmpty() && error.contains(a), qPrintable(error));
+    }
+  }
+  QCOMPARE(failures, rejected);
+  if (environment.isEmpty()) {
+    qunsetenv("ORVANTA_COM4");
+  } else {
+    qputenv("ORVANTA_COM4", environment.toLocal8Bit());
+  }
+  const QString found = map.Device(4);
+  qunsetenv("ORVANTA_COM4");
+#ifdef Q_OS_WIN
+  if (device == u"/dev/ttyS3"_qs) {
+    device = u"COM4"_qs;
+  }
+#endif
+  QCOMPARE(found, device);
+}
+
+// The settings file's [ports] section, after the command line's `given`.
+void TestPortSettings::portSection_data() {
+  QTest::addColumn<QByteArray>("file");
+  QTest::addColumn<QStringList>("given");
+  QTest::addColumn<QStringList>("expected");  // devices of COM1 to COM3
+  QTest::addColumn<int>("problems");
+  QTest::newRow("the file's") << QByteArray("[ports]\nCOM2=/dev/ttyUSB1\nCOM3=/dev/ttyACM0\n")
+                              << QStringList()
+                              << QStringList{u"/dev/ttyS0"_qs, u"/dev/ttyUSB1"_qs,
+                                             u"/dev/ttyACM0"_qs}
+                              << 0;
+  QTest::newRow("the command line's first")
+      << QByteArray("[ports]\nCOM2=/dev/file2\nCOM3=/dev/file3\n")
+      << QStringList{u"COM2=/dev/cli2"_qs}
+      << QStringList{u"/dev/ttyS0"_qs, u"/dev/cli2"_qs, u"/dev/file3"_qs} << 0;
+  QTest::newRow("a bad entry among good ones")
+      << QByteArray("[ports]\nCOM99=/dev/x\nCOM1=/dev/one\nCOM3=\n") << QStringList()
+      << QStringList{u"/dev/one"_qs, u"/dev/ttyS1"_qs, u"/dev/ttyS2"_qs} << 2;
+  QTest::newRow("other sections are not ports")
+      << QByteArray("[other]\nCOM1=/dev/x\n[ports]\n") << QStringList()
+      << QStringList{u"/dev/ttyS0"_qs, u"/dev/ttyS1"_qs, u"/dev/ttyS2"_qs} << 0;
+}
+
+void TestPortSettings::portSection() {
+  QFETCH(QByteArray, file);
+  QFETCH(QStringList, given);
+  QFETCH(QStringList, expected);
+  QFETCH(int, problems);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(u"orvanta.ini"_qs);
+  QFile out(path);
+  QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+  out.close();
+  QSettings settings(path, QSettings::IniFormat);
+  PortMap map;
+  for (const QString& a : given) {
+    QString error;
+    QVERIFY(map.Assign(a, &error));
+  }
+  QCOMPARE(ReadPortSection(settings, map).size(), problems);
+#ifndef Q_OS_WIN
+  for (int n = 1; n <= 3; ++n) {
+    QCOMPARE(map.Device(n), expected[n - 1]);
+  }
+#endif
 }
 
 QTEST_APPLESS_MAIN(TestPortSettings)

@@ -4,9 +4,12 @@
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
 //                      [--crop x,y,w,h] [--offset-channel1 S]
 //   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE] [--store FILE]
+//   either form also takes [--print-page FILE]
 // --review renders the review window instead, comparing three simulated
 // discharges aligned by capacity; --report also writes its report page
-// (".pdf" or ".png").
+// (".pdf" or ".png"). --print-page also writes the chart's (or the review
+// plot's) page printed through a 1200 dpi PDF printer beside its saved PDF,
+// both turned into pictures by pdftoppm.
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
@@ -14,9 +17,13 @@
 #include <QCommandLineParser>
 #include <QPushButton>
 #include <QTimer>
+#include <memory>
 
 #include "chargerscript.h"
+#include "commandline.h"
+#include "dischargechart.h"
 #include "mainwindow.h"
+#include "printcompare.h"
 #include "replayport.h"
 #include "reviewrender.h"
 #include "translations.h"
@@ -27,11 +34,16 @@ struct Screenshot {
 };
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
-  InstallTranslations(app);
+  // --help needs no display, which QApplication would abort without.
+  const std::unique_ptr<QCoreApplication> app = AsksForHelpOrVersion(argc, argv)
+                                                    ? std::make_unique<QCoreApplication>(argc, argv)
+                                                    : std::make_unique<QApplication>(argc, argv);
+  InstallTranslations(*app);
   QCommandLineParser parser;
   parser.setApplicationDescription(Screenshot::tr("把 Orvanta 窗口渲染为 PNG 图片。"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption out(QStringLiteral("out"), Screenshot::tr("要写入的 PNG 文件。"),
                                QStringLiteral("file"), QStringLiteral("orvanta.png"));
   const QCommandLineOption size(QStringLiteral("size"),
@@ -58,8 +70,13 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption store(QStringLiteral("store"),
                                  Screenshot::tr("与 --review 一起使用：列出此记录文件中的会话。"),
                                  QStringLiteral("file"));
-  parser.addOptions({out, size, frames, log, notice, crop, offset, review, report, store});
-  parser.process(app);
+  const QCommandLineOption printPage(
+      QStringLiteral("print-page"),
+      Screenshot::tr("另写出一张 PNG：左边是保存的 PDF，右边是打印到 1200 dpi PDF 打印机的页面。"),
+      QStringLiteral("file"));
+  parser.addOptions(
+      {out, size, frames, log, notice, crop, offset, review, report, store, printPage});
+  parser.process(*app);
 
   const QStringList wh = parser.value(size).split(u'x');
   bool okW = false;
@@ -75,7 +92,7 @@ int main(int argc, char* argv[]) {
 
   if (parser.isSet(review)) {
     return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report),
-                            parser.value(store));
+                            parser.value(store), parser.value(printPage));
   }
 
   auto port = std::make_unique<ReplayPort>();
@@ -130,6 +147,12 @@ int main(int argc, char* argv[]) {
   if (!window.grab(area).save(parser.value(out))) {
     qCritical("could not write %s", qPrintable(parser.value(out)));
     return 1;
+  }
+  if (parser.isSet(printPage)) {
+    DischargeChart* chart = window.iPlotX;
+    return RenderPrintComparison([&](QPrinter& printer) { return chart->PrintTo(printer); },
+                                 [&](const QString& path) { return chart->SaveImage(path); },
+                                 parser.value(printPage));
   }
   return 0;
 }

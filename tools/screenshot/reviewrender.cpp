@@ -5,6 +5,7 @@
 #include <QTextCodec>
 
 #include "chargerscript.h"
+#include "printcompare.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
 #include "snapshotfile.h"
@@ -28,7 +29,8 @@ QByteArray SimulatedFile(double durationS, const QDateTime& saved) {
 
 }  // namespace
 
-int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store) {
+int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store,
+                     const QString& printPage) {
   QTemporaryDir dir;
   StoreOpener opener;
   if (!store.isEmpty()) {
@@ -66,6 +68,12 @@ int RenderReviewShot(QSize size, const QString& out, const QString& report, cons
   if (!report.isEmpty() && !window.SaveReport(report)) {
     qCritical("could not write %s", qPrintable(report));
     return 1;
+  }
+  if (!printPage.isEmpty()) {
+    ReviewPlot& plot = window.Plot();
+    return RenderPrintComparison([&](QPrinter& printer) { return plot.PrintTo(printer); },
+                                 [&](const QString& path) { return plot.SaveImage(path); },
+                                 printPage);
   }
   return 0;
 }

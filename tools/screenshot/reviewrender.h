@@ -6,5 +6,7 @@
 // Renders the review window comparing three simulated discharges, aligned by
 // delivered capacity, to the PNG `out`, and its report page to `report`
 // unless empty. The session list shows the store at `store` when given.
-// Returns the process exit code.
-int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store);
+// `printPage`, unless empty, gets the plot's printed page beside its saved
+// PDF. Returns the process exit code.
+int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store,
+                     const QString& printPage);

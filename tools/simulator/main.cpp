@@ -56,12 +56,14 @@ struct Simulator {
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("orvanta-charger"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(ORVANTA_VERSION));
   InstallTranslations(app);
 
   QCommandLineParser parser;
   parser.setApplicationDescription(Simulator::tr(
       "模拟双通道充放电仪：每秒向链接 LINK 所指的伪终端写一帧遥测数据，最后发出放电结束通知。"));
   parser.addHelpOption();
+  parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("LINK"),
                                Simulator::tr("指向终端的链接路径，例如 /tmp/charger"));
 
