@@ -264,21 +264,70 @@ void LogPane::keyPressEvent(QKeyEvent* event) {
     SelectAll();
   } else if (event == QKeySequence::Copy) {
     Copy();
-  } else if (event == QKeySequence::MoveToStartOfDocument) {
-    verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(0);
-  } else if (event == QKeySequence::MoveToEndOfDocument) {
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-  } else if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
-    horizontalScrollBar()->setValue(0);
-  } else if (event->key() == Qt::Key_End && event->modifiers() == Qt::NoModifier) {
-    horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
-  } else {
-    // Arrow and page keys scroll the view.
+  } else if (!MoveCaretByKey(event)) {
     QAbstractScrollArea::keyPressEvent(event);
     return;
   }
   event->accept();
+}
+
+bool LogPane::MoveCaretByKey(QKeyEvent* event) {
+  // Where the caret goes for each key, and whether Shift (the Select...
+  // sequence) keeps the anchor. Up and Down keep the column the caret had
+  // when the vertical moves began, as far as each line reaches.
+  const qsizetype line = m_log.LineOfPosition(m_caret);
+  const qsizetype column = m_caret - m_log.LineStart(line);
+  auto onLine = [&](qsizetype target) {
+    target = std::clamp<qsizetype>(target, 0, m_log.LineCount() - 1);
+    const qsizetype start = m_log.LineStart(target);
+    return std::min(start + m_goalColumn, m_log.LineEnd(target));
+  };
+  const bool vertical = event->matches(QKeySequence::MoveToPreviousLine) ||
+                        event->matches(QKeySequence::MoveToNextLine) ||
+                        event->matches(QKeySequence::MoveToPreviousPage) ||
+                        event->matches(QKeySequence::MoveToNextPage) ||
+                        event->matches(QKeySequence::SelectPreviousLine) ||
+                        event->matches(QKeySequence::SelectNextLine) ||
+                        event->matches(QKeySequence::SelectPreviousPage) ||
+                        event->matches(QKeySequence::SelectNextPage);
+  if (vertical && !m_keepGoalColumn) {
+    m_goalColumn = column;
+  }
+  const qsizetype page = std::max<qsizetype>(1, VisibleRows());
+  // A character is stepped over whole, both halves of a surrogate pair.
+  auto unit = [this](qsizetype at) {
+    const QString piece = m_log.Mid(at, 1);
+    return piece.isEmpty() ? char16_t(0) : piece.front().unicode();
+  };
+  const struct {
+    QKeySequence::StandardKey move;
+    QKeySequence::StandardKey select;
+    qsizetype to;
+  } moves[] = {
+      {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, onLine(line - 1)},
+      {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, onLine(line + 1)},
+      {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, onLine(line - page)},
+      {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, onLine(line + page)},
+      {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, 0},
+      {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, m_log.Size()},
+      {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, m_log.LineStart(line)},
+      {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, m_log.LineEnd(line)},
+      {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar,
+       m_caret - (m_caret >= 2 && QChar::isLowSurrogate(unit(m_caret - 1)) ? 2 : 1)},
+      {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar,
+       m_caret + (m_caret + 1 < m_log.Size() && QChar::isHighSurrogate(unit(m_caret)) ? 2 : 1)},
+  };
+  for (const auto& m : moves) {
+    const bool select = event->matches(m.select);
+    if (select || event->matches(m.move)) {
+      SetCaret(m.to, select);
+      m_keepGoalColumn = vertical;
+      ScrollToCaret();
+      NotifyCaretMoved(*this);
+      return true;
+    }
+  }
+  return false;
 }
 
 void LogPane::mousePressEvent(QMouseEvent* event) {
@@ -486,6 +535,7 @@ void LogPane::ScrollColumnsIntoView(int left, int width) {
 }
 
 void LogPane::SetCaret(qsizetype position, bool keepAnchor) {
+  m_keepGoalColumn = false;
   const qsizetype oldFrom = std::min(m_anchor, m_caret);
   const qsizetype oldTo = std::max(m_anchor, m_caret);
   m_caret = std::clamp<qsizetype>(position, 0, m_log.Size());

@@ -7,6 +7,7 @@
 #include "acquisitionseams.h"
 #include "logtext.h"
 
+class QKeyEvent;
 class QTextLayout;
 
 // The receive log pane. It keeps the received text exactly as it came (CR LF
@@ -17,8 +18,12 @@ class QTextLayout;
 // Text is only ever appended. After every append the caret stands at the end
 // with nothing selected and the view shows the end, whether the pane is shown
 // or not. The user can select (mouse, Shift+click, Ctrl+A) and copy (Ctrl+C,
-// context menu) and scroll with the mouse wheel and the keyboard. The pane
-// never takes typed text; read-only mode only hides the caret.
+// context menu) and scroll with the mouse wheel. The keyboard moves the
+// caret, the view following it, so a screen reader reads line by line:
+// arrows by character and line, Page Up/Down by a page of rows, Home/End to
+// the line's ends, Ctrl+Home/Ctrl+End to the text's; with Shift they select.
+// A move costs the same at a month of log as at its start. The pane never
+// takes typed text; read-only mode only hides the caret.
 //
 // Positions (caret, anchor) count UTF-16 code units from the start of the
 // text.
@@ -95,6 +100,8 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   // (0 at the text's start), `width` wide, into view.
   void ScrollColumnsIntoView(int left, int width);
   void SetCaret(qsizetype position, bool keepAnchor);
+  // Moves the caret for a navigation key; false for any other key.
+  bool MoveCaretByKey(QKeyEvent* event);
   // Repaints the rows of lines first to last that are in view.
   void UpdateLines(qsizetype first, qsizetype last);
 
@@ -104,8 +111,10 @@ class LogPane : public QAbstractScrollArea, public LogSink {
   bool m_selecting = false;  // a mouse drag selection is in progress
   qsizetype m_caret = 0;
   qsizetype m_anchor = 0;
-  int m_widestLinePx = 0;  // estimated widest line, px
-  int m_lastLinePx = 0;    // estimated width of the last line, px
+  qsizetype m_goalColumn = 0;     // code units; the column Up and Down keep
+  bool m_keepGoalColumn = false;  // the last move was Up, Down or a page
+  int m_widestLinePx = 0;         // estimated widest line, px
+  int m_lastLinePx = 0;           // estimated width of the last line, px
   std::array<int, 128> m_asciiAdvancePx{};
   QHash<char16_t, int> m_otherAdvancePx;
 };

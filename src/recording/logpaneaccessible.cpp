@@ -216,3 +216,8 @@ void NotifyLogAppended(LogPane& pane, qsizetype position, const QString& text) {
   QAccessibleTextCursorEvent caret(&pane, ToOffset(pane.CaretPosition()));
   QAccessible::updateAccessibility(&caret);
 }
+
+void NotifyCaretMoved(LogPane& pane) {
+  QAccessibleTextCursorEvent caret(&pane, ToOffset(pane.CaretPosition()));
+  QAccessible::updateAccessibility(&caret);
+}

@@ -55,3 +55,6 @@ void InstallLogPaneAccessibility();
 // Tells accessibility tools that `text` was appended at `position` and the
 // caret moved to the end.
 void NotifyLogAppended(LogPane& pane, qsizetype position, const QString& text);
+
+// Tells accessibility tools that the caret moved (by a key).
+void NotifyCaretMoved(LogPane& pane);

@@ -8,7 +8,7 @@
 #include "logpane.h"
 
 // The log pane: exact text, caret and view at the end after every append,
-// selection and copy.
+// selection and copy, the caret moved by keys.
 class TestLogPane : public QObject {
   Q_OBJECT
  private slots:
@@ -23,6 +23,8 @@ class TestLogPane : public QObject {
   void screenMatchesAFullRepaint();
   void readsPiecesThroughAccessibility_data();
   void readsPiecesThroughAccessibility();
+  void keysMoveTheCaret_data();
+  void keysMoveTheCaret();
 };
 
 namespace {
@@ -249,6 +251,95 @@ void TestLogPane::readsPiecesThroughAccessibility() {
   QCOMPARE(got, piece);
   QCOMPARE(from, start);
   QCOMPARE(to, start + piece.size());
+}
+
+// A log of 300 lines, even ones "line NNN long enough" (20 units), odd ones
+// "s" (1 unit), each ended by CR LF, and an empty last line; then an emoji
+// (a surrogate pair) and "z". The caret starts at (line, column); keys are
+// (key, modifiers) pairs. The view follows the caret, and accessibility
+// tools get its position.
+using Keys = QList<QPair<int, int>>;
+void TestLogPane::keysMoveTheCaret_data() {
+  QTest::addColumn<int>("line");
+  QTest::addColumn<int>("column");
+  QTest::addColumn<Keys>("keys");
+  QTest::addColumn<int>("caretLine");
+  QTest::addColumn<int>("caretColumn");
+  QTest::addColumn<int>("anchorLine");  // -1: no selection
+  QTest::addColumn<int>("anchorColumn");
+  const int none = Qt::NoModifier;
+  const int shift = Qt::ShiftModifier;
+  const int ctrl = Qt::ControlModifier;
+  QTest::newRow("up from the end") << 300 << 3 << Keys{{Qt::Key_Up, none}} << 299 << 1 << -1 << 0;
+  QTest::newRow("up keeps the column past a short line")
+      << 100 << 10 << Keys{{Qt::Key_Up, none}, {Qt::Key_Up, none}} << 98 << 10 << -1 << 0;
+  QTest::newRow("down likewise") << 100 << 10 << Keys{{Qt::Key_Down, none}, {Qt::Key_Down, none}}
+                                 << 102 << 10 << -1 << 0;
+  QTest::newRow("a new column after a side step")
+      << 100 << 10 << Keys{{Qt::Key_Up, none}, {Qt::Key_Left, none}, {Qt::Key_Up, none}} << 98 << 0
+      << -1 << 0;
+  QTest::newRow("up at the first line stays there")
+      << 0 << 4 << Keys{{Qt::Key_Up, none}} << 0 << 4 << -1 << 0;
+  QTest::newRow("page up: a page of rows")
+      << 200 << 0 << Keys{{Qt::Key_PageUp, none}} << 200 - 10 << 0 << -1 << 0;
+  QTest::newRow("page down near the end")
+      << 296 << 0 << Keys{{Qt::Key_PageDown, none}} << 300 << 0 << -1 << 0;
+  QTest::newRow("ctrl+home") << 250 << 7 << Keys{{Qt::Key_Home, ctrl}} << 0 << 0 << -1 << 0;
+  QTest::newRow("ctrl+end") << 20 << 7 << Keys{{Qt::Key_End, ctrl}} << 300 << 3 << -1 << 0;
+  QTest::newRow("end and home of the line")
+      << 150 << 7 << Keys{{Qt::Key_End, none}} << 150 << 20 << -1 << 0;
+  QTest::newRow("home of the line")
+      << 150 << 7 << Keys{{Qt::Key_Home, none}} << 150 << 0 << -1 << 0;
+  QTest::newRow("shift+down selects a line")
+      << 40 << 0 << Keys{{Qt::Key_Down, shift}, {Qt::Key_Down, shift}} << 42 << 0 << 40 << 0;
+  QTest::newRow("shift+ctrl+home selects to the start")
+      << 3 << 2 << Keys{{Qt::Key_Home, shift | ctrl}} << 0 << 0 << 3 << 2;
+  QTest::newRow("left over a surrogate pair")
+      << 300 << 2 << Keys{{Qt::Key_Left, none}} << 300 << 0 << -1 << 0;
+  QTest::newRow("right over it") << 300 << 0 << Keys{{Qt::Key_Right, none}} << 300 << 2 << -1 << 0;
+}
+
+void TestLogPane::keysMoveTheCaret() {
+  QFETCH(int, line);
+  QFETCH(int, column);
+  QFETCH(Keys, keys);
+  QFETCH(int, caretLine);
+  QFETCH(int, caretColumn);
+  QFETCH(int, anchorLine);
+  QFETCH(int, anchorColumn);
+  LogPane pane;
+  pane.setReadOnly(true);
+  pane.resize(337, 200);
+  pane.show();
+  QString text;
+  for (int i = 0; i < 300; ++i) {
+    text += (i % 2 == 0 ? QStringLiteral("line %1 long enough").arg(i, 3, 10, QLatin1Char('0'))
+                        : QStringLiteral("s")) +
+            QStringLiteral("\r\n");
+  }
+  text += QStringLiteral("\U0001F600z");
+  pane.AppendAndFollow(text);
+  const LogText& log = pane.Log();
+  QCOMPARE(log.LineCount(), 301);
+  // Ten rows in view, so a page is ten lines.
+  pane.resize(337,
+              pane.height() - pane.viewport()->height() + 10 * pane.fontMetrics().lineSpacing());
+  QCOMPARE(pane.viewport()->height() / pane.fontMetrics().lineSpacing(), 10);
+  pane.SetSelection(log.LineStart(line) + column, log.LineStart(line) + column);
+  pane.ScrollToPosition(pane.CaretPosition());
+  for (const auto& [key, modifiers] : keys) {
+    QTest::keyClick(&pane, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // The view shows the caret's row.
+    const QRect box = pane.CharacterRect(pane.CaretPosition());
+    QVERIFY2(box.top() >= 0 && box.bottom() < pane.viewport()->height(),
+             qPrintable(QStringLiteral("caret row at %1").arg(box.top())));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&pane);
+    QCOMPARE(qsizetype(iface->textInterface()->cursorPosition()), pane.CaretPosition());
+  }
+  QCOMPARE(pane.CaretPosition(), log.LineStart(caretLine) + caretColumn);
+  const qsizetype anchor =
+      anchorLine < 0 ? pane.CaretPosition() : log.LineStart(anchorLine) + anchorColumn;
+  QCOMPARE(pane.AnchorPosition(), anchor);
 }
 
 QTEST_MAIN(TestLogPane)
