@@ -17,12 +17,14 @@
 #include "devicelossnotice.h"
 #include "dialogfolderchooser.h"
 #include "dischargechart.h"
+#include "focusmark.h"
 #include "lamp.h"
 #include "layouttable.h"
 #include "logpane.h"
 #include "mainwindowaccessible.h"
 #include "messageboxsink.h"
 #include "pausems.h"
+#include "portsettings.h"
 #include "savecontrol.h"
 #include "segmentclock.h"
 #include "segmentreadout.h"
@@ -133,6 +135,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 
   Connect();
   RunLoadSequence();
+  ShowPortDevices();
+  new FocusMark(this);
   resize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
   Timer2->start();
 }
@@ -255,6 +259,8 @@ void MainWindow::StyleControls() {
   auto* portListLabel = Named(new QLabel(tr("串口"), this), "cmbCOMLabel");
   portListLabel->setBuddy(cmbCOM);
   portListLabel->hide();
+  // The focus lands in the list's text field, which is what a reader names.
+  cmbCOM->lineEdit()->setAccessibleName(tr("串口"));
   TxtSavePath->setAccessibleName(tr("保存路径"));
   Text3->setAccessibleName(tr("非数据帧计数"));
   Text2->setAccessibleName(tr("原始数据"));
@@ -342,6 +348,7 @@ void MainWindow::Connect() {
   connect(Check3, kCheckStateChanged, this, &MainWindow::OnDataWindowClicked);
   connect(CmdAmend, &QPushButton::clicked, this, &MainWindow::OnChangeFolderClicked);
   connect(CmdSaveDisp, &QPushButton::clicked, this, &MainWindow::OnSaveDataClicked);
+  CmdSaveDisp->installEventFilter(this);
 }
 
 void MainWindow::RunLoadSequence() {
@@ -382,6 +389,7 @@ void MainWindow::OnPortListClicked() {
 
 void MainWindow::OnOpenPortClicked() {
   m_portControl->OnOpenPortClicked();
+  NamePortLamp();
 }
 
 void MainWindow::OnClosePortClicked() {
@@ -389,6 +397,23 @@ void MainWindow::OnClosePortClicked() {
   if (!MSComm1->IsOpen()) {
     m_deviceNotice->OnPortClosed();
   }
+  NamePortLamp();
+}
+
+void MainWindow::NamePortLamp() {
+  // After a failed open the lamp is lit as designed, but the port is not
+  // open: its name says so.
+  LED1->SetStateNames(MSComm1->IsOpen() ? tr("串口已打开") : tr("串口打开失败"), tr("串口未打开"));
+}
+
+void MainWindow::ShowPortDevices() {
+  for (int i = 0; i < cmbCOM->count(); ++i) {
+    cmbCOM->setItemData(i, CurrentPortMap().Device(i + 1), Qt::ToolTipRole);
+  }
+  cmbCOM->setToolTip(cmbCOM->itemData(cmbCOM->currentIndex(), Qt::ToolTipRole).toString());
+  connect(cmbCOM, &QComboBox::currentIndexChanged, this, [this](int index) {
+    cmbCOM->setToolTip(cmbCOM->itemData(index, Qt::ToolTipRole).toString());
+  });
 }
 
 void MainWindow::OnConnectClicked() {
@@ -416,5 +441,26 @@ void MainWindow::OnChangeFolderClicked() {
 }
 
 void MainWindow::OnSaveDataClicked() {
+  m_saveHadFocus = CmdSaveDisp->hasFocus();
   m_saveControl->OnSaveDataClicked();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == CmdSaveDisp && event->type() == QEvent::EnabledChange) {
+    if (!CmdSaveDisp->isEnabled()) {
+      // The confirmation shows in the path box, from its start ("OK,...")
+      // however narrow the box. The focus the disabled button gave up goes
+      // to that box, so a screen reader reads the result out.
+      TxtSavePath->setCursorPosition(0);
+      if (m_saveHadFocus) {
+        TxtSavePath->setFocus(Qt::OtherFocusReason);
+      }
+    } else if (m_saveHadFocus) {
+      m_saveHadFocus = false;
+      if (TxtSavePath->hasFocus()) {
+        CmdSaveDisp->setFocus(Qt::OtherFocusReason);
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }

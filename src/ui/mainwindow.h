@@ -108,6 +108,9 @@ class MainWindow : public QWidget {
   void OnShowChannel2Clicked();
   void OnDataWindowClicked();
   void OnChangeFolderClicked();
+  // While the confirmation shows, the focus the disabled button gave up is
+  // in the path box that shows it, read out by a screen reader; it comes
+  // back to the button when the button is enabled again.
   void OnSaveDataClicked();
 
  private:
@@ -117,6 +120,14 @@ class MainWindow : public QWidget {
   void Restack();
   void Connect();
   void RunLoadSequence();
+  // The port lamp's accessible names: lit after a failed open, it says the
+  // open failed.
+  void NamePortLamp();
+  // Each port list entry's device as its tooltip, the list's own tooltip
+  // that of the entry shown.
+  void ShowPortDevices();
+  // Follows "保存数据" being disabled and enabled: see OnSaveDataClicked.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   // A channel's readouts in the order time, voltage, current, capacity,
   // temperature.
   std::array<SegmentReadout*, kQuantityCount> ChannelReadouts(int channel) const;
@@ -134,5 +145,6 @@ class MainWindow : public QWidget {
   DeviceLossNotice* m_deviceNotice = nullptr;
   PortControl::Pause m_pause;
   PassRecorder* m_recorder = nullptr;
+  bool m_saveHadFocus = false;  // "保存数据" had the focus when last clicked
   TitleNotices m_title{QStringLiteral("Orvanta")};
 };

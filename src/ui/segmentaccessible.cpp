@@ -1,7 +1,6 @@
 #include "segmentaccessible.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "segmentclock.h"
 #include "segmentreadout.h"
@@ -26,9 +25,6 @@ SegmentAccessible::SegmentAccessible(QWidget* widget) : QAccessibleWidget(widget
 void* SegmentAccessible::interface_cast(QAccessible::InterfaceType type) {
   if (type == QAccessible::TextInterface) {
     return static_cast<QAccessibleTextInterface*>(this);
-  }
-  if (type == QAccessible::ValueInterface && qobject_cast<SegmentReadout*>(object())) {
-    return static_cast<QAccessibleValueInterface*>(this);
   }
   return QAccessibleWidget::interface_cast(type);
 }
@@ -133,22 +129,6 @@ QString SegmentAccessible::attributes(int, int* startOffset, int* endOffset) con
   return {};
 }
 
-QVariant SegmentAccessible::currentValue() const {
-  return static_cast<const SegmentReadout*>(object())->GetValue();
-}
-
-QVariant SegmentAccessible::maximumValue() const {
-  return std::numeric_limits<qint32>::max();
-}
-
-QVariant SegmentAccessible::minimumValue() const {
-  return std::numeric_limits<qint32>::min();
-}
-
-QVariant SegmentAccessible::minimumStepSize() const {
-  return 1;
-}
-
 void InstallSegmentAccessibility() {
   static const bool installed = [] {
     QAccessible::installFactory(&SegmentFactory);
@@ -158,11 +138,6 @@ void InstallSegmentAccessibility() {
 }
 
 void NotifyShownTextChanged(QWidget* widget, const QString& previous, const QString& shown) {
-  if (qobject_cast<SegmentReadout*>(widget)) {
-    QAccessibleValueChangeEvent event(widget, static_cast<SegmentReadout*>(widget)->GetValue());
-    QAccessible::updateAccessibility(&event);
-  } else {
-    QAccessibleTextUpdateEvent event(widget, 0, previous, shown);
-    QAccessible::updateAccessibility(&event);
-  }
+  QAccessibleTextUpdateEvent event(widget, 0, previous, shown);
+  QAccessible::updateAccessibility(&event);
 }

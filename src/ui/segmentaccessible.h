@@ -5,13 +5,12 @@
 // Accessibility for the seven-segment readouts and the clock, as a screen
 // reader meets them: the name is the widget's accessibleName() (its row and
 // column headings, set by the window); what the face shows is offered as
-// read-only text (and as the Value text); a readout also offers its stored
-// integer through the value interface. Display-only, so no actions and no
-// focus. The widgets report each change of what they show with
+// read-only text (and as the Value text). Display-only, so no actions and no
+// focus: there is no value interface either, for which the accessibility
+// bridge would offer Increase and Decrease actions that cannot work on a
+// read-only value. The widgets report each change of what they show with
 // NotifyShownTextChanged.
-class SegmentAccessible : public QAccessibleWidget,
-                          public QAccessibleTextInterface,
-                          public QAccessibleValueInterface {
+class SegmentAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit SegmentAccessible(QWidget* widget);
 
@@ -41,13 +40,6 @@ class SegmentAccessible : public QAccessibleWidget,
   int offsetAtPoint(const QPoint& point) const override;
   void scrollToSubstring(int, int) override {}
   QString attributes(int offset, int* startOffset, int* endOffset) const override;
-
-  // Value (readouts only): the stored integer, whatever the face can show.
-  QVariant currentValue() const override;
-  void setCurrentValue(const QVariant&) override {}
-  QVariant maximumValue() const override;
-  QVariant minimumValue() const override;
-  QVariant minimumStepSize() const override;
 
  private:
   QString ShownText() const;
