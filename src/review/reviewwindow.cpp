@@ -5,12 +5,15 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTextStream>
@@ -19,12 +22,20 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "focusmark.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
 #include "sessionsource.h"
 #include "snapshotreader.h"
+#include "usersettings.h"
 
 namespace {
+
+const QString kSizeKey = QStringLiteral("review/size");
+constexpr int kDefaultWidth = 1300;  // px
+constexpr int kDefaultHeight = 800;
+// What a window frame and title bar may add to the window's own size.
+constexpr int kFrameAllowance = 16;
 
 // Curve colours that read well on the plot's black face; the first two are
 // the live chart's channel colours.
@@ -128,6 +139,7 @@ void ReviewWindow::BuildUi() {
   m_sessionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_sessionTable->verticalHeader()->setVisible(false);
   m_sessionTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  m_sessionTable->setAccessibleName(tr("已记录的会话"));
   leftLayout->addWidget(m_sessionTable, 3);
   auto* buttons = new QHBoxLayout;
   auto* openSelected = new QPushButton(tr("打开所选会话"), left);
@@ -142,6 +154,7 @@ void ReviewWindow::BuildUi() {
   leftLayout->addWidget(new QLabel(tr("已打开（勾选的曲线参与比较）"), left));
   m_openedTree = new QTreeWidget(left);
   m_openedTree->setHeaderHidden(true);
+  m_openedTree->setAccessibleName(tr("已打开的曲线"));
   leftLayout->addWidget(m_openedTree, 2);
   m_status = new QLabel(left);
   m_status->setWordWrap(true);
@@ -173,17 +186,34 @@ void ReviewWindow::BuildUi() {
   m_plot = new ReviewPlot(right);
   rightLayout->addWidget(m_plot, 3);
   m_summaryTable = new QTableWidget(0, 10, right);
-  m_summaryTable->setHorizontalHeaderLabels(
-      {tr("曲线"), tr("帧数"), tr("时长(S)"), tr("容量(mAh)"), tr("能量(mWh)"), tr("平均电压(mV)"),
-       tr("最低电压(mV)"), tr("终止电压(mV)"), tr("最高温度"), tr("结束")});
+  // Headers in two lines, the unit below, and the curve's name taking what
+  // the figures leave: ten columns fit a 1280-pixel screen without a
+  // horizontal scroll bar.
+  m_summaryTable->setHorizontalHeaderLabels({tr("曲线"), tr("帧数"), tr("时长\n(S)"),
+                                             tr("容量\n(mAh)"), tr("能量\n(mWh)"),
+                                             tr("平均电压\n(mV)"), tr("最低电压\n(mV)"),
+                                             tr("终止电压\n(mV)"), tr("最高\n温度"), tr("结束")});
   m_summaryTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_summaryTable->verticalHeader()->setVisible(false);
   m_summaryTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  m_summaryTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  m_summaryTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_summaryTable->setWordWrap(false);
+  m_summaryTable->setTextElideMode(Qt::ElideMiddle);
+  m_summaryTable->setAccessibleName(tr("放电摘要"));
+  // Tab leaves the tables and the list for the next control, as everywhere
+  // else; the arrow keys move between cells.
+  for (QAbstractItemView* view :
+       std::initializer_list<QAbstractItemView*>{m_sessionTable, m_openedTree, m_summaryTable}) {
+    view->setTabKeyNavigation(false);
+    view->installEventFilter(this);
+  }
   rightLayout->addWidget(m_summaryTable, 1);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
   splitter->setSizes({520, 780});
-  resize(1300, 800);
+  resize(StartSize());
+  new FocusMark(this);
 
   connect(openSelected, &QPushButton::clicked, this, &ReviewWindow::OnOpenSelectedClicked);
   connect(m_sessionTable, &QTableWidget::cellDoubleClicked, this,
@@ -199,6 +229,42 @@ void ReviewWindow::BuildUi() {
           [this](int index) { SetXAxis(ReviewXAxis(m_xAxisBox->itemData(index).toInt())); });
   connect(m_openedTree, &QTreeWidget::itemChanged, this, &ReviewWindow::OnOpenedItemChanged);
   RebuildPlot();
+}
+
+QSize ReviewWindow::StartSize() const {
+  QSize size = UserSettings().value(kSizeKey, QSize(kDefaultWidth, kDefaultHeight)).toSize();
+  if (!size.isValid()) {
+    size = QSize(kDefaultWidth, kDefaultHeight);
+  }
+  // Within the screen's free area, its frame and title bar included.
+  if (const QScreen* where = screen()) {
+    const QSize room =
+        where->availableGeometry().size() - QSize(kFrameAllowance, 3 * kFrameAllowance);
+    size = size.boundedTo(room);
+  }
+  return size;
+}
+
+bool ReviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+Tab and Ctrl+Shift+Tab, the keys that leave a control which keeps
+  // Tab for itself, leave the lists too.
+  if (event->type() == QEvent::KeyPress && qobject_cast<QAbstractItemView*>(watched)) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers().testFlag(Qt::ControlModifier) &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                         !key->modifiers().testFlag(Qt::ShiftModifier));
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void ReviewWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (isVisible() && !isMinimized() && !isMaximized() && !isFullScreen()) {
+    UserSettings().setValue(kSizeKey, event->size());
+  }
 }
 
 void ReviewWindow::RefreshSessions() {
@@ -363,6 +429,12 @@ QColor ReviewWindow::NextColour() {
 void ReviewWindow::AddSource(ReviewSource source) {
   Opened opened;
   opened.source = std::move(source);
+  if (opened.source.sessionId != 0 && m_store) {
+    // As the store tells now: a session read while it is still being
+    // recorded has not stopped.
+    const std::optional<StoredSession> stored = m_store->Find(opened.source.sessionId);
+    opened.running = stored && stored->ended == SessionEnd::Running;
+  }
   opened.summaries = SummarizeSource(opened.source);
   for (int c = 0; c < 2; ++c) {
     // Channels without readings get no curve and no colour.
@@ -413,7 +485,7 @@ void ReviewWindow::SetCurveShown(int source, int channel, bool shown) {
   RebuildPlot();
 }
 
-QStringList ReviewWindow::SummaryCells(const DischargeSummary& s) const {
+QStringList ReviewWindow::SummaryCells(const DischargeSummary& s, bool running) const {
   return {QString::number(s.frames),
           QString::number(s.durationS),
           QString::number(s.capacityMah),
@@ -422,7 +494,9 @@ QStringList ReviewWindow::SummaryCells(const DischargeSummary& s) const {
           QString::number(s.minMv),
           QString::number(s.endMv),
           QString::number(s.maxTemp),
-          s.notice ? tr("放电结束") : tr("停止")};
+          s.notice  ? tr("放电结束")
+          : running ? tr("记录中")
+                    : tr("停止")};
 }
 
 QString ReviewWindow::CurveName(const Opened& opened, int channel) const {
@@ -500,7 +574,7 @@ void ReviewWindow::RebuildSummaries() {
       QTableWidgetItem* name = Cell(CurveName(o, s.channel), false);
       name->setIcon(Swatch(o.colours[size_t(s.channel - 1)]));
       m_summaryTable->setItem(row, 0, name);
-      const QStringList cells = SummaryCells(s);
+      const QStringList cells = SummaryCells(s, o.running);
       for (int i = 0; i < cells.size(); ++i) {
         m_summaryTable->setItem(row, i + 1, Cell(cells[i], i + 1 < 9));
       }
@@ -537,7 +611,8 @@ ReportContent ReviewWindow::Report() {
   }
   report.plot = m_plot->RenderImage(QSize(1000, 600), 2);
   for (int c = 0; c < m_summaryTable->columnCount(); ++c) {
-    report.header << m_summaryTable->horizontalHeaderItem(c)->text();
+    // The table breaks its headers before the unit; the page has room.
+    report.header << m_summaryTable->horizontalHeaderItem(c)->text().replace(u'\n', QString());
   }
   for (const Opened& o : m_sources) {
     for (const DischargeSummary& s : o.summaries) {
@@ -546,7 +621,7 @@ ReportContent ReviewWindow::Report() {
       }
       ReportContent::Row row;
       row.colour = o.colours[size_t(s.channel - 1)];
-      row.cells = QStringList{CurveName(o, s.channel)} + SummaryCells(s);
+      row.cells = QStringList{CurveName(o, s.channel)} + SummaryCells(s, o.running);
       report.rows << row;
     }
   }

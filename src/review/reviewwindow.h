@@ -89,12 +89,18 @@ class ReviewWindow : public QWidget {
   bool ExportCsv(const QString& path, QString* error = nullptr);
   void SetDialogs(ReviewDialogs* dialogs);  // not owned; nullptr: the desktop's own
 
+ protected:
+  // A size the user gives the window is kept for the next time it opens.
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   struct Opened {
     ReviewSource source;
     std::array<QColor, 2> colours;
     std::array<bool, 2> shown{true, true};
     std::vector<DischargeSummary> summaries;
+    bool running = false;  // a stored session still being recorded
   };
 
   // One reading in progress; results are taken in the order asked for.
@@ -122,7 +128,9 @@ class ReviewWindow : public QWidget {
   QString CurveName(const Opened& opened, int channel) const;
   // A summary's figures as the table and the report show them, after the
   // curve's name.
-  QStringList SummaryCells(const DischargeSummary& summary) const;
+  QStringList SummaryCells(const DischargeSummary& summary, bool running) const;
+  // The size the user last gave the window, within the screen's free area.
+  QSize StartSize() const;
   std::vector<CsvSource> CsvSources() const;
   QColor NextColour();
 

@@ -1,0 +1,259 @@
+// The review window for the keyboard and screen readers, its size, and the
+// summary of a session still being recorded.
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "reviewplot.h"
+#include "reviewwindow.h"
+#include "sessionreader.h"
+
+namespace {
+
+// A store listing sessions 1 (closed) and 2 (still recording), without
+// chunks: the window's sources are added directly.
+class ListOnlyStore final : public SessionReader {
+ public:
+  ListOnlyStore() {
+    for (qint64 id : {1, 2}) {
+      StoredSession s;
+      s.id = id;
+      s.startUtc = QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC).addDays(id);
+      s.port = QStringLiteral("COM1");
+      s.ended = id == 2 ? SessionEnd::Running : SessionEnd::Closed;
+      m_sessions << s;
+    }
+  }
+  QList<StoredSession> Sessions() override { return m_sessions; }
+  std::optional<StoredSession> Find(std::optional<qint64> id) override {
+    for (const StoredSession& s : m_sessions) {
+      if (!id || s.id == *id) {
+        return s;
+      }
+    }
+    return std::nullopt;
+  }
+  bool ForEachChunk(qint64, const std::function<void(const StoredChunk&)>&) override {
+    return true;
+  }
+
+ private:
+  QList<StoredSession> m_sessions;
+};
+
+StoreOpener Opener() {
+  return [](QString*) { return std::unique_ptr<SessionReader>(std::make_unique<ListOnlyStore>()); };
+}
+
+// A discharge of `frames` seconds on channel 1, from session `id` (0: a file).
+ReviewSource Discharge(const QString& name, qint64 id, int frames) {
+  ReviewSource source;
+  source.name = name;
+  source.sessionId = id;
+  source.start = QDateTime(QDate(2026, 12, 2), QTime(9, 0));
+  for (int t = 0; t < frames; ++t) {
+    source.channels[0].push_back({t, 1400 - t / 10, 500, t / 7, 25});
+  }
+  return source;
+}
+
+QWidget* PlotArea(ReviewPlot& plot) {
+  for (QWidget* w : plot.findChildren<QWidget*>()) {
+    if (w->inherits("QCustomPlot")) {
+      return w;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+class TestReviewWindow : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase();
+  void tabLeavesEveryList_data();
+  void tabLeavesEveryList();
+  void tabWalkReachesEveryCommand();
+  void namesAndDescriptions();
+  void summaryOfARunningSession_data();
+  void summaryOfARunningSession();
+  void opensWithinTheScreenAndKeepsItsSize();
+  void summaryFitsA1280PixelScreen();
+
+ private:
+  QTemporaryDir m_settings;
+};
+
+void TestReviewWindow::initTestCase() {
+  // The window keeps its size in the user's settings: here, a folder of
+  // the test's own.
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+}
+
+void TestReviewWindow::tabLeavesEveryList_data() {
+  QTest::addColumn<int>("view");  // 0 the sessions, 1 the opened curves, 2 the summaries
+  QTest::addColumn<int>("key");
+  QTest::addColumn<int>("modifiers");
+  const char* names[] = {"sessions", "opened", "summaries"};
+  for (int view = 0; view < 3; ++view) {
+    QTest::addRow("%s, Tab", names[view]) << view << int(Qt::Key_Tab) << int(Qt::NoModifier);
+    QTest::addRow("%s, Shift+Tab", names[view])
+        << view << int(Qt::Key_Backtab) << int(Qt::ShiftModifier);
+    QTest::addRow("%s, Ctrl+Tab", names[view])
+        << view << int(Qt::Key_Tab) << int(Qt::ControlModifier);
+  }
+}
+
+void TestReviewWindow::tabLeavesEveryList() {
+  QFETCH(int, view);
+  QFETCH(int, key);
+  QFETCH(int, modifiers);
+  ReviewWindow window(Opener());
+  window.AddSource(Discharge(u"A"_qs, 0, 50));
+  window.AddSource(Discharge(u"B"_qs, 0, 60));
+  window.show();
+  QApplication::setActiveWindow(&window);
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  const QList<QAbstractItemView*> views = window.findChildren<QAbstractItemView*>();
+  QAbstractItemView* list = view == 0   ? static_cast<QAbstractItemView*>(&window.SessionTable())
+                            : view == 2 ? static_cast<QAbstractItemView*>(&window.SummaryTable())
+                                        : window.findChild<QTreeWidget*>();
+  QVERIFY(list && list->model()->rowCount() > 0);
+  list->setFocus(Qt::TabFocusReason);
+  list->setCurrentIndex(list->model()->index(0, 0));
+  QVERIFY(list->hasFocus());
+  QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+  QWidget* focus = QApplication::focusWidget();
+  QVERIFY2(focus && focus != list && !list->isAncestorOf(focus),
+           focus ? focus->metaObject()->className() : "nothing");
+}
+
+// From the session list, Tab reaches "打开所选会话", the plot's toolbar
+// buttons and its plot area.
+void TestReviewWindow::tabWalkReachesEveryCommand() {
+  ReviewWindow window(Opener());
+  window.AddSource(Discharge(u"A"_qs, 0, 50));
+  window.show();
+  QApplication::setActiveWindow(&window);
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  window.SessionTable().setFocus(Qt::TabFocusReason);
+  QStringList reached;
+  for (int i = 0; i < 40; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* button = qobject_cast<QAbstractButton*>(focus)) {
+      reached << button->text();
+    } else if (focus == PlotArea(window.Plot())) {
+      reached << u"plot"_qs;
+    }
+  }
+  for (const QString& stop :
+       {u"打开所选会话"_qs, u"放大"_qs, u"全部显示"_qs, u"打印"_qs, u"plot"_qs, u"保存报告…"_qs}) {
+    QVERIFY2(reached.contains(stop), qPrintable(stop + u": "_qs + reached.join(u", "_qs)));
+  }
+}
+
+void TestReviewWindow::namesAndDescriptions() {
+  ReviewWindow window(Opener());
+  window.AddSource(Discharge(u"A"_qs, 0, 50));
+  window.AddSource(Discharge(u"B"_qs, 0, 80));
+  window.show();
+  window.Plot().ReplotNow();
+  auto name = [](QObject* o) {
+    return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+  };
+  QCOMPARE(name(&window.SessionTable()), u"已记录的会话"_qs);
+  QCOMPARE(name(&window.SummaryTable()), u"放电摘要"_qs);
+  QCOMPARE(name(window.findChild<QTreeWidget*>()), u"已打开的曲线"_qs);
+  ReviewPlot& plot = window.Plot();
+  QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(&plot);
+  QCOMPARE(chart->role(), QAccessible::Chart);
+  QCOMPARE(chart->text(QAccessible::Name), u"比较"_qs);
+  // Each curve's last point, in the axes' terms.
+  const QString described = chart->text(QAccessible::Description);
+  QVERIFY2(described.contains(plot.CurveName(0) + u"：时间(S) 49，电压(mV) 1396"_qs) &&
+               described.contains(plot.CurveName(1) + u"：时间(S) 79，电压(mV) 1393"_qs),
+           qPrintable(described));
+  // The cursor's readings, told as soon as a key moves it.
+  QWidget* area = PlotArea(plot);
+  QCOMPARE(name(area), u"曲线区"_qs);
+  QTest::keyClick(area, Qt::Key_End);
+  QVERIFY(plot.CursorVisible());
+  QCOMPARE(plot.CursorPointerX(), 49.0);
+  QCOMPARE(area->accessibleDescription(), plot.CurveName(0) + u" X: 49.000, Y: 1396.000；"_qs +
+                                              plot.CurveName(1) + u" Y: 1396.000"_qs);
+  QTest::keyClick(area, Qt::Key_T);
+  QTest::keyClick(area, Qt::Key_End);
+  QCOMPARE(plot.CursorCurve(), 1);
+  QCOMPARE(plot.CursorPointerX(), 79.0);
+  QVERIFY2(
+      area->accessibleDescription().startsWith(plot.CurveName(1) + u" X: 79.000, Y: 1393.000"_qs),
+      qPrintable(area->accessibleDescription()));
+}
+
+void TestReviewWindow::summaryOfARunningSession_data() {
+  QTest::addColumn<qint64>("session");  // 0: a file
+  QTest::addColumn<QString>("ended");
+  QTest::newRow("still recording") << qint64(2) << u"记录中"_qs;
+  QTest::newRow("closed") << qint64(1) << u"停止"_qs;
+  QTest::newRow("a file") << qint64(0) << u"停止"_qs;
+}
+
+void TestReviewWindow::summaryOfARunningSession() {
+  QFETCH(qint64, session);
+  QFETCH(QString, ended);
+  ReviewWindow window(Opener());
+  window.AddSource(Discharge(u"S"_qs, session, 30));
+  QTableWidget& table = window.SummaryTable();
+  QCOMPARE(table.rowCount(), 1);
+  QCOMPARE(table.item(0, table.columnCount() - 1)->text(), ended);
+  QCOMPARE(window.Report().rows.value(0).cells.value(table.columnCount() - 1), ended);
+}
+
+void TestReviewWindow::opensWithinTheScreenAndKeepsItsSize() {
+  QSettings(QSettings::IniFormat, QSettings::UserScope, u"orvanta"_qs, u"orvanta"_qs).clear();
+  const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+  QSize given;
+  {
+    ReviewWindow window(Opener());
+    window.show();
+    QVERIFY2(window.frameGeometry().width() <= room.width() &&
+                 window.frameGeometry().height() <= room.height(),
+             qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                            .arg(window.width())
+                            .arg(window.height())
+                            .arg(room.width())
+                            .arg(room.height())));
+    window.resize(window.width() - 40, window.height() - 30);
+    given = window.size();
+  }
+  ReviewWindow again(Opener());
+  QCOMPARE(again.size(), given);
+}
+
+// Three curves' summaries at 1280 pixels across: no horizontal scrolling.
+void TestReviewWindow::summaryFitsA1280PixelScreen() {
+  ReviewWindow window(Opener());
+  for (const QString& name : {u"cell-A.txt"_qs, u"cell-B.txt"_qs, u"cell-C.txt"_qs}) {
+    window.AddSource(Discharge(name, 0, 3000));
+  }
+  window.resize(1280 - 16, 720);
+  window.show();
+  QCoreApplication::processEvents();
+  QTableWidget& table = window.SummaryTable();
+  QCOMPARE(table.rowCount(), 3);
+  QCOMPARE(table.horizontalScrollBar()->maximum(), 0);
+}
+
+QTEST_MAIN(TestReviewWindow)
+#include "test_reviewwindow.moc"
