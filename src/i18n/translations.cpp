@@ -39,6 +39,11 @@ QStringList InstallTranslations(QCoreApplication& app, const QLocale& locale) {
         loaded << name;
       }
     }
+    // What Qt's own catalogue lacks, such as the file dialogs' "Folder".
+    const QString supplement = QStringLiteral("orvanta_qt_zh_CN");
+    if (Install(app, supplement, QLatin1StringView(kOwnCataloguePath))) {
+      loaded << supplement;
+    }
     return loaded;
   }
   const QString name = QStringLiteral("orvanta_en");

@@ -11,8 +11,12 @@ class QCoreApplication;
 // program's English translation is loaded instead. The designed captions of
 // the window are never translated.
 //
+// Under a Chinese locale our own small catalogue adds the Chinese of Qt's
+// texts that Qt's catalogue lacks (the file dialogs' "Folder").
+//
 // Installs the translators on `app` (which owns them) and returns the
-// names of the catalogues loaded, e.g. {"qtbase_zh_CN"} or {"orvanta_en"}.
+// names of the catalogues loaded, e.g. {"qtbase_zh_CN", ...} or
+// {"orvanta_en"}.
 QStringList InstallTranslations(QCoreApplication& app, const QLocale& locale = QLocale::system());
 
 // Whether texts are shown in Chinese under `locale`.
