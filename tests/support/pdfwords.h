@@ -51,8 +51,9 @@ inline PdfPage ReadPdfPage(const QString& path) {
   page.size = {p.captured(1).toDouble(), p.captured(2).toDouble()};
   for (auto it = wordRe.globalMatch(xml); it.hasNext();) {
     const QRegularExpressionMatch w = it.next();
-    page.words.append({w.captured(5), QRectF(QPointF(w.captured(1).toDouble(), w.captured(2).toDouble()),
-                                             QPointF(w.captured(3).toDouble(), w.captured(4).toDouble()))});
+    page.words.append(
+        {w.captured(5), QRectF(QPointF(w.captured(1).toDouble(), w.captured(2).toDouble()),
+                               QPointF(w.captured(3).toDouble(), w.captured(4).toDouble()))});
   }
   return page;
 }
