@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <cmath>
 
+#include "columngraph.h"
+
 namespace {
 
 // QCPLayer keeps its buffer and its drawing to that buffer to itself and to
@@ -25,6 +27,9 @@ struct LayerableAccess : QCPLayerable {
 
 struct AxisAccess : QCPAxis {
   static void SetupTicks(QCPAxis& axis) { (axis.*(&AxisAccess::setupTickVectors))(); }
+  static const QVector<double>& SubTicks(const QCPAxis& axis) {
+    return axis.*(&AxisAccess::mSubTickVector);
+  }
 };
 
 // What QCPLayer::draw does, with every layerable's clip cut down to `area`
@@ -67,7 +72,41 @@ struct PixmapAccess : QCPPaintBufferPixmap {
     const auto* pixmap = dynamic_cast<const QCPPaintBufferPixmap*>(&buffer);
     return pixmap != nullptr ? (pixmap->*(&PixmapAccess::mBuffer)).toImage() : QImage();
   }
+  static QPixmap* Pixmap(QCPAbstractPaintBuffer& buffer) {
+    auto* pixmap = dynamic_cast<QCPPaintBufferPixmap*>(&buffer);
+    return pixmap != nullptr ? &(pixmap->*(&PixmapAccess::mBuffer)) : nullptr;
+  }
 };
+
+// Columns redrawn to the left of those a move brings in: an antialiased
+// line reaches a column beside its own.
+constexpr int kMovedMarginPx = 3;
+// A move by more than this share of the plot area's width costs about as
+// much as a redraw.
+constexpr double kMostMovedShare = 0.5;
+// Moves are whole pixels; a range that moved within this many pixels of a
+// whole number of them moved by that number.
+constexpr double kWholePixel = 1e-6;
+
+// Whether no line of `curve` reaches the keys lo..hi, drawing nothing there
+// wherever the range lies within them.
+bool CurveOutside(const QCPCurve& curve, double lo, double hi) {
+  if (!curve.scatterStyle().isNone() || curve.lineStyle() != QCPCurve::lsLine) {
+    return false;
+  }
+  const QCPCurveDataContainer& data = *curve.data();
+  for (auto it = data.constBegin(); it != data.constEnd() && it + 1 != data.constEnd(); ++it) {
+    const auto next = it + 1;
+    if (!std::isfinite(it->key) || !std::isfinite(it->value) || !std::isfinite(next->key) ||
+        !std::isfinite(next->value)) {
+      continue;  // a gap: no line
+    }
+    if (std::max(it->key, next->key) >= lo && std::min(it->key, next->key) <= hi) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // Rows per drawImage call. The raster engine hands a drawing of more than
 // about 96 spans (rows, or pieces of rows where other controls cover the
@@ -101,12 +140,92 @@ class ChartPlot::BackdropLayerable : public QCPLayerable {
   void draw(QCPPainter* painter) override { painter->fillRect(mParentPlot->viewport(), colour); }
 };
 
+// The axes' grids, drawn as QCPGrid draws them (sub grid, zero line, grid,
+// one axis after the other in the grid layer's order) but with the lines of
+// each pen in one call instead of one call a line.
+class ChartPlot::GridLayerable : public QCPLayerable {
+ public:
+  explicit GridLayerable(QCustomPlot* plot) : QCPLayerable(plot) {
+    QCPLayer* gridLayer = plot->layer(QStringLiteral("grid"));
+    plot->addLayer(QStringLiteral("axis grids"), gridLayer, QCustomPlot::limBelow);
+    QCPLayer* hidden = plot->layer(QStringLiteral("axis grids"));
+    hidden->setVisible(false);
+    for (QCPLayerable* child : gridLayer->children()) {
+      if (auto* grid = qobject_cast<QCPGrid*>(child)) {
+        m_grids.push_back(grid);
+      }
+    }
+    for (QCPGrid* grid : m_grids) {
+      grid->setLayer(hidden);
+    }
+    setLayer(gridLayer);
+  }
+
+ protected:
+  void applyDefaultAntialiasingHint(QCPPainter*) const override {}
+  void draw(QCPPainter* painter) override {
+    for (const QCPGrid* grid : m_grids) {
+      const auto* axis = qobject_cast<const QCPAxis*>(grid->parentLayerable());
+      if (axis == nullptr || !grid->visible() || !axis->realVisibility()) {
+        continue;
+      }
+      if (axis->subTicks() && grid->subGridVisible()) {
+        applyAntialiasingHint(painter, grid->antialiasedSubGrid(), QCP::aeSubGrid);
+        DrawLines(painter, *axis, AxisAccess::SubTicks(*axis), grid->subGridPen(), -1);
+      }
+      const QVector<double> ticks = axis->tickVector();
+      qsizetype zero = -1;
+      const QCPRange range = axis->range();
+      if (grid->zeroLinePen().style() != Qt::NoPen && range.lower < 0 && range.upper > 0) {
+        const double epsilon = range.size() * 1e-6;
+        for (qsizetype i = 0; i < ticks.size() && zero < 0; ++i) {
+          if (std::abs(ticks[i]) < epsilon) {
+            zero = i;
+          }
+        }
+        if (zero >= 0) {
+          applyAntialiasingHint(painter, grid->antialiasedZeroLine(), QCP::aeZeroLine);
+          DrawLines(painter, *axis, {ticks[zero]}, grid->zeroLinePen(), -1);
+        }
+      }
+      applyAntialiasingHint(painter, grid->antialiased(), QCP::aeGrid);
+      DrawLines(painter, *axis, ticks, grid->pen(), zero);
+    }
+  }
+
+ private:
+  // One line across the axis rect at each of `at` but the one at `skip`.
+  static void DrawLines(QCPPainter* painter, const QCPAxis& axis, const QVector<double>& at,
+                        const QPen& pen, qsizetype skip) {
+    const QCPAxisRect* rect = axis.axisRect();
+    // QCPPainter::drawLine's shift for aliased lines in exports.
+    const double shift =
+        !painter->antialiasing() && painter->modes().testFlag(QCPPainter::pmNonCosmetic) ? 0.5 : 0;
+    QVector<QLineF> lines;
+    lines.reserve(at.size());
+    for (qsizetype i = 0; i < at.size(); ++i) {
+      if (i == skip) {
+        continue;
+      }
+      const double t = axis.coordToPixel(at[i]);
+      lines << (axis.orientation() == Qt::Horizontal
+                    ? QLineF(t + shift, rect->bottom(), t + shift, rect->top())
+                    : QLineF(rect->left() + shift, t, rect->right() + shift, t));
+    }
+    painter->setPen(pen);
+    painter->drawLines(lines);
+  }
+
+  std::vector<QCPGrid*> m_grids;
+};
+
 ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
   setBackground(Qt::NoBrush);
   m_backdrop = new BackdropLayerable(this);
   addLayer(QStringLiteral("traces"), layer(layerCount() - 1), QCustomPlot::limAbove);
   m_traceLayer = layer(QStringLiteral("traces"));
   m_traceLayer->setMode(QCPLayer::lmBuffered);
+  new GridLayerable(this);
   setCurrentLayer(m_traceLayer);
   setAttribute(Qt::WA_OpaquePaintEvent);
   // Every replot, QCustomPlot's own included, lays out and draws for the
@@ -217,13 +336,22 @@ void ChartPlot::ReplotAll() {
 }
 
 void ChartPlot::ReplotScrolled() {
+  Scroll(nullptr);
+}
+
+void ChartPlot::ReplotScrolled(const QRect& changed) {
+  Scroll(&changed);
+}
+
+void ChartPlot::Scroll(const QRect* changed) {
   if (mReplotting || hasInvalidatedPaintBuffers()) {
     ReplotAll();
     return;
   }
   const QRect area(0, axisRect()->top(), width(), height() - axisRect()->top());
+  const QCPRange before = m_layersX;
   Redraw(
-      [this, &area] {
+      [this, &area, &before, changed] {
         AxisAccess::SetupTicks(*xAxis);
         for (QCPLayer* layer : std::as_const(mLayers)) {
           const QSharedPointer<QCPAbstractPaintBuffer> buffer = LayerAccess::Buffer(*layer);
@@ -231,7 +359,9 @@ void ChartPlot::ReplotScrolled() {
             continue;
           }
           if (layer == m_traceLayer) {
-            RedrawTraceBuffer(*buffer);
+            if (changed == nullptr || !MoveTraces(*buffer, before, *changed)) {
+              RedrawTraceBuffer(*buffer);
+            }
           } else {
             // The backdrop fills `area` first, so nothing of the old pixels
             // shows.
@@ -240,6 +370,60 @@ void ChartPlot::ReplotScrolled() {
         }
       },
       area);
+}
+
+bool ChartPlot::MoveTraces(QCPAbstractPaintBuffer& buffer, const QCPRange& before,
+                           const QRect& changed) {
+  const QRect reach = Reach();
+  const QCPRange now = xAxis->range();  // the drawn range, while drawing
+  const int widthPx = axisRect()->width();
+  QPixmap* pixmap = PixmapAccess::Pixmap(buffer);
+  // A picture at another pixel ratio moves by fractions of its pixels.
+  if (pixmap == nullptr || pixmap->isNull() || buffer.devicePixelRatio() != 1 ||
+      reach != axisRect()->rect() || widthPx <= 0 ||
+      !(std::abs(now.size() - before.size()) <= 1e-12 * now.size())) {
+    return false;
+  }
+  const double moved = (now.lower - before.lower) / (now.size() / widthPx);
+  const double pixels = std::round(moved);
+  if (!(std::abs(moved - pixels) < kWholePixel) || pixels < 1 ||
+      pixels > kMostMovedShare * widthPx) {
+    return false;
+  }
+  const int n = int(pixels);
+  const QRect brought(QPoint(reach.right() - n - kMovedMarginPx, reach.top()), reach.bottomRight());
+  const QRect redraw = (brought | changed) & reach;
+  if (redraw.width() > kMostMovedShare * reach.width() || !TracesDrawSameMovedBy(n, before)) {
+    return false;
+  }
+  pixmap->scroll(-n, 0, reach);
+  PaintLayerWithin(*m_traceLayer, buffer, redraw, true);
+  return true;
+}
+
+bool ChartPlot::TracesDrawSameMovedBy(int pixels, const QCPRange& before) const {
+  // Keys a line must stay clear of to draw nothing in the plot area,
+  // before or after the move, with a margin for antialiasing.
+  const double margin = kMovedMarginPx * xAxis->range().size() / axisRect()->width();
+  const double lo = before.lower - margin;
+  const double hi = xAxis->range().upper + margin;
+  for (QCPLayerable* child : m_traceLayer->children()) {
+    if (!child->realVisibility()) {
+      continue;
+    }
+    if (const auto* graph = dynamic_cast<const ColumnGraph*>(child)) {
+      if (!graph->DrawsSameMovedBy(pixels, size())) {
+        return false;
+      }
+    } else if (const auto* element = qobject_cast<const QCPLayoutElement*>(child);
+               element != nullptr && !element->outerRect().intersects(Reach())) {
+      continue;  // drawn only within its own rect
+    } else if (const auto* curve = qobject_cast<const QCPCurve*>(child);
+               curve == nullptr || !CurveOutside(*curve, lo, hi)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 QRegion ChartPlot::Covered() const {

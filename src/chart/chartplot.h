@@ -19,6 +19,10 @@
 // blending it over a filled background, then blends the traces' buffer over
 // the part of the plot they can reach.
 //
+// The axes' grids are drawn by one layerable on the grid layer, which draws
+// the lines of each pen in one call, as they would draw them one by one; the
+// QCPGrid objects keep their settings and visibility, on a hidden layer.
+//
 // When the axes and everything but the traces are as last drawn, a new point
 // needs only ReplotTraces: the traces' buffer is redrawn and repainted only
 // where pixels changed.
@@ -58,6 +62,14 @@ class ChartPlot : public QCustomPlot {
   // labels may reach past the plot area); the title band above keeps its
   // pixels.
   void ReplotScrolled();
+  // The same where the caller knows what else changed in the traces:
+  // `changed` holds, in plot pixels for the new range, every column whose
+  // traces differ from the last drawing moved along with the range (the
+  // columns of new points). When the range moved up by whole pixels and
+  // the traces draw the same moved (see ColumnGraph), their buffer is moved
+  // left instead of redrawn, and only the columns it brings in and
+  // `changed` are drawn.
+  void ReplotScrolled(const QRect& changed);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -65,6 +77,12 @@ class ChartPlot : public QCustomPlot {
  private:
   QRect Reach() const;
   void RedrawTraceBuffer(QCPAbstractPaintBuffer& buffer);
+  void Scroll(const QRect* changed);
+  // Moves the traces' buffer from the range `before` to the axis's range
+  // and draws what the move brings in and `changed`; false where that
+  // would not give what a full redraw gives.
+  bool MoveTraces(QCPAbstractPaintBuffer& buffer, const QCPRange& before, const QRect& changed);
+  bool TracesDrawSameMovedBy(int pixels, const QCPRange& before) const;
   // Puts DrawnXRange on the X axis for drawing, and the axis's own range
   // back; the axis's signals stay quiet, as its range does not change.
   void DrawWithSnappedX();
@@ -76,6 +94,7 @@ class ChartPlot : public QCustomPlot {
   QRegion Covered() const;
 
   class BackdropLayerable;
+  class GridLayerable;
   BackdropLayerable* m_backdrop;
   QCPLayer* m_traceLayer;
   QRect m_traceReach;

@@ -768,7 +768,7 @@ void DischargeChart::ReplotNow() {
   } else if (othersSame) {
     // The X axis scrolls, as it does every second once the traces outrun its
     // span.
-    m_plot->ReplotScrolled();
+    m_plot->ReplotScrolled(ColumnsOfNewPoints());
   } else {
     m_plot->ReplotAll();
     // The traces reach only the plot area, the cursor's hint beyond it.
