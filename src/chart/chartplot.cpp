@@ -198,9 +198,6 @@ class ChartPlot::GridLayerable : public QCPLayerable {
   static void DrawLines(QCPPainter* painter, const QCPAxis& axis, const QVector<double>& at,
                         const QPen& pen, qsizetype skip) {
     const QCPAxisRect* rect = axis.axisRect();
-    // QCPPainter::drawLine's shift for aliased lines in exports.
-    const double shift =
-        !painter->antialiasing() && painter->modes().testFlag(QCPPainter::pmNonCosmetic) ? 0.5 : 0;
     QVector<QLineF> lines;
     lines.reserve(at.size());
     for (qsizetype i = 0; i < at.size(); ++i) {
@@ -209,11 +206,22 @@ class ChartPlot::GridLayerable : public QCPLayerable {
       }
       const double t = axis.coordToPixel(at[i]);
       lines << (axis.orientation() == Qt::Horizontal
-                    ? QLineF(t + shift, rect->bottom(), t + shift, rect->top())
-                    : QLineF(rect->left() + shift, t, rect->right() + shift, t));
+                    ? QLineF(t, rect->bottom(), t, rect->top())
+                    : QLineF(rect->left(), t, rect->right(), t));
     }
     painter->setPen(pen);
-    painter->drawLines(lines);
+    // As QCPPainter::drawLine does: aliased lines on screen go to whole
+    // pixels first.
+    if (painter->antialiasing() || painter->modes().testFlag(QCPPainter::pmVectorized)) {
+      painter->drawLines(lines);
+      return;
+    }
+    QVector<QLine> whole;
+    whole.reserve(lines.size());
+    for (const QLineF& line : lines) {
+      whole << line.toLine();
+    }
+    painter->drawLines(whole);
   }
 
   std::vector<QCPGrid*> m_grids;
@@ -398,6 +406,7 @@ bool ChartPlot::MoveTraces(QCPAbstractPaintBuffer& buffer, const QCPRange& befor
   }
   pixmap->scroll(-n, 0, reach);
   PaintLayerWithin(*m_traceLayer, buffer, redraw, true);
+  ++m_traceMoves;
   return true;
 }
 

@@ -70,6 +70,9 @@ class ChartPlot : public QCustomPlot {
   // left instead of redrawn, and only the columns it brings in and
   // `changed` are drawn.
   void ReplotScrolled(const QRect& changed);
+  // Number of scrolled redraws so far that moved the traces' picture
+  // instead of redrawing it.
+  int TraceMoves() const { return m_traceMoves; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -101,4 +104,5 @@ class ChartPlot : public QCustomPlot {
   bool m_xSnapped = false;
   QCPRange m_ownX;  // the X axis's range while DrawnXRange stands in for it
   QCPRange m_layersX;
+  int m_traceMoves = 0;
 };
