@@ -71,13 +71,10 @@ class TestPackage : public QObject {
   void identity();
   void hardDependencies_data();
   void hardDependencies();
-  void installsTheProgram_data();
-  void installsTheProgram();
 
  private:
   QTemporaryDir m_out;
   QMap<QString, QString> m_control;
-  QStringList m_contents;
 };
 
 void TestPackage::initTestCase() {
@@ -98,11 +95,6 @@ void TestPackage::initTestCase() {
                                                         QStringLiteral("control")});
   QVERIFY2(info.ok, qPrintable(info.err));
   m_control = ControlFields(info.out);
-  const Run contents = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb});
-  QVERIFY2(contents.ok, qPrintable(contents.err));
-  for (const QString& line : contents.out.split(u'\n', Qt::SkipEmptyParts)) {
-    m_contents << line.section(u' ', -1);  // "./usr/bin/orvanta"
-  }
   qInfo("%s\nDepends: %s", qPrintable(debs.first()), qPrintable(m_control.value(u"Depends"_qs)));
 }
 
@@ -153,19 +145,6 @@ void TestPackage::hardDependencies() {
   const QStringList hard = HardPackages(m_control.value(QStringLiteral("Depends")));
   QVERIFY2(hard.contains(package),
            qPrintable(package + u" is no hard dependency: "_qs + m_control.value(u"Depends"_qs)));
-}
-
-void TestPackage::installsTheProgram_data() {
-  QTest::addColumn<QString>("path");
-  QTest::newRow("program") << u"./usr/bin/orvanta"_qs;
-  QTest::newRow("sessions tool") << u"./usr/bin/orvanta-sessions"_qs;
-  QTest::newRow("desktop entry") << u"./usr/share/applications/orvanta.desktop"_qs;
-  QTest::newRow("icon") << u"./usr/share/icons/hicolor/scalable/apps/orvanta.svg"_qs;
-}
-
-void TestPackage::installsTheProgram() {
-  QFETCH(QString, path);
-  QVERIFY2(m_contents.contains(path), qPrintable(m_contents.join(u'\n')));
 }
 
 QTEST_MAIN(TestPackage)
