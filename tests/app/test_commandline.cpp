@@ -8,6 +8,8 @@ class TestCommandLine : public QObject {
  private slots:
   void textsWithoutDisplay_data();
   void textsWithoutDisplay();
+  void badPortAssignmentEndsTheStart_data();
+  void badPortAssignmentEndsTheStart();
 };
 
 void TestCommandLine::textsWithoutDisplay_data() {
@@ -55,6 +57,27 @@ void TestCommandLine::textsWithoutDisplay() {
   for (const QString& text : expected) {
     QVERIFY2(out.contains(text), qPrintable(text + u'\n' + out));
   }
+}
+
+void TestCommandLine::badPortAssignmentEndsTheStart_data() {
+  QTest::addColumn<QString>("assignment");
+  QTest::newRow("port 17") << u"COM17=/dev/ttyUSB0"_qs;
+  QTest::newRow("no device") << u"COM2="_qs;
+  QTest::newRow("no port") << u"/dev/ttyUSB0"_qs;
+}
+
+// Before any window or store: exit 2, saying which assignment is wrong.
+void TestCommandLine::badPortAssignmentEndsTheStart() {
+  QFETCH(QString, assignment);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+  QProcess process;
+  process.setProcessEnvironment(environment);
+  process.start(QStringLiteral(ORVANTA_PATH), {u"--no-store"_qs, u"--port"_qs, assignment});
+  QVERIFY2(process.waitForFinished(30000), qPrintable(process.errorString()));
+  const QString err = QString::fromUtf8(process.readAllStandardError());
+  QCOMPARE(process.exitCode(), 2);
+  QVERIFY2(err.contains(u"--port"_qs) && err.contains(assignment), qPrintable(err));
 }
 
 QTEST_APPLESS_MAIN(TestCommandLine)
