@@ -1,6 +1,7 @@
 #include "sessionrecording.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include "clock.h"
 
@@ -11,6 +12,39 @@ SessionRecording::SessionRecording(SessionStore::Settings settings, const Clock&
       m_store(std::make_unique<SessionStore>(std::move(settings))) {
   connect(m_store.get(), &SessionStore::RecordingChanged, this,
           &SessionRecording::OnRecordingChanged);
+  connect(m_store.get(), &SessionStore::MovedAside, this, [this](const QString& path) {
+    Tell(tr("记录文件无法使用，已改名保存为 %1，新的记录文件已建立。")
+             .arg(QDir::toNativeSeparators(path)));
+  });
+  connect(m_store.get(), &SessionStore::Recreated, this, [this] {
+    Tell(tr("记录文件在程序运行时被删除或替换，已重新建立；正在进行的记录从此继续保存在新文件中。"));
+  });
+  connect(m_store.get(), &SessionStore::Trimmed, this, [this](int sessions, const QString& error) {
+    if (sessions > 0) {
+      Tell(tr("为使记录文件不超过大小上限，已删除最早的 %n 个已结束记录。", nullptr, sessions));
+    }
+    if (!error.isEmpty() && error != m_lastLimitError) {
+      Tell(tr("清理记录文件未能完成，记录照常进行：%1").arg(error));
+    }
+    m_lastLimitError = error;
+  });
+}
+
+void SessionRecording::SetMessage(Notice message) {
+  m_message = std::move(message);
+  if (m_message) {
+    for (const QString& text : std::exchange(m_untold, {})) {
+      m_message(text);
+    }
+  }
+}
+
+void SessionRecording::Tell(const QString& text) {
+  if (m_message) {
+    m_message(text);
+  } else {
+    m_untold << text;
+  }
 }
 
 SessionRecording::~SessionRecording() = default;

@@ -24,6 +24,11 @@ class SessionRecording final : public QObject, public PassRecorder {
   ~SessionRecording() override;
 
   void SetNotice(Notice notice);
+  // `message` gets, once each, what the user should know about the store
+  // without it stopping anything: a file set aside, a store file that was
+  // deleted behind the program's back, sessions deleted to stay under the
+  // size limit. Messages from before it is set wait for it.
+  void SetMessage(Notice message);
 
   // The port `entry` ("COM1") was opened on `device`, or the port was closed.
   void PortOpened(const QString& entry, const QString& device);
@@ -41,11 +46,15 @@ class SessionRecording final : public QObject, public PassRecorder {
 
  private:
   void OnRecordingChanged(bool recording);
+  void Tell(const QString& text);
   qint64 WallMs() const;
 
   const Clock& m_clock;
   std::unique_ptr<SessionStore> m_store;
   Notice m_notice;
+  Notice m_message;
+  QStringList m_untold;      // messages waiting for SetMessage
+  QString m_lastLimitError;  // told once
   std::optional<qint64> m_session;     // token of the running session
   qint64 m_seq = 0;                    // last chunk number of the running session
   std::optional<StoredChunk> m_chunk;  // the pass in progress

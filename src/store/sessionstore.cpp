@@ -94,14 +94,29 @@ void SessionStore::Run() {
   bool stopping = false;
   int commits = 0;
   QString movedAside;
+  bool recreated = false;
+  const auto post = [this](auto&& call) {
+    QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call), Qt::QueuedConnection);
+  };
   const auto noteMovedAside = [&] {
     if (writer.MovedAside() != movedAside) {
       movedAside = writer.MovedAside();
-      QMetaObject::invokeMethod(
-          this, [this, path = movedAside] { emit MovedAside(path); }, Qt::QueuedConnection);
+      post([this, path = movedAside] { emit MovedAside(path); });
       return true;
     }
     return false;
+  };
+  const auto noteRecreated = [&] {
+    if (writer.Recreated() && !recreated) {
+      post([this] { emit Recreated(); });
+    }
+    recreated = writer.Recreated();
+  };
+  const auto applyLimit = [&] {
+    const int deleted = writer.ApplyLimit();
+    if (deleted > 0 || !writer.LimitError().isEmpty()) {
+      post([this, deleted, error = writer.LimitError()] { emit Trimmed(deleted, error); });
+    }
   };
 
   // Open at once, so a store that cannot be written shows before any session.
@@ -114,26 +129,35 @@ void SessionStore::Run() {
       Report(false, writer.Error());
     }
   }
+  noteMovedAside();
+  if (!failing) {
+    applyLimit();
+  }
 
   while (true) {
+    bool timedOut = false;
     {
       std::unique_lock lock(m_mutex);
       const auto ready = [&] { return m_stop || (!failing && !m_queue.empty()); };
-      if (failing) {
-        m_wake.wait_for(lock, std::chrono::milliseconds(m_settings.retryMs), ready);
-      } else {
-        m_wake.wait(lock, ready);
-      }
+      // Also wakes while idle, to notice a store file deleted or replaced
+      // behind the program's back within one retry period.
+      timedOut =
+          !m_wake.wait_for(lock, std::chrono::milliseconds(m_settings.retryMs), ready);
       stopping = m_stop;
       while (!m_queue.empty() && batch.size() < kMaxBatch) {
         batch.push_back(std::move(m_queue.front()));
         m_queue.pop_front();
       }
     }
-    bool ok = batch.empty() ? writer.Open() : writer.Write(batch);
-    if (!ok && noteMovedAside()) {
-      ok = batch.empty() ? writer.Open() : writer.Write(batch);
+    if (batch.empty() && !failing && !stopping && !timedOut) {
+      continue;
     }
+    bool ok = batch.empty() ? writer.CheckFile() : writer.Write(batch);
+    if (!ok && noteMovedAside()) {
+      ok = batch.empty() ? writer.CheckFile() : writer.Write(batch);
+    }
+    noteMovedAside();
+    noteRecreated();
     if (ok) {
       m_pending -= qint64(batch.size());
       const bool wrote = !batch.empty();
@@ -141,12 +165,13 @@ void SessionStore::Run() {
       if (failing) {
         failing = false;
         Report(true, QString());
+        applyLimit();
       }
       if (wrote) {
         if (++commits % std::max(1, m_settings.limitEveryCommits) == 0) {
-          writer.ApplyLimit();
+          applyLimit();
         }
-        QMetaObject::invokeMethod(this, &SessionStore::Committed, Qt::QueuedConnection);
+        post([this] { emit Committed(); });
       }
     } else if (!failing) {
       failing = true;

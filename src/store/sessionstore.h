@@ -56,8 +56,15 @@ class SessionStore : public QObject {
   void RecordingChanged(bool recording, const QString& error);
   // A batch was committed.
   void Committed();
-  // A damaged file was moved to `path` and a new one started.
+  // A damaged file, or another program's database, was moved to `path` and
+  // a new store started.
   void MovedAside(const QString& path);
+  // The store file was deleted or replaced while the program ran; recording
+  // goes on in the file now at the path.
+  void Recreated();
+  // The size limit deleted this many finished sessions; `error` says why a
+  // clean-up stopped short (recording goes on regardless).
+  void Trimmed(int sessions, const QString& error);
 
  private:
   void Push(StoreCommand command);

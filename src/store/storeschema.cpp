@@ -36,6 +36,25 @@ const std::vector<std::vector<const char*>>& Steps() {
           " t2 INTEGER, v2 INTEGER, i2 INTEGER, r2 INTEGER, w2 INTEGER,"
           " PRIMARY KEY(session_id, seq)) WITHOUT ROWID",
       },
+      // 1 -> 2: session ids are never handed out twice, not even after the
+      // newest session was deleted.
+      {
+          "CREATE TABLE sessions_v2("
+          " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+          " start_ms INTEGER NOT NULL,"
+          " end_ms INTEGER,"
+          " port TEXT NOT NULL,"
+          " device TEXT NOT NULL,"
+          " ended INTEGER NOT NULL DEFAULT 0,"
+          " owner TEXT NOT NULL,"
+          " chunks INTEGER NOT NULL DEFAULT 0,"
+          " frames INTEGER NOT NULL DEFAULT 0)",
+          "INSERT INTO sessions_v2 SELECT id, start_ms, end_ms, port, device, ended, owner,"
+          " chunks, frames FROM sessions",
+          "DROP TABLE sessions",
+          "ALTER TABLE sessions_v2 RENAME TO sessions",
+          "CREATE INDEX sessions_running ON sessions(ended) WHERE ended = 0",
+      },
   };
   return steps;
 }

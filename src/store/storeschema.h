@@ -17,9 +17,11 @@
 //          t2 v2 i2 r2 w2), keyed by (session_id, seq), without rowid.
 //     One row per received chunk; a reading is NULL when the pass did not
 //     set it.
+// Version 2: sessions.id is AUTOINCREMENT, so an id is never given twice.
+// Stores made since then free pages incrementally (PRAGMA auto_vacuum = 2).
 namespace storeschema {
 
-inline constexpr int kVersion = 1;
+inline constexpr int kVersion = 2;
 
 // SQLite result codes the store tells apart (primary codes).
 inline constexpr int kSqliteBusy = 5;

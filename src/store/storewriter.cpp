@@ -16,11 +16,30 @@
 namespace {
 
 constexpr char kInsertChunk[] =
-    "INSERT OR IGNORE INTO chunks(session_id, seq, wall_ms, mono_ms, text,"
+    "INSERT INTO chunks(session_id, seq, wall_ms, mono_ms, text,"
     " t1, v1, i1, r1, w1, t2, v2, i2, r2, w2)"
     " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 const QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+// SQLite's primary result code for a constraint, such as a key stored twice.
+constexpr int kSqliteConstraint = 19;
+
+// Rows of one session deleted in one transaction by the size limit: a few
+// hundred kilobytes of journal, so the clean-up needs little free space and
+// never holds the file's write lock for long.
+constexpr int kDeleteStepRows = 500;
+// What the write-ahead log is cut back to when it starts over.
+constexpr qint64 kJournalLimitBytes = qint64(1) << 20;
+// Free pages given back to the file system in one step, at first and at
+// least.
+constexpr qint64 kVacuumStepPages = 2048;
+constexpr qint64 kVacuumLeastPages = 8;
+
+QString AsideName(const QString& path, const char* why) {
+  return path + QLatin1StringView(why) +
+         QDateTime::currentDateTimeUtc().toString(u"yyyyMMddTHHmmsszzzZ");
+}
 
 QVariant Field(const std::optional<qint32>& value) {
   return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Int));
@@ -50,14 +69,33 @@ bool StoreWriter::Open() {
   if (!OpenFile()) {
     return false;
   }
-  if (!PrepareFile()) {
-    Close();
-    return false;
+  const std::optional<storefile::FileId> id = storefile::IdentityOf(m_config.path);
+  if (m_fileId && id != m_fileId) {
+    // Another file than the one the sessions' rows went into: they start
+    // over in this one, under the ids it gives them.
+    ForgetStoredRows();
+    m_recreated = true;
   }
+  m_fileId = id;
   m_open = true;
   MarkAbandonedSessions();
-  ApplyLimit();
   return m_open;
+}
+
+bool StoreWriter::CheckFile() {
+  if (m_open && storefile::IdentityOf(m_config.path) == m_fileId) {
+    return true;
+  }
+  Close();
+  return Open();
+}
+
+void StoreWriter::ForgetStoredRows() {
+  for (auto& [token, session] : m_sessions) {
+    session.id = 0;
+    session.chunks = 0;
+    session.frames = 0;
+  }
 }
 
 bool StoreWriter::OpenFile() {
@@ -70,10 +108,42 @@ bool StoreWriter::OpenFile() {
     }
     QFile::setPermissions(folder, kOwnerOnly | QFile::ExeOwner);
   }
-  if (!file.exists()) {
+  // Looked at before SQLite touches it: opening in WAL mode rewrites the
+  // header of whatever database is there.
+  QString reason;
+  const storefile::Verdict verdict = storefile::Inspect(m_config.path, storeschema::kVersion, &reason);
+  switch (verdict) {
+    case storefile::Verdict::NotOurs:
+    case storefile::Verdict::Newer:
+      m_error = reason;
+      return false;
+    case storefile::Verdict::Foreign: {
+      // Someone else's database at our name: kept as it is under another
+      // name, and our own started.
+      const QString aside = AsideName(m_config.path, ".foreign-");
+      if (!QFile::rename(m_config.path, aside)) {
+        m_error = reason;
+        return false;
+      }
+      m_movedAside = aside;
+      ForgetStoredRows();
+      return OpenFile();
+    }
+    case storefile::Verdict::NotDatabase:
+    case storefile::Verdict::Missing:
+    case storefile::Verdict::Empty:
+    case storefile::Verdict::Store:
+      break;
+  }
+  if (!storefile::JournalsAreOurs(m_config.path, &reason)) {
+    m_error = reason;
+    return false;
+  }
+  const bool fresh = verdict == storefile::Verdict::Missing || verdict == storefile::Verdict::Empty;
+  if (verdict == storefile::Verdict::Missing) {
     // SQLite gives its journal files the permissions of the database file.
     // Another copy of the program starting at the same moment may create it
-    // first; its file is then used as it is.
+    // first; its file is then used as it is. NewOnly never follows a link.
     QFile create(m_config.path);
     const bool created = create.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     if ((created && !create.setPermissions(kOwnerOnly)) ||
@@ -87,10 +157,13 @@ bool StoreWriter::OpenFile() {
     m_ownerLock = std::make_unique<QLockFile>(OwnerLockPath(m_config.path, m_owner));
     m_ownerLock->setStaleLockTime(0);
   }
-  if (!m_ownerLock->isLocked() && !m_ownerLock->tryLock(0)) {
-    m_error = QStringLiteral("cannot create the lock file %1")
-                  .arg(QDir::toNativeSeparators(OwnerLockPath(m_config.path, m_owner)));
-    return false;
+  if (!m_ownerLock->isLocked()) {
+    if (!m_ownerLock->tryLock(0)) {
+      m_error = QStringLiteral("cannot create the lock file %1")
+                    .arg(QDir::toNativeSeparators(OwnerLockPath(m_config.path, m_owner)));
+      return false;
+    }
+    QFile::setPermissions(OwnerLockPath(m_config.path, m_owner), kOwnerOnly);
   }
   QSqlDatabase db = QSqlDatabase::contains(m_connection)
                         ? QSqlDatabase::database(m_connection, false)
@@ -104,12 +177,22 @@ bool StoreWriter::OpenFile() {
   if (!db.open()) {
     return Fail(QStringLiteral("open"), db.lastError());
   }
+  if (!PrepareFile(fresh)) {
+    Close();
+    return false;
+  }
   return true;
 }
 
-bool StoreWriter::PrepareFile() {
+bool StoreWriter::PrepareFile(bool fresh) {
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
   QSqlQuery q(db);
+  // A new file gives freed pages back to the file system on request, so the
+  // size limit can shrink it; this must be set before its first table.
+  if (fresh && !q.exec(QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL"))) {
+    return Fail(QStringLiteral("auto_vacuum"), q.lastError());
+  }
+  q.finish();
   // The first statement reads the file: a damaged one shows here. Switching
   // a new file to WAL needs it to itself, and SQLite reports "busy" at once
   // instead of waiting while another copy of the program is setting it up,
@@ -129,20 +212,15 @@ bool StoreWriter::PrepareFile() {
   if (!q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
     return Fail(QStringLiteral("synchronous"), q.lastError());
   }
+  // The log is cut back to this size whenever it starts over, so it holds
+  // no more than about one batch or clean-up step once that is stored.
+  if (!q.exec(QStringLiteral("PRAGMA journal_size_limit = %1").arg(kJournalLimitBytes))) {
+    return Fail(QStringLiteral("journal_size_limit"), q.lastError());
+  }
   bool foreign = false;
   QString error;
   if (!storeschema::Migrate(db, &error, &foreign)) {
-    if (foreign) {
-      m_error = error;
-      Close();
-      // Someone else's database at our name: keep it, start our own.
-      const QString aside = m_config.path + QStringLiteral(".foreign-") +
-                            QDateTime::currentDateTimeUtc().toString(u"yyyyMMddTHHmmsszzzZ");
-      if (QFile::rename(m_config.path, aside)) {
-        m_movedAside = aside;
-      }
-      return false;
-    }
+    // The header looked like ours, the tables do not: refused, left as is.
     m_error = error;
     return false;
   }
@@ -154,8 +232,7 @@ bool StoreWriter::Fail(const QString& what, const QSqlError& error) {
   const bool damaged = storeschema::IsCorruption(error);
   Close();
   if (damaged) {
-    const QString aside = m_config.path + QStringLiteral(".damaged-") +
-                          QDateTime::currentDateTimeUtc().toString(u"yyyyMMddTHHmmsszzzZ");
+    const QString aside = AsideName(m_config.path, ".damaged-");
     if (QFile::rename(m_config.path, aside)) {
       m_movedAside = aside;
       for (const char* suffix : {"-wal", "-shm"}) {
@@ -165,11 +242,8 @@ bool StoreWriter::Fail(const QString& what, const QSqlError& error) {
         }
       }
       // Sessions still being written start over in the new file.
-      for (auto& [token, session] : m_sessions) {
-        session.id = 0;
-        session.chunks = 0;
-        session.frames = 0;
-      }
+      ForgetStoredRows();
+      m_fileId.reset();
     }
   }
   return false;
@@ -198,6 +272,8 @@ void StoreWriter::MarkAbandonedSessions() {
       continue;
     }
     // A writer holds its lock file while it lives; one we can take is gone.
+  // Its session ended with its last chunk (by sequence: the wall clock may
+  // have been set back meanwhile).
     QLockFile probe(OwnerLockPath(m_config.path, owner));
     probe.setStaleLockTime(0);
     if (!probe.tryLock(0)) {
@@ -206,7 +282,8 @@ void StoreWriter::MarkAbandonedSessions() {
     QSqlQuery mark(db);
     mark.prepare(QStringLiteral(
         "UPDATE sessions SET ended = ?, end_ms = coalesce("
-        "(SELECT max(wall_ms) FROM chunks WHERE session_id = sessions.id), start_ms) "
+        "(SELECT wall_ms FROM chunks WHERE session_id = sessions.id ORDER BY seq DESC LIMIT 1),"
+        " start_ms) "
         "WHERE owner = ? AND ended = 0"));
     mark.addBindValue(int(SessionEnd::Interrupted));
     mark.addBindValue(owner);
@@ -231,7 +308,7 @@ void StoreWriter::MarkAbandonedSessions() {
 }
 
 bool StoreWriter::Write(const std::deque<StoreCommand>& commands) {
-  if (!m_open && !Open()) {
+  if (!CheckFile()) {
     return false;
   }
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -331,17 +408,45 @@ bool StoreWriter::WriteOne(const StoreCommand& command, std::map<qint64, Session
     }
   }
   if (!q.exec()) {
-    return Fail(QStringLiteral("write"), q.lastError());
+    const QSqlError error = q.lastError();
+    if (command.kind == StoreCommand::Kind::Chunk &&
+        (error.nativeErrorCode().toInt() & 0xff) == kSqliteConstraint) {
+      q.finish();
+      return StoredAlready(session.id, command.chunk);
+    }
+    return Fail(QStringLiteral("write"), error);
   }
-  // A chunk already stored (by a commit whose success went unreported) is
-  // neither stored nor counted twice.
-  if (command.kind == StoreCommand::Kind::Chunk && q.numRowsAffected() == 1) {
+  if (q.numRowsAffected() != 1) {
+    m_error = QStringLiteral("write: session %1 has no row in the store").arg(session.id);
+    Close();
+    return false;
+  }
+  if (command.kind == StoreCommand::Kind::Chunk) {
     ++session.chunks;
     if (command.chunk.channel[0].Any() || command.chunk.channel[1].Any()) {
       ++session.frames;
     }
   }
   return true;
+}
+
+bool StoreWriter::StoredAlready(qint64 sessionId, const StoredChunk& chunk) {
+  // The same chunk, stored by a commit whose success went unreported, is
+  // neither stored nor counted twice; anything else under its key means the
+  // rows would be mixed, which is an error.
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral("SELECT wall_ms, mono_ms, text FROM chunks WHERE session_id = ? AND seq = ?"));
+  q.addBindValue(sessionId);
+  q.addBindValue(chunk.seq);
+  if (q.exec() && q.next() && q.value(0).toLongLong() == chunk.wallMs &&
+      q.value(1).toLongLong() == chunk.monoMs && q.value(2).toString() == chunk.text) {
+    return true;
+  }
+  m_error = QStringLiteral("write: chunk %1 of session %2 is stored already with other content")
+                .arg(chunk.seq)
+                .arg(sessionId);
+  Close();
+  return false;
 }
 
 qint64 StoreWriter::UsedBytes() {
@@ -359,31 +464,148 @@ qint64 StoreWriter::UsedBytes() {
   return (pages - free) * size;
 }
 
-bool StoreWriter::ApplyLimit() {
+int StoreWriter::ApplyLimit() {
   if (!m_open || m_config.limitBytes <= 0) {
-    return true;
+    return 0;
   }
+  m_limitError.clear();
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-  while (UsedBytes() > m_config.limitBytes) {
+  int deleted = 0;
+  while (m_open && UsedBytes() > m_config.limitBytes) {
+    // The newest session is never deleted, finished or not: it is the test
+    // the user is most likely to look for (it may have just crashed).
     QSqlQuery oldest(db);
-    if (!oldest.exec(QStringLiteral("SELECT min(id) FROM sessions WHERE ended <> 0")) ||
+    if (!oldest.exec(QStringLiteral("SELECT min(id) FROM sessions WHERE ended <> 0 AND "
+                                    "id <> (SELECT max(id) FROM sessions)")) ||
         !oldest.next() || oldest.value(0).isNull()) {
-      return true;  // only running sessions left
+      if (oldest.lastError().isValid()) {
+        m_limitError = storeschema::Describe(QStringLiteral("limit"), oldest.lastError());
+      }
+      break;  // nothing left that may be deleted
     }
     const qint64 id = oldest.value(0).toLongLong();
     oldest.finish();
+    if (!DeleteSessionInSteps(id)) {
+      break;
+    }
+    ++deleted;
+  }
+  if (deleted > 0 && m_open) {
+    GiveSpaceBack();
+  }
+  return deleted;
+}
+
+bool StoreWriter::DeleteSessionInSteps(qint64 id) {
+  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+  const auto step = [&](const QString& sql, qint64 below) {
     QSqlQuery q(db);
     bool ok = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    for (const char* sql : {"DELETE FROM chunks WHERE session_id = ?",
-                            "DELETE FROM sessions WHERE id = ? AND ended <> 0"}) {
-      ok = ok && q.prepare(QString::fromLatin1(sql));
-      q.addBindValue(id);
-      ok = ok && q.exec();
+    ok = ok && q.prepare(sql);
+    q.addBindValue(id);
+    if (below > 0) {
+      q.addBindValue(below);
     }
-    ok = ok && q.exec(QStringLiteral("COMMIT"));
+    ok = ok && q.exec();
+    QSqlQuery commit(db);
+    ok = ok && commit.exec(QStringLiteral("COMMIT"));
+    if (ok) {
+      // So that the next step's log starts over instead of growing.
+      QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    }
     if (!ok) {
-      return Fail(QStringLiteral("limit"), q.lastError());
+      const QSqlError error = commit.lastError().isValid() ? commit.lastError() : q.lastError();
+      QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+      m_limitError = storeschema::Describe(QStringLiteral("limit"), error);
+      if (storeschema::IsCorruption(error)) {
+        Fail(QStringLiteral("limit"), error);
+      }
+    }
+    return ok;
+  };
+  // The session's rows go a few thousand at a time, oldest first; a session
+  // row is deleted with its last rows, so a clean-up cut short leaves a
+  // shorter session that the next one finishes.
+  while (true) {
+    QSqlQuery first(db);
+    first.prepare(QStringLiteral("SELECT min(seq) FROM chunks WHERE session_id = ?"));
+    first.addBindValue(id);
+    if (!first.exec() || !first.next()) {
+      m_limitError = storeschema::Describe(QStringLiteral("limit"), first.lastError());
+      return false;
+    }
+    if (first.value(0).isNull()) {
+      break;
+    }
+    const qint64 below = first.value(0).toLongLong() + kDeleteStepRows;
+    first.finish();
+    if (!step(QStringLiteral("DELETE FROM chunks WHERE session_id = ? AND seq < ?"), below)) {
+      return false;
     }
   }
-  return true;
+  return step(QStringLiteral("DELETE FROM sessions WHERE id = ? AND ended <> 0"), 0);
+}
+
+void StoreWriter::GiveSpaceBack() {
+  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+  QSqlQuery q(db);
+  const auto checkpoint = [&] {
+    // Copies the log into the file, which then takes its new, smaller size;
+    // never waits for another copy of the program reading the store.
+    q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    while (q.next()) {
+    }
+    q.finish();
+  };
+  checkpoint();
+  if (!q.exec(QStringLiteral("PRAGMA auto_vacuum")) || !q.next()) {
+    return;
+  }
+  const int mode = q.value(0).toInt();
+  q.finish();
+  if (mode != 2) {
+    // A store made before freed pages could be handed back: it is converted
+    // once, which rewrites it whole (and needs that much free space). If that
+    // fails the freed pages are still reused by new data.
+    if (q.exec(QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL")) &&
+        q.exec(QStringLiteral("VACUUM"))) {
+      checkpoint();
+    }
+    q.finish();
+    return;
+  }
+  // A step at a time, each through a short log; on a nearly full disk the
+  // steps get smaller until one fits.
+  qint64 step = kVacuumStepPages;
+  qint64 before = std::numeric_limits<qint64>::max();
+  while (true) {
+    if (!q.exec(QStringLiteral("PRAGMA freelist_count")) || !q.next()) {
+      break;
+    }
+    const qint64 free = q.value(0).toLongLong();
+    q.finish();
+    if (free == 0 || free >= before) {
+      break;
+    }
+    // SQLite frees one page per step of the pragma, and Qt steps a statement
+    // that returns no rows once per exec: so a page is one exec, and the
+    // pages of one round share a transaction.
+    QSqlQuery vacuum(db);
+    bool ok = vacuum.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+              vacuum.prepare(QStringLiteral("PRAGMA incremental_vacuum(1)"));
+    for (qint64 page = 0; ok && page < std::min(free, step); ++page) {
+      ok = vacuum.exec();
+    }
+    vacuum.finish();
+    if (!ok || !QSqlQuery(db).exec(QStringLiteral("COMMIT"))) {
+      QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+      if (step <= kVacuumLeastPages) {
+        break;
+      }
+      step /= 4;
+      continue;
+    }
+    before = free;
+    checkpoint();
+  }
 }

@@ -6,8 +6,10 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "storecommand.h"
+#include "storefile.h"
 
 // Writes sessions into the store file over its own connection; used by one
 // thread only (the store's worker). Every Write is one transaction, committed
@@ -15,7 +17,11 @@
 //
 // A file that is not a database, or a damaged one, is moved aside under a new
 // name (never deleted) and a new store is started in its place; sessions still
-// being written then go on in the new file.
+// being written then go on in the new file. So do they when the file is
+// deleted or replaced behind the writer's back: the writer notices a new file
+// at the path, stores the running sessions' rows in it again and writes what
+// it holds there. A link, another user's file or a store of a newer program
+// at the path is refused before SQLite opens it, and never changed.
 class StoreWriter {
  public:
   struct Config {
@@ -31,7 +37,7 @@ class StoreWriter {
 
   // Opens the file, creating it (owner-only) and bringing its layout up to
   // date; marks the unfinished sessions of writers that are gone as
-  // interrupted; applies the size limit. False with Error() on failure.
+  // interrupted. False with Error() on failure.
   bool Open();
   bool IsOpen() const { return m_open; }
   // Drops the connection (after a failure, or at the end).
@@ -41,15 +47,30 @@ class StoreWriter {
   // stored, the connection is closed and Error() says why.
   bool Write(const std::deque<StoreCommand>& commands);
 
-  // Deletes whole finished sessions, oldest first, while the data in the
-  // file exceeds the limit. Never touches a running session.
-  bool ApplyLimit();
+  // Notices a store file that was deleted or replaced since it was opened,
+  // and then opens (creating if need be) the file now at the path. False with
+  // Error() when that fails; true when nothing changed.
+  bool CheckFile();
+
+  // Deletes finished sessions, oldest first, while the data in the file
+  // exceeds the limit, a bounded number of rows a transaction, then gives
+  // the freed space back to the file system. Never touches a running session
+  // or the newest one. A clean-up that fails leaves the store open and
+  // recording; LimitError() then says why. Returns how many sessions it
+  // deleted.
+  int ApplyLimit();
+  QString LimitError() const { return m_limitError; }
 
   QString Error() const { return m_error; }
   // Where the last damaged file was moved, or empty.
   QString MovedAside() const { return m_movedAside; }
   // The writer's token, as stored in the sessions it owns.
   QString Owner() const { return m_owner; }
+  // The name of the writer's SQL connection, for looking at its settings on
+  // the writer's thread.
+  QString ConnectionName() const { return m_connection; }
+  // True once the store was found deleted or replaced and started anew.
+  bool Recreated() const { return m_recreated; }
 
   // The lock file that shows writer `owner` of the store at `path` is alive.
   static QString OwnerLockPath(const QString& path, const QString& owner);
@@ -66,10 +87,14 @@ class StoreWriter {
   };
 
   bool OpenFile();
-  bool PrepareFile();
+  bool PrepareFile(bool fresh);
+  void ForgetStoredRows();
+  bool DeleteSessionInSteps(qint64 id);
+  void GiveSpaceBack();
   void MarkAbandonedSessions();
   bool Fail(const QString& what, const QSqlError& error);
   bool WriteOne(const StoreCommand& command, std::map<qint64, Session>& sessions);
+  bool StoredAlready(qint64 sessionId, const StoredChunk& chunk);
   bool InsertSession(Session& session);
   qint64 UsedBytes();
 
@@ -80,5 +105,8 @@ class StoreWriter {
   bool m_open = false;
   QString m_error;
   QString m_movedAside;
+  QString m_limitError;
+  bool m_recreated = false;
+  std::optional<storefile::FileId> m_fileId;  // of the file the connection has
   std::map<qint64, Session> m_sessions;  // by token, as committed
 };

@@ -264,17 +264,22 @@ void TestSessionStore::exports() {
 
 void TestSessionStore::sizeLimitDeletesOldestFinishedSessions_data() {
   QTest::addColumn<qint64>("limit");
+  QTest::addColumn<QString>("fourth");  // session 4: running, interrupted or none
   QTest::addColumn<QList<qint64>>("kept");
-  // Sessions 1 to 3 are finished, 4 is still being written; each holds
-  // about 100 kB.
-  QTest::newRow("no limit") << qint64(0) << QList<qint64>{1, 2, 3, 4};
-  QTest::newRow("under the limit") << qint64(10'000'000) << QList<qint64>{1, 2, 3, 4};
-  QTest::newRow("two over") << qint64(250'000) << QList<qint64>{3, 4};
-  QTest::newRow("never the running one") << qint64(1) << QList<qint64>{4};
+  // Sessions 1 to 3 are finished; each holds about 100 kB.
+  QTest::newRow("no limit") << qint64(0) << u"running"_qs << QList<qint64>{1, 2, 3, 4};
+  QTest::newRow("under the limit") << qint64(10'000'000) << u"running"_qs
+                                   << QList<qint64>{1, 2, 3, 4};
+  QTest::newRow("two over") << qint64(250'000) << u"running"_qs << QList<qint64>{3, 4};
+  QTest::newRow("never the running one") << qint64(1) << u"running"_qs << QList<qint64>{4};
+  QTest::newRow("never the newest, interrupted") << qint64(1) << u"interrupted"_qs
+                                                 << QList<qint64>{4};
+  QTest::newRow("never the newest, finished") << qint64(1) << u"none"_qs << QList<qint64>{3};
 }
 
 void TestSessionStore::sizeLimitDeletesOldestFinishedSessions() {
   QFETCH(qint64, limit);
+  QFETCH(QString, fourth);
   QFETCH(QList<qint64>, kept);
   QTemporaryDir dir;
   const QString path = dir.filePath(u"sessions.db"_qs);
@@ -291,16 +296,27 @@ void TestSessionStore::sizeLimitDeletesOldestFinishedSessions() {
     }
     return commands;
   };
-  StoreWriter running({.path = path});
+  auto running = std::make_unique<StoreWriter>(StoreWriter::Config{.path = path});
   {
     StoreWriter finished({.path = path});
     for (qint64 token = 1; token <= 3; ++token) {
       QVERIFY(finished.Write(session(token, true)));
     }
   }
-  QVERIFY(running.Write(session(1, false)));
+  if (fourth != u"none") {
+    QVERIFY(running->Write(session(1, false)));
+  }
+  if (fourth != u"running") {
+    running.reset();  // a writer that is gone: its session is found interrupted
+  }
   StoreWriter limited({.path = path, .limitBytes = limit});
   QVERIFY(limited.Open());
+  QCOMPARE(limited.ApplyLimit(), 3 + (fourth == u"none" ? 0 : 1) - int(kept.size()));
+  QVERIFY(limited.IsOpen());
+  if (limit > 1) {
+    // The freed space went back to the file system.
+    QCOMPARE_LE(QFileInfo(path).size(), limit + 64 * 1024);
+  }
   auto reader = SessionReader::Open(path, nullptr);
   QList<qint64> ids;
   for (const StoredSession& s : reader->Sessions()) {
