@@ -161,8 +161,18 @@ bool ExportCsv(SessionReader& reader, const StoredSession& session, QIODevice& o
 
 bool ExportData1(SessionReader& reader, const StoredSession& session, QIODevice& out,
                  QString* error) {
-  const QDateTime end =
-      session.endUtc.isValid() ? session.endUtc.toLocalTime() : QDateTime::currentDateTime();
+  // A session still running (or whose writer is gone) ends, so far, with
+  // its last chunk by sequence: the wall clock may have been set back.
+  QDateTime end = session.endUtc;
+  if (!end.isValid()) {
+    const std::optional<std::optional<qint64>> last = reader.LastChunkWallMs(session.id);
+    if (!last) {
+      *error = ReadFailed();
+      return false;
+    }
+    end = last->has_value() ? QDateTime::fromMSecsSinceEpoch(**last, Qt::UTC) : session.startUtc;
+  }
+  end = end.toLocalTime();
   // The same bytes as one save of the whole text: the GBK codec converts
   // each UTF-16 unit on its own, so converting chunk by chunk changes nothing.
   QTextCodec* const gbk = QTextCodec::codecForName("GBK");

@@ -19,7 +19,7 @@ class QIODevice;
 // data1.txt: exactly what "保存数据" writes (GBK header of the session's end
 // time, CR LF, the session's text, CR LF), so a session can be saved after a
 // crash as if the button had been pressed. A session still running has no
-// end yet: its header shows the time of the export, as a save would.
+// end yet: its header shows the time of its last chunk.
 
 QString CsvHeader();
 // The row of a chunk without its line end; empty when no channel was set.

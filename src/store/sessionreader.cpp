@@ -6,8 +6,18 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QLockFile>
+#include <QSysInfo>
+#include <QUrl>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <unistd.h>
+#endif
 
 #include "storeschema.h"
+#include "storewriter.h"
 
 bool StoredChannel::Any() const {
   return std::any_of(fields.begin(), fields.end(), [](const auto& f) { return f.has_value(); });
@@ -19,8 +29,37 @@ bool StoredChannel::All() const {
 
 namespace {
 
+bool SyncToDisk(QFile& file) {
+#ifdef Q_OS_UNIX
+  return ::fsync(file.handle()) == 0;
+#else
+  return file.flush();
+#endif
+}
+
 constexpr char kSessionColumns[] =
-    "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames FROM sessions";
+    "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, owner FROM sessions";
+
+// Whether the writer `owner` of the store at `path` is known to be gone: its
+// lock file is missing, or names a process of this machine that no longer
+// runs. Looks only; the lock file is left as it is.
+bool WriterGone(const QString& path, const QString& owner) {
+  const QString lockPath = StoreWriter::OwnerLockPath(path, owner);
+  if (!QFileInfo::exists(lockPath)) {
+    return true;
+  }
+  qint64 pid = 0;
+  QString host, application;
+  if (!QLockFile(lockPath).getLockInfo(&pid, &host, &application)) {
+    return false;
+  }
+#ifdef Q_OS_UNIX
+  return host == QSysInfo::machineHostName() && pid > 0 && ::kill(pid_t(pid), 0) != 0 &&
+         errno == ESRCH;
+#else
+  return false;
+#endif
+}
 
 QDateTime Utc(const QVariant& ms) {
   return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC);
@@ -41,9 +80,14 @@ StoredSession SessionFrom(const QSqlQuery& q) {
   return s;
 }
 
+QString OwnerFrom(const QSqlQuery& q) {
+  return q.value(8).toString();
+}
+
 class SqliteSessionReader final : public SessionReader {
  public:
-  explicit SqliteSessionReader(QString connection) : m_connection(std::move(connection)) {}
+  SqliteSessionReader(QString connection, QString path)
+      : m_connection(std::move(connection)), m_path(std::move(path)) {}
   ~SqliteSessionReader() override {
     {
       QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -58,11 +102,16 @@ class SqliteSessionReader final : public SessionReader {
     q.setForwardOnly(true);
     if (q.exec(QString::fromLatin1(kSessionColumns) + QStringLiteral(" ORDER BY id"))) {
       while (q.next()) {
-        sessions << SessionFrom(q);
+        sessions << Checked(SessionFrom(q), OwnerFrom(q));
       }
+    }
+    if (!Note(q)) {
+      sessions.clear();
     }
     return sessions;
   }
+
+  QString ReadError() const override { return m_readError; }
 
   std::optional<StoredSession> Find(std::optional<qint64> id) override {
     QSqlQuery q(Db());
@@ -74,8 +123,12 @@ class SqliteSessionReader final : public SessionReader {
       q.prepare(QString::fromLatin1(kSessionColumns) + QStringLiteral(" ORDER BY id DESC LIMIT 1"));
     }
     if (q.exec() && q.next()) {
-      return SessionFrom(q);
+      StoredSession found = Checked(SessionFrom(q), OwnerFrom(q));
+      if (Note(q)) {
+        return found;
+      }
     }
+    Note(q);
     return std::nullopt;
   }
 
@@ -139,38 +192,108 @@ class SqliteSessionReader final : public SessionReader {
     return ok ? std::optional(last) : std::nullopt;
   }
 
-  std::optional<bool> AnyChunkStartsWith(qint64 sessionId, const QString& prefix) override {
+  bool ForEachLineChunk(qint64 sessionId, const QString& marker,
+                        const std::function<void(const StoredChunk&)>& visit) override {
+    return ForEachCompleteReading(
+        sessionId, false,
+        [&](const StoredChunk& chunk) {
+          visit(chunk);
+          return true;
+        },
+        marker);
+  }
+
+  std::optional<QString> ChunkText(qint64 sessionId, qint64 seq) override {
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT text FROM chunks WHERE session_id = ? AND seq = ?"));
+    q.addBindValue(sessionId);
+    q.addBindValue(seq);
+    if (!q.exec() || !q.next()) {
+      return std::nullopt;
+    }
+    return q.value(0).toString();
+  }
+
+  std::optional<bool> AnyChunkContains(qint64 sessionId, const QString& text) override {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
     q.prepare(
         QStringLiteral("SELECT EXISTS(SELECT 1 FROM chunks WHERE session_id = ? AND "
-                       "substr(text, 1, ?) = ?)"));
+                       "instr(text, ?) > 0)"));
     q.addBindValue(sessionId);
-    q.addBindValue(prefix.size());
-    q.addBindValue(prefix);
+    q.addBindValue(text);
     if (!q.exec() || !q.next()) {
       return std::nullopt;
     }
     return q.value(0).toBool();
   }
 
+  std::optional<std::optional<qint64>> LastChunkWallMs(qint64 sessionId) override {
+    QSqlQuery q(Db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT wall_ms FROM chunks WHERE session_id = ? ORDER BY seq DESC LIMIT 1"));
+    q.addBindValue(sessionId);
+    if (!q.exec()) {
+      return std::nullopt;
+    }
+    if (!q.next()) {
+      return q.lastError().isValid() ? std::nullopt
+                                     : std::optional<std::optional<qint64>>(std::nullopt);
+    }
+    return std::optional<qint64>(q.value(0).toLongLong());
+  }
+
  private:
   QSqlDatabase Db() const { return QSqlDatabase::database(m_connection, false); }
+
+ public:
+  QSqlDatabase Database() const { return Db(); }
+
+ private:
+  // A session whose writer is gone ended, as far as anyone can tell, with
+  // its last chunk.
+  StoredSession Checked(StoredSession session, const QString& owner) {
+    session.writerGone = session.ended == SessionEnd::Running && WriterGone(m_path, owner);
+    if (session.writerGone) {
+      const std::optional<std::optional<qint64>> last = LastChunkWallMs(session.id);
+      session.endUtc = last && *last ? QDateTime::fromMSecsSinceEpoch(**last, Qt::UTC)
+                                     : session.startUtc;
+    }
+    return session;
+  }
+
+  // Keeps the query's error, if any, for ReadError; true when there was none.
+  bool Note(const QSqlQuery& q) {
+    m_readError = q.lastError().isValid() ? q.lastError().text() : QString();
+    return m_readError.isEmpty();
+  }
 
   // Each row's driver cost grows with its columns, so SQLite packs two
   // 32-bit readings into one 64-bit column; a missing reading makes its pair
   // NULL, which leaves the channel out as incomplete.
   // Hands the chunks over, newest first when `newestFirst`, until `visit`
   // returns false.
+  // With a `marker`, each chunk also gets its sequence number and, where it
+  // is not one whole line free of the marker, its text (see ForEachLineChunk).
   bool ForEachCompleteReading(qint64 sessionId, bool newestFirst,
-                              const std::function<bool(const StoredChunk&)>& visit) {
+                              const std::function<bool(const StoredChunk&)>& visit,
+                              const std::optional<QString>& marker = std::nullopt) {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
     q.prepare(
         QStringLiteral("SELECT (t1 << 32) | (v1 & 4294967295), (i1 << 32) | (r1 & 4294967295), w1, "
-                       "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2 "
-                       "FROM chunks WHERE session_id = ? ORDER BY seq%1")
-            .arg(newestFirst ? QStringLiteral(" DESC") : QString()));
+                       "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2%1 "
+                       "FROM chunks WHERE session_id = ? ORDER BY seq%2")
+            .arg(marker ? QStringLiteral(
+                              ", seq, CASE WHEN instr(text, char(10)) = length(text) AND "
+                              "instr(text, ?) = 0 THEN NULL ELSE text END")
+                        : QString(),
+                 newestFirst ? QStringLiteral(" DESC") : QString()));
+    if (marker) {
+      q.addBindValue(*marker);
+    }
     q.addBindValue(sessionId);
     if (!q.exec()) {
       return false;
@@ -197,6 +320,11 @@ class SqliteSessionReader final : public SessionReader {
         fields[3] = qint32(quint32(ir));
         fields[4] = last.toInt();
       }
+      if (marker) {
+        chunk.seq = q.value(6).toLongLong();
+        const QVariant text = q.value(7);
+        chunk.text = text.isNull() ? QString() : text.toString();
+      }
       if (!visit(chunk)) {
         break;
       }
@@ -205,16 +333,51 @@ class SqliteSessionReader final : public SessionReader {
   }
 
   QString m_connection;
+  QString m_path;
+  QString m_readError;
 };
 
 }  // namespace
 
-std::optional<bool> SessionReader::AnyChunkStartsWith(qint64 sessionId, const QString& prefix) {
+std::optional<bool> SessionReader::AnyChunkContains(qint64 sessionId, const QString& text) {
   bool found = false;
   const bool ok = ForEachChunkPart(sessionId, ChunkParts::Text, [&](const StoredChunk& chunk) {
-    found = found || chunk.text.startsWith(prefix);
+    found = found || chunk.text.contains(text);
   });
   return ok ? std::optional<bool>(found) : std::nullopt;
+}
+
+bool SessionReader::ForEachLineChunk(qint64 sessionId, const QString& marker,
+                                     const std::function<void(const StoredChunk&)>& visit) {
+  return ForEachChunkPart(sessionId, ChunkParts::All, [&](const StoredChunk& chunk) {
+    StoredChunk line = chunk;
+    for (StoredChannel& channel : line.channel) {
+      if (!channel.All()) {
+        channel.fields.fill(std::nullopt);
+      }
+    }
+    if (chunk.text.indexOf(u'\n') == chunk.text.size() - 1 && !chunk.text.contains(marker)) {
+      line.text = QString();
+    }
+    visit(line);
+  });
+}
+
+std::optional<QString> SessionReader::ChunkText(qint64 sessionId, qint64 seq) {
+  std::optional<QString> text;
+  const bool ok = ForEachChunkPart(sessionId, ChunkParts::Text, [&](const StoredChunk& chunk) {
+    if (chunk.seq == seq) {
+      text = chunk.text;
+    }
+  });
+  return ok ? text : std::nullopt;
+}
+
+std::optional<std::optional<qint64>> SessionReader::LastChunkWallMs(qint64 sessionId) {
+  std::optional<qint64> last;
+  const bool ok = ForEachChunkPart(sessionId, ChunkParts::Readings,
+                                   [&](const StoredChunk& chunk) { last = chunk.wallMs; });
+  return ok ? std::optional(last) : std::nullopt;
 }
 
 std::optional<std::array<StoredChannel, 2>> SessionReader::LastCompleteReadings(qint64 sessionId) {
@@ -246,32 +409,107 @@ std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString*
                     .arg(QDir::toNativeSeparators(path)));
   }
 
+  const QString native = QDir::toNativeSeparators(path);
+  const QString unreadable =
+      QCoreApplication::translate("SessionReader", "无法读取记录文件 %1：%2");
   const QString connection = storeschema::UniqueConnectionName("reader");
-  auto reader = std::make_unique<SqliteSessionReader>(connection);
+  auto reader = std::make_unique<SqliteSessionReader>(connection, file.absoluteFilePath());
   QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
   if (!db.isValid()) {
     return fail(QCoreApplication::translate("SessionReader", "缺少 SQLite 数据库驱动（QSQLITE）"));
   }
+  // The version and the sessions' table read, or the error that stopped it.
+  const auto probe = [&](int* version) -> QString {
+    if (!db.open()) {
+      return db.lastError().text();
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+      return q.lastError().text();
+    }
+    *version = q.value(0).toInt();
+    q.finish();
+    if (*version >= 1 && !q.exec(QStringLiteral("SELECT count(*) FROM sessions"))) {
+      return q.lastError().text();
+    }
+    return {};
+  };
   db.setDatabaseName(path);
   db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-  const QString unreadable =
-      QCoreApplication::translate("SessionReader", "无法读取记录文件 %1：%2");
-  if (!db.open()) {
-    return fail(unreadable.arg(QDir::toNativeSeparators(path), db.lastError().text()));
+  int version = 0;
+  QString failure = probe(&version);
+  const QFileInfo wal(path + QStringLiteral("-wal"));
+  if (!failure.isEmpty() && (!wal.exists() || wal.size() == 0)) {
+    // On read-only media (a USB stick, a backup, another user's folder)
+    // SQLite cannot make the shared-memory file it reads a WAL store with.
+    // With no log beside it, all of the store is in the file, which is then
+    // read as one that nothing changes.
+    db.close();
+    db.setDatabaseName(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                       QStringLiteral("?immutable=1"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+    version = 0;
+    if (probe(&version).isEmpty()) {
+      failure.clear();
+    }
   }
-  QSqlQuery q(db);
-  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-    return fail(unreadable.arg(QDir::toNativeSeparators(path), q.lastError().text()));
+  if (!failure.isEmpty()) {
+    return fail(unreadable.arg(native, failure));
   }
-  const int version = q.value(0).toInt();
-  q.finish();
+  if (version == 0) {
+    return fail(QCoreApplication::translate(
+                    "SessionReader",
+                    "%1 不是记录文件，或是缺了同名 -wal 文件的记录文件副本（复制记录请用 "
+                    "orvanta-sessions backup）")
+                    .arg(native));
+  }
   if (version < 1 || version > storeschema::kVersion) {
     return fail(
         QCoreApplication::translate("SessionReader", "%1 不是本程序能读的记录文件（版本 %2）")
-            .arg(QDir::toNativeSeparators(path))
+            .arg(native)
             .arg(version));
   }
   return reader;
+}
+
+bool BackupStore(const QString& path, const QString& target, QString* error) {
+  QString openError;
+  const std::unique_ptr<SessionReader> reader = SessionReader::Open(path, &openError);
+  if (!reader) {
+    *error = openError;
+    return false;
+  }
+  const QString native = QDir::toNativeSeparators(target);
+  // Made here first, owner-only and never over an existing file; SQLite
+  // then fills the empty file.
+  QFile out(target);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    *error = QCoreApplication::translate("SessionReader", "无法新建 %1：%2")
+                 .arg(native, QFileInfo::exists(target)
+                                  ? QCoreApplication::translate("SessionReader", "文件已存在")
+                                  : out.errorString());
+    return false;
+  }
+  out.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+  out.close();
+  const auto failed = [&](const QString& why) {
+    QFile::remove(target);
+    *error = QCoreApplication::translate("SessionReader", "备份到 %1 失败：%2").arg(native, why);
+    return false;
+  };
+  {
+    QSqlQuery q(static_cast<SqliteSessionReader&>(*reader).Database());
+    q.prepare(QStringLiteral("VACUUM INTO ?"));
+    q.addBindValue(QFileInfo(target).absoluteFilePath());
+    if (!q.exec()) {
+      return failed(q.lastError().text());
+    }
+  }
+  // The copy is complete only once it is on the disk.
+  if (!out.open(QIODevice::ReadWrite) || !SyncToDisk(out)) {
+    return failed(out.errorString());
+  }
+  return true;
 }
 
 QString DefaultStorePath() {

@@ -27,6 +27,10 @@ struct StoredSession {
   SessionEnd ended = SessionEnd::Running;
   qint64 chunks = 0;  // received chunks
   qint64 frames = 0;  // chunks in which at least one channel was applied
+  // Still marked running, but the program that wrote it is gone (it crashed
+  // or was killed); its next start marks it interrupted. endUtc is then the
+  // time of its last chunk.
+  bool writerGone = false;
 };
 
 // One channel's readings as the pass set them on the readouts; a field the
@@ -47,7 +51,8 @@ struct StoredChunk {
 };
 
 // Read-only access to a session store file, for the review window and the
-// command-line tool. Opening never creates or changes the file.
+// command-line tool. Opening never creates or changes the file, and works on
+// read-only media too.
 class SessionReader {
  public:
   virtual ~SessionReader() = default;
@@ -56,10 +61,14 @@ class SessionReader {
   // message in `error`.
   static std::unique_ptr<SessionReader> Open(const QString& path, QString* error);
 
-  // Every session, oldest first.
+  // Every session, oldest first; empty on a read error (see ReadError).
   virtual QList<StoredSession> Sessions() = 0;
-  // One session by id, or the newest when `id` is empty.
+  // One session by id, or the newest when `id` is empty; empty when there
+  // is none or on a read error (see ReadError).
   virtual std::optional<StoredSession> Find(std::optional<qint64> id) = 0;
+  // Why the last Sessions() or Find() failed to read the store; empty when
+  // it read it (whatever it found).
+  virtual QString ReadError() const { return {}; }
   // Hands each chunk of the session to `visit` in sequence order, streaming
   // (a week of chunks is never held at once). Returns false on a read error.
   virtual bool ForEachChunk(qint64 sessionId,
@@ -76,14 +85,32 @@ class SessionReader {
     Q_UNUSED(parts);
     return ForEachChunk(sessionId, visit);
   }
-  // Whether any chunk of the session begins with `prefix`; empty on a read
-  // error. Lets a reader answer without handing every text over.
-  virtual std::optional<bool> AnyChunkStartsWith(qint64 sessionId, const QString& prefix);
+  // Streams the session for reading its text line by line, as a saved
+  // data1.txt of it is read: each chunk's sequence number and its channels
+  // whose five readings are all there, and its text only where the chunk is
+  // not one whole line free of `marker` (exactly one LF, at its end); the
+  // text of such a line is left null, as its readings say all it holds.
+  // Returns false on a read error.
+  virtual bool ForEachLineChunk(qint64 sessionId, const QString& marker,
+                                const std::function<void(const StoredChunk&)>& visit);
+  // One chunk's text, none on a read error or when there is no such chunk.
+  virtual std::optional<QString> ChunkText(qint64 sessionId, qint64 seq);
+  // Whether `text` appears anywhere in any chunk of the session; empty on a
+  // read error. Lets a reader answer without handing every text over.
+  virtual std::optional<bool> AnyChunkContains(qint64 sessionId, const QString& text);
+  // The wall time of the session's last chunk by sequence, none when it has
+  // no chunk; empty on a read error.
+  virtual std::optional<std::optional<qint64>> LastChunkWallMs(qint64 sessionId);
   // Each channel's readings in the last chunk where all five of them came,
   // or none for a channel that never had them; empty on a read error. Lets
   // a reader look from the newest chunk back.
   virtual std::optional<std::array<StoredChannel, 2>> LastCompleteReadings(qint64 sessionId);
 };
+
+// Writes one self-contained, consistent copy of the store at `path` (which
+// must not exist yet) to `target`, owner-only, while the store may be in use.
+// False with a user-facing message in `error`.
+bool BackupStore(const QString& path, const QString& target, QString* error);
 
 // The store file used when no other is named: the user's data folder.
 QString DefaultStorePath();

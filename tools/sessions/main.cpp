@@ -50,6 +50,12 @@ int main(int argc, char* argv[]) {
   const QString name = args.takeFirst();
   for (const SessionCommand& command : SessionCommands()) {
     if (name == QLatin1StringView(command.name)) {
+      if (args.contains(u"--help"_qs) || args.contains(u"-h"_qs)) {
+        out << "orvanta-sessions [--db PATH] " << command.name << ' ' << command.usage << "\n  "
+            << QCoreApplication::translate("SessionCommands", command.summary) << '\n';
+        out.flush();
+        return out.status() == QTextStream::Ok ? kExitOk : kExitFailed;
+      }
       CommandContext context{db.isEmpty() ? DefaultStorePath() : db, args, out, err};
       return command.run(context);
     }

@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
 
+#include "savefile.h"
 #include "sessionexport.h"
 #include "sessionsource.h"
 #include "summarycommand.h"
@@ -34,17 +36,25 @@ QString EndText(SessionEnd end) {
 
 using Exporter = bool (*)(SessionReader&, const StoredSession&, QIODevice&, QString*);
 
-// Writes one export to `target`: "-" is standard output; a file is replaced
-// only once it is complete.
+QString WriteFailure(const QString& target, const QString& why) {
+  return QCoreApplication::translate("SessionCommands", "导出到 %1 失败：%2").arg(target, why);
+}
+
+// Writes one export to `target`: "-" is standard output; a pipe, a device
+// or a /dev/fd/N name is written into as it is; a file is replaced only once
+// all of it is on the disk.
 bool WriteExport(CommandContext& context, SessionReader& reader, const StoredSession& session,
                  const QString& target, Exporter exporter) {
   QString error;
-  if (target == u"-") {
+  const QFileInfo info(target);
+  if (target == u"-" || (info.exists() && !info.isFile() && !info.isDir())) {
     context.out.flush();
     QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || !exporter(reader, session, out, &error) ||
-        !out.flush()) {
-      context.err << QCoreApplication::translate("SessionCommands", "导出失败：%1").arg(error)
+    const bool opened = target == u"-" ? out.open(stdout, QIODevice::WriteOnly)
+                                       : (out.setFileName(target), out.open(QIODevice::WriteOnly));
+    if (!opened || !exporter(reader, session, out, &error) || !out.flush()) {
+      context.err << WriteFailure(target == u"-" ? QStringLiteral("stdout") : target,
+                                  error.isEmpty() ? out.errorString() : error)
                   << Qt::endl;
       return false;
     }
@@ -57,13 +67,30 @@ bool WriteExport(CommandContext& context, SessionReader& reader, const StoredSes
                 << Qt::endl;
     return false;
   }
-  if (!exporter(reader, session, file, &error) || !file.commit()) {
-    context.err << QCoreApplication::translate("SessionCommands", "导出到 %1 失败：%2")
-                       .arg(target, error.isEmpty() ? file.errorString() : error)
-                << Qt::endl;
+  if (!exporter(reader, session, file, &error)) {
+    context.err << WriteFailure(target, error) << Qt::endl;
+    return false;
+  }
+  if (!CommitSaveFile(file, &error)) {
+    context.err << WriteFailure(target, error) << Qt::endl;
     return false;
   }
   return true;
+}
+
+// Standard output reached its file, or the reason is on standard error (a
+// full disk, a closed pipe): what was printed is never taken for done when
+// it was not.
+int Finished(CommandContext& context, int code) {
+  context.out.flush();
+  if (context.out.status() != QTextStream::Ok) {
+    const QIODevice* device = context.out.device();
+    context.err << QCoreApplication::translate("SessionCommands", "写入标准输出失败：%1")
+                       .arg(device ? device->errorString() : QString())
+                << Qt::endl;
+    return code == kExitOk ? kExitFailed : code;
+  }
+  return code;
 }
 
 }  // namespace
@@ -91,7 +118,11 @@ std::optional<StoredSession> CommandContext::FindSession(SessionReader& reader,
     }
   }
   const std::optional<StoredSession> session = reader.Find(id);
-  if (!session) {
+  if (!session && !reader.ReadError().isEmpty()) {
+    err << QCoreApplication::translate("SessionCommands", "读取记录文件失败：%1")
+               .arg(reader.ReadError())
+        << Qt::endl;
+  } else if (!session) {
     err << (id ? QCoreApplication::translate("SessionCommands", "没有编号为 %1 的记录").arg(name)
                : QCoreApplication::translate("SessionCommands", "记录文件中还没有记录"))
         << Qt::endl;
@@ -115,14 +146,34 @@ const QList<SessionCommand>& SessionCommands() {
                          "每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、"
                          "平均电压、最低与终止电压、最高温度、结束方式"),
        &RunSummary},
+      {"backup", "FILE",
+       QT_TRANSLATE_NOOP("SessionCommands",
+                         "把记录文件完整、一致地复制成一个新文件 FILE（程序运行时也可以）"),
+       &RunBackup},
   };
   return commands;
 }
 
 int RunSummary(CommandContext& context) {
-  return RunSummaryCommand(
-      context.arguments, context.out, context.err,
-      [path = context.dbPath](QString* error) { return SessionReader::Open(path, error); });
+  return Finished(context, RunSummaryCommand(context.arguments, context.out, context.err,
+                                             [path = context.dbPath](QString* error) {
+                                               return SessionReader::Open(path, error);
+                                             }));
+}
+
+int RunBackup(CommandContext& context) {
+  if (context.arguments.size() != 1 || context.arguments[0].startsWith(u'-')) {
+    context.err << QCoreApplication::translate("SessionCommands",
+                                               "用法：orvanta-sessions backup FILE")
+                << Qt::endl;
+    return kExitUsage;
+  }
+  QString error;
+  if (!BackupStore(context.dbPath, context.arguments[0], &error)) {
+    context.err << error << Qt::endl;
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 int RunList(CommandContext& context) {
@@ -134,14 +185,24 @@ int RunList(CommandContext& context) {
   if (!reader) {
     return kExitFailed;
   }
+  const QList<StoredSession> sessions = reader->Sessions();
+  if (!reader->ReadError().isEmpty()) {
+    context.err << QCoreApplication::translate("SessionCommands", "读取记录文件失败：%1")
+                       .arg(reader->ReadError())
+                << Qt::endl;
+    return kExitFailed;
+  }
   const QChar tab(u'\t');
-  for (const StoredSession& s : reader->Sessions()) {
+  for (const StoredSession& s : sessions) {
     context.out << s.id << tab << LocalText(s.startUtc) << tab << LocalText(s.endUtc) << tab
                 << SessionDurationText(s) << tab << s.port << tab << s.device << tab << s.chunks
-                << tab << s.frames << tab << EndText(s.ended) << '\n';
+                << tab << s.frames << tab
+                << (s.writerGone ? QCoreApplication::translate("SessionCommands",
+                                                               "未结束（记录程序已不在运行）")
+                                 : EndText(s.ended))
+                << '\n';
   }
-  context.out.flush();
-  return kExitOk;
+  return Finished(context, kExitOk);
 }
 
 int RunExport(CommandContext& context) {
@@ -150,7 +211,14 @@ int RunExport(CommandContext& context) {
   for (qsizetype i = 0; i < args.size(); ++i) {
     const QString& arg = args[i];
     if ((arg == u"--csv" || arg == u"--data1") && i + 1 < args.size()) {
-      (arg == u"--csv" ? csv : data1) = args[++i];
+      QString& target = arg == u"--csv" ? csv : data1;
+      if (!target.isEmpty()) {
+        context.err << QCoreApplication::translate("SessionCommands", "export：%1 只能给一次")
+                           .arg(arg)
+                    << Qt::endl;
+        return kExitUsage;
+      }
+      target = args[++i];
     } else if (name.isEmpty() && !arg.startsWith(u"--")) {
       name = arg;
     } else {

@@ -39,3 +39,4 @@ const QList<SessionCommand>& SessionCommands();
 int RunList(CommandContext& context);
 int RunExport(CommandContext& context);
 int RunSummary(CommandContext& context);
+int RunBackup(CommandContext& context);
