@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "acquisitionpass.h"
+#include "snapshotreader.h"
 
 namespace {
 
@@ -57,6 +58,10 @@ std::optional<SessionEnds> ReadSessionEnds(SessionReader& reader, qint64 session
   return SessionEnds{Complete((*last)[0]), Complete((*last)[1])};
 }
 
+namespace {
+struct ReadFailed {};
+}  // namespace
+
 std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,
                                         QString* error, const std::function<bool()>& carryOn) {
   ReviewSource source;
@@ -67,30 +72,44 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   for (auto& channel : source.channels) {
     channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
   }
-  // The texts matter only for the end-of-discharge notice, which the store
-  // finds by itself; the readings are streamed without them.
+  // The notice counts wherever it stands in a chunk, as it does in a
+  // data1.txt file; the store finds it without handing the texts over.
   const std::optional<bool> notice =
-      reader.AnyChunkStartsWith(session.id, QString::fromUtf16(kEndOfDischargeNotice));
+      reader.AnyChunkContains(session.id, QString::fromUtf16(kEndOfDischargeNotice));
   source.notice = notice.value_or(false);
   struct Cancelled {};
   bool ok = notice.has_value();
+  // Read as its saved data1.txt would be: a frame split over two reads, or
+  // two frames in one, count as the file's lines do. A chunk that is one
+  // whole line comes as its readings alone; only the others bring their
+  // text, and the line after one that ended mid-line is fetched whole.
+  SnapshotLines lines(source);
+  const QString marker = QString::fromUtf16(kEndOfDischargeNotice);
+  qint64 chunks = 0;
   try {
-    ok = ok &&
-         reader.ForEachChunkPart(session.id, SessionReader::ChunkParts::CompleteReadings,
-                                 [&](const StoredChunk& chunk) {
-                                   if (carryOn && (source.chunks & 0xfff) == 0 && !carryOn()) {
-                                     throw Cancelled();  // the only way out of the reader's loop
-                                   }
-                                   ++source.chunks;
-                                   for (size_t c = 0; c < 2; ++c) {
-                                     if (const auto sample = Complete(chunk.channel[c])) {
-                                       source.channels[c].push_back(*sample);
-                                     }
-                                   }
-                                 });
+    ok = ok && reader.ForEachLineChunk(session.id, marker, [&](const StoredChunk& chunk) {
+      if (carryOn && (chunks & 0xfff) == 0 && !carryOn()) {
+        throw Cancelled();  // the only way out of the reader's loop
+      }
+      ++chunks;
+      if (!chunk.text.isNull()) {
+        lines.Add(chunk.text);
+      } else if (!lines.InLine()) {
+        lines.AddReadings({Complete(chunk.channel[0]), Complete(chunk.channel[1])});
+      } else if (const std::optional<QString> text = reader.ChunkText(session.id, chunk.seq)) {
+        lines.Add(*text);
+      } else {
+        throw ReadFailed();
+      }
+    });
+    lines.Finish();
   } catch (const Cancelled&) {
     return std::nullopt;
+  } catch (const ReadFailed&) {
+    ok = false;
   }
+  source.chunks = chunks;
+  source.skipped = 0;
   if (!ok) {
     if (error) {
       *error = QCoreApplication::translate("ReviewWindow", "读取%1失败：记录库无法读取。")

@@ -7,9 +7,10 @@
 #include "reviewsource.h"
 #include "sessionreader.h"
 
-// A stored session's channel readings, streamed from the store. A channel
-// counts in a chunk when all five of its fields were applied; a chunk that
-// begins with the end-of-discharge notice marks the discharge as ended.
+// A stored session's channel readings, streamed from the store and read as
+// its exported data1.txt is read, so both give one summary: a channel counts
+// in a line when all five of its fields were read; the end-of-discharge
+// notice anywhere in the session marks the discharge as ended.
 // `carryOn`, when given, is asked every few thousand chunks; it may wait,
 // and when it returns false the reading stops and returns nothing.
 std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSession& session,

@@ -16,6 +16,7 @@ namespace {
 
 // A year of frames is about 50 MB; anything far beyond is not a log.
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+constexpr qint64 kReadPieceBytes = qint64(8) << 20;
 
 // Appends each channel's reading once all five fields have come.
 class SampleSink final : public FrameSink {
@@ -51,6 +52,22 @@ std::optional<QDateTime> SaveTime(QStringView line) {
   return QDateTime(date, time);
 }
 
+// The part of a line that is read as a frame, none when nothing is left;
+// `notice` is called when the line holds the end-of-discharge notice. The
+// charger sends the notice without a line end, so what follows it on its
+// line is read as a line of its own; the notice counts wherever it stands.
+template <class Notice>
+std::optional<QStringView> AfterNotice(QStringView line, Notice notice) {
+  const QStringView kNotice(kEndOfDischargeNotice);
+  if (line.startsWith(kNotice)) {
+    notice();
+    line = line.mid(kNotice.size());
+  } else if (line.contains(kNotice)) {
+    notice();
+  }
+  return line.isEmpty() ? std::nullopt : std::optional(line);
+}
+
 // Cuts the file into lines and hands each to `line` as the live window would
 // have got it; the header's time goes to `saved`, the notice to `notice`.
 // GBK's trail bytes are never CR or LF, so the bytes can be cut into lines
@@ -58,7 +75,6 @@ std::optional<QDateTime> SaveTime(QStringView line) {
 template <class Saved, class Notice, class Line>
 void WalkSnapshot(const QByteArray& bytes, Saved saved, Notice notice, Line line) {
   QTextCodec* gbk = QTextCodec::codecForName("GBK");
-  const QStringView kNotice(kEndOfDischargeNotice);
   QString text;
   const char* const data = bytes.constData();
   const qsizetype size = bytes.size();
@@ -84,12 +100,8 @@ void WalkSnapshot(const QByteArray& bytes, Saved saved, Notice notice, Line line
         continue;
       }
     }
-    if (view.startsWith(kNotice)) {
-      notice();
-      view = view.mid(kNotice.size());
-    }
-    if (!view.isEmpty()) {
-      line(view);
+    if (const std::optional<QStringView> rest = AfterNotice(view, notice)) {
+      line(*rest);
     }
   }
 }
@@ -128,6 +140,62 @@ ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
   return source;
 }
 
+struct SnapshotLines::Sink {
+  explicit Sink(ReviewSource& source) : samples(source) {}
+  SampleSink samples;
+};
+
+SnapshotLines::SnapshotLines(ReviewSource& source)
+    : m_source(source), m_sink(std::make_unique<Sink>(source)) {}
+
+SnapshotLines::~SnapshotLines() = default;
+
+void SnapshotLines::Add(QStringView text) {
+  while (!text.isEmpty()) {
+    const qsizetype nl = text.indexOf(u'\n');
+    if (nl < 0) {
+      m_open += text;
+      return;
+    }
+    if (m_open.isEmpty()) {
+      Line(text.first(nl));
+    } else {
+      m_open += text.first(nl);
+      Line(m_open);
+      m_open.clear();
+    }
+    text = text.mid(nl + 1);
+  }
+}
+
+void SnapshotLines::AddReadings(const std::array<std::optional<ChannelSample>, 2>& channels) {
+  ++m_source.chunks;
+  for (size_t c = 0; c < 2; ++c) {
+    if (channels[c]) {
+      m_source.channels[c].push_back(*channels[c]);
+    }
+  }
+}
+
+void SnapshotLines::Finish() {
+  if (!m_open.isEmpty()) {
+    Line(m_open);
+    m_open.clear();
+  }
+}
+
+void SnapshotLines::Line(QStringView line) {
+  if (line.endsWith(u'\r')) {
+    line.chop(1);
+  }
+  if (const std::optional<QStringView> rest = AfterNotice(line, [&] { m_source.notice = true; })) {
+    ++m_source.chunks;
+    if (Parse(*rest, m_sink->samples) != ParseOutcome::Complete) {
+      ++m_source.skipped;
+    }
+  }
+}
+
 void ForEachSnapshotChunk(const QByteArray& bytes,
                           const std::function<void(const StoredChunk&)>& visit) {
   StoredChunk chunk;
@@ -145,6 +213,16 @@ void ForEachSnapshotChunk(const QByteArray& bytes,
 }
 
 std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error) {
+  // A device, a pipe or a folder is never opened: a pipe would wait for a
+  // writer for good, and a device has no end.
+  const QFileInfo target(path);
+  if (target.exists() && !target.isFile()) {
+    if (error) {
+      *error = QCoreApplication::translate("ReviewWindow", "%1 不是普通文件，不是数据文件。")
+                   .arg(QDir::toNativeSeparators(path));
+    }
+    return std::nullopt;
+  }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     if (error) {
@@ -153,7 +231,17 @@ std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error
     }
     return std::nullopt;
   }
-  if (file.size() > kMaxFileBytes) {
+  // Counted as the bytes come: a file may grow while it is read.
+  QByteArray bytes;
+  bytes.reserve(qsizetype(std::min(file.size(), kMaxFileBytes)));
+  while (bytes.size() <= kMaxFileBytes) {
+    const QByteArray piece = file.read(std::min<qint64>(kReadPieceBytes, kMaxFileBytes + 1 - bytes.size()));
+    if (piece.isEmpty()) {
+      break;
+    }
+    bytes += piece;
+  }
+  if (bytes.size() > kMaxFileBytes) {
     if (error) {
       *error =
           QCoreApplication::translate("ReviewWindow", "文件 %1 太大（超过 %2 MB），不是数据文件。")
@@ -162,7 +250,6 @@ std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error
     }
     return std::nullopt;
   }
-  const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     if (error) {
       *error = QCoreApplication::translate("ReviewWindow", "读取文件 %1 失败：%2")

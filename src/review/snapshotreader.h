@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
+#include <memory>
 #include <functional>
 #include <optional>
 
@@ -20,6 +22,30 @@
 // counted as skipped; a channel completed before the failure is kept, as the
 // live window kept its chart point.
 ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name);
+
+// Reads a text line by line into `source` exactly as ReadSnapshot reads the
+// lines after a file's header: for a stored session, whose chunks were cut
+// wherever the port's reads fell, so that it gives what its saved data1.txt
+// gives. Text may come in pieces; lines are cut at LF, a CR before it
+// dropped, and a line still open at Finish() is read as the last one.
+class SnapshotLines {
+ public:
+  explicit SnapshotLines(ReviewSource& source);
+  ~SnapshotLines();
+  void Add(QStringView text);
+  // Both channels of a line read already (a chunk that was one whole line).
+  void AddReadings(const std::array<std::optional<ChannelSample>, 2>& channels);
+  bool InLine() const { return !m_open.isEmpty(); }
+  void Finish();
+
+ private:
+  void Line(QStringView line);
+
+  ReviewSource& m_source;
+  QString m_open;  // the start of a line whose end has not come yet
+  struct Sink;
+  std::unique_ptr<Sink> m_sink;
+};
 
 // Each line as a chunk with the fields the live pass would have applied
 // (no times: the file has none).
