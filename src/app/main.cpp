@@ -7,6 +7,7 @@
 #include "clock.h"
 #include "commandline.h"
 #include "mainwindow.h"
+#include "noticebox.h"
 #include "portsettings.h"
 #include "reviewlaunch.h"
 #include "serialportdevice.h"
@@ -114,7 +115,11 @@ int main(int argc, char* argv[]) {
     recording->SetNotice([&window](const QString& text) {
       window.SetTitleNotice(TitleNotices::Slot::Recording, text);
     });
+    recording->SetMessage([&window](const QString& text) { ShowNoticeBox(&window, text); });
   }
   window.show();
+  if (!store.warning.isEmpty()) {
+    ShowNoticeBox(&window, store.warning);
+  }
   return app.exec();
 }

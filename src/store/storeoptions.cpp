@@ -62,14 +62,21 @@ bool ReadStoreOptions(const QCommandLineParser& parser, const QString& environme
   const QString text = fromLine ? parser.value(kStoreLimit) : environmentLimit;
   if (!text.isEmpty()) {
     const std::optional<qint64> limit = ParseByteSize(text);
-    if (!limit) {
+    if (!limit && fromLine) {
       *error = QCoreApplication::translate("StoreOptions", "%1 不是有效的大小：%2")
-                   .arg(fromLine ? QStringLiteral("--store-limit")
-                                 : QStringLiteral("ORVANTA_STORE_LIMIT"),
-                        text);
+                   .arg(QStringLiteral("--store-limit"), text);
       return false;
     }
-    options->limitBytes = *limit;
+    if (!limit) {
+      options->warning =
+          QCoreApplication::translate("StoreOptions",
+                                      "环境变量 ORVANTA_STORE_LIMIT 的值“%1”不是有效的大小，"
+                                      "记录文件使用默认上限 %2 GiB。")
+              .arg(text)
+              .arg(options->limitBytes >> 30);
+    } else {
+      options->limitBytes = *limit;
+    }
   }
   if (options->path.isEmpty()) {
     options->path = DefaultStorePath();

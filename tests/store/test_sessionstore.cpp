@@ -343,8 +343,9 @@ void TestSessionStore::options_data() {
                          << qint64(123456);
   QTest::newRow("malformed") << QStringList{u"--store-limit=2GB"_qs} << QString() << false << true
                              << 2 * g;
-  QTest::newRow("negative") << QStringList() << u"-1"_qs << false << true << 2 * g;
-  QTest::newRow("too large") << QStringList() << u"99999999999T"_qs << false << true << 2 * g;
+  // A malformed environment value runs with the default, and says so.
+  QTest::newRow("negative") << QStringList() << u"-1"_qs << true << true << 2 * g;
+  QTest::newRow("too large") << QStringList() << u"99999999999T"_qs << true << true << 2 * g;
 }
 
 void TestSessionStore::options() {
@@ -360,6 +361,9 @@ void TestSessionStore::options() {
   QString error;
   QCOMPARE(ReadStoreOptions(parser, environment, &options, &error), ok);
   QCOMPARE(error.isEmpty(), ok);
+  const bool badEnvironment = !environment.isEmpty() && !ParseByteSize(environment);
+  QCOMPARE(options.warning.contains(u"ORVANTA_STORE_LIMIT"_qs), ok && badEnvironment &&
+                                                              !arguments.join(u' ').contains(u"store-limit"_qs));
   QCOMPARE(options.enabled, enabled);
   QCOMPARE(options.limitBytes, limit);
 }
