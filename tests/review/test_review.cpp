@@ -153,6 +153,8 @@ class TestReview : public QObject {
  private slots:
   void summaryOfFile_data();
   void summaryOfFile();
+  void summaryArithmetic_data();
+  void summaryArithmetic();
   void fileGivesTheSessionsFrames_data();
   void fileGivesTheSessionsFrames();
   void summaryCommand_data();
@@ -216,6 +218,33 @@ void TestReview::summaryOfFile() {
   QCOMPARE(SummaryLine(s[0]), line1);
   QCOMPARE(SummaryLine(s[1]), line2);
   QCOMPARE(source.skipped, skipped);
+}
+
+void TestReview::summaryArithmetic_data() {
+  QTest::addColumn<std::vector<ChannelSample>>("samples");  // time, mV, mA, mAh, temperature
+  QTest::addColumn<QString>("line");
+  // Worked by hand: energy sums dt·(Va·Ia + Vb·Ib)/2, charge dt·(Ia + Ib)/2,
+  // over the steps where time increases; the mean voltage is their ratio.
+  QTest::newRow("current changes every step")
+      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25}, {10, 1300, 700, 2, 26},
+                                    {30, 1200, 900, 7, 27}}
+      << u"channel=1 frames=3 duration_s=30 capacity_mah=7 energy_mwh=7.764 avg_mv=1270.5 "
+         "min_mv=1200 end_mv=1200 max_temp=27 ended=stopped"_qs;
+  QTest::newRow("current reported negative")
+      << std::vector<ChannelSample>{{0, 1000, -300, 0, 20}, {60, 1100, -500, 5, 22}}
+      << u"channel=1 frames=2 duration_s=60 capacity_mah=5 energy_mwh=-7.083 avg_mv=1062.5 "
+         "min_mv=1000 end_mv=1100 max_temp=22 ended=stopped"_qs;
+  QTest::newRow("a restart is left out")
+      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25}, {100, 1350, 500, 14, 25},
+                                    {5, 1400, 520, 0, 26}, {65, 1380, 520, 9, 27}}
+      << u"channel=1 frames=4 duration_s=160 capacity_mah=9 energy_mwh=31.144 avg_mv=1380.8 "
+         "min_mv=1350 end_mv=1380 max_temp=27 ended=stopped"_qs;
+}
+
+void TestReview::summaryArithmetic() {
+  QFETCH(std::vector<ChannelSample>, samples);
+  QFETCH(QString, line);
+  QCOMPARE(SummaryLine(SummarizeChannel(1, samples, false)), line);
 }
 
 void TestReview::fileGivesTheSessionsFrames_data() {
@@ -451,8 +480,10 @@ void TestReview::listAndOpenInOrder() {
   QVERIFY(::ExportCsv(store, *store.Find(1), exported, &error));
   QFile csv(csvPath);
   QVERIFY(csv.open(QIODevice::ReadOnly));
-  QCOMPARE(QString::fromUtf8(csv.readAll()),
-           QString::fromUtf8(exported.data() + ",0,1000,100,7,20,,,,,\r\n"));
+  // Byte for byte, so the byte-order mark spreadsheets need is there.
+  const QByteArray bytes = csv.readAll();
+  QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+  QCOMPARE(bytes, exported.data() + ",0,1000,100,7,20,,,,,\r\n");
 }
 
 void TestReview::historyButtonOpensOneWindow() {

@@ -130,12 +130,16 @@ void TestSessionStore::abandonedSessionIsFoundInterrupted() {
   {
     // A writer that stops without ending its session, as a killed one does.
     StoreWriter gone({.path = path});
-    std::deque<StoreCommand> commands(2);
+    std::deque<StoreCommand> commands(3);
     commands[0].kind = StoreCommand::Kind::Begin;
     commands[0].session = 1;
     commands[0].startMs = 1000;
-    commands[1].session = 1;
+    commands[1].session = commands[2].session = 1;
     commands[1].chunk = chunk;
+    // The wall clock was set back before the last chunk.
+    commands[2].chunk = chunk;
+    commands[2].chunk.seq = 2;
+    commands[2].chunk.wallMs = 4000;
     QVERIFY2(gone.Write(commands), qPrintable(gone.Error()));
 
     // A live writer's sessions are left alone.
@@ -143,14 +147,23 @@ void TestSessionStore::abandonedSessionIsFoundInterrupted() {
     QVERIFY(alive.Open());
     auto reader = SessionReader::Open(path, nullptr);
     QCOMPARE(reader->Find(std::nullopt)->ended, SessionEnd::Running);
+    QVERIFY(!reader->Find(std::nullopt)->writerGone);
+  }
+  {
+    // Until the next start, a reader tells the session's writer is gone.
+    auto reader = SessionReader::Open(path, nullptr);
+    const StoredSession s = *reader->Find(std::nullopt);
+    QCOMPARE(s.ended, SessionEnd::Running);
+    QVERIFY(s.writerGone);
+    QCOMPARE(s.endUtc.toMSecsSinceEpoch(), 4000);
   }
   StoreWriter next({.path = path});
   QVERIFY(next.Open());
   auto reader = SessionReader::Open(path, nullptr);
   const StoredSession s = *reader->Find(std::nullopt);
   QCOMPARE(s.ended, SessionEnd::Interrupted);
-  QCOMPARE(s.endUtc.toMSecsSinceEpoch(), 5000);  // the last chunk's time
-  QCOMPARE(s.chunks, 1);
+  QCOMPARE(s.endUtc.toMSecsSinceEpoch(), 4000);  // the last chunk's time, by sequence
+  QCOMPARE(s.chunks, 2);
 }
 
 using Readings = std::array<std::optional<qint32>, kQuantityCount>;
@@ -169,27 +182,33 @@ void TestSessionStore::completeReadingsReadBack_data() {
 void TestSessionStore::completeReadingsReadBack() {
   QFETCH(Readings, readings);
   QTemporaryDir dir;
-  // Channel 1's last complete readings are the newest chunk's; channel 2 has
-  // none anywhere.
-  std::deque<StoreCommand> commands(3);
+  // Channel 1's last complete readings are the newest chunk's; channel 2's
+  // are in the chunk before.
+  std::deque<StoreCommand> commands(4);
   commands[0].kind = StoreCommand::Kind::Begin;
-  commands[0].session = commands[1].session = commands[2].session = 1;
+  commands[0].session = commands[1].session = commands[2].session = commands[3].session = 1;
   commands[1].chunk.seq = 1;
   commands[1].chunk.channel = {StoredChannel{readings},
                                StoredChannel{Readings{std::nullopt, 1, 2, 3, 4}}};
   commands[2].chunk.seq = 2;
-  commands[2].chunk.channel[0].fields = {1, 2, 3, 4, 5};
+  commands[2].chunk.channel = {StoredChannel{Readings{1, 2, 3, 4, 5}},
+                               StoredChannel{Readings{9, 8, 7, 6, 5}}};
+  commands[3].chunk.seq = 3;
+  commands[3].chunk.channel = {StoredChannel{Readings{11, 12, 13, 14, 15}},
+                               StoredChannel{Readings{10, 8, std::nullopt, 6, 5}}};
   QVERIFY(StoreWriter({.path = dir.filePath(u"s.db"_qs)}).Write(commands));
   QList<StoredChunk> read;
   const auto reader = SessionReader::Open(dir.filePath(u"s.db"_qs), nullptr);
   QVERIFY(reader->ForEachChunkPart(1, SessionReader::ChunkParts::CompleteReadings,
                                    [&](const StoredChunk& c) { read << c; }));
-  QCOMPARE(read.size(), 2);
+  QCOMPARE(read.size(), 3);
   const bool complete = std::all_of(readings.begin(), readings.end(), [](auto r) { return !!r; });
   QVERIFY(read[0].channel[0].fields == (complete ? readings : Readings{}));
   QVERIFY(!read[0].channel[1].Any());
   const auto last = reader->LastCompleteReadings(1);
-  QVERIFY(last && (*last)[0].fields == commands[2].chunk.channel[0].fields && !(*last)[1].Any());
+  QVERIFY(last);
+  QVERIFY((*last)[0].fields == commands[3].chunk.channel[0].fields);
+  QVERIFY((*last)[1].fields == commands[2].chunk.channel[1].fields);
 }
 
 void TestSessionStore::exports_data() {

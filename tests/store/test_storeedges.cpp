@@ -117,6 +117,8 @@ class TestStoreEdges : public QObject {
   void notOursIsNeverChanged_data();
   void notOursIsNeverChanged();
   void readOnlyMediaAndBackups();
+  void liveConnectionSettings_data();
+  void liveConnectionSettings();
 };
 
 void TestStoreEdges::storeRemovedMidSessionStartsAnew_data() {
@@ -291,6 +293,27 @@ void TestStoreEdges::readOnlyMediaAndBackups() {
   QString error;
   QVERIFY2(SessionReader::Open(db, &error), qPrintable(error));
   QCOMPARE(Read(db).texts, original.texts);
+}
+
+void TestStoreEdges::liveConnectionSettings_data() {
+  QTest::addColumn<QString>("pragma");
+  QTest::addColumn<QString>("value");
+  // Each commit reaches the disk before the next chunk comes.
+  QTest::newRow("synced in full") << u"synchronous"_qs << u"2"_qs;
+  QTest::newRow("write-ahead log") << u"journal_mode"_qs << u"wal"_qs;
+  QTest::newRow("freed pages can be handed back") << u"auto_vacuum"_qs << u"2"_qs;
+  QTest::newRow("the log is cut back to a megabyte") << u"journal_size_limit"_qs << u"1048576"_qs;
+}
+
+void TestStoreEdges::liveConnectionSettings() {
+  QFETCH(QString, pragma);
+  QFETCH(QString, value);
+  QTemporaryDir dir;
+  StoreWriter writer({.path = dir.filePath(u"sessions.db"_qs)});
+  QVERIFY(writer.Open());
+  QSqlQuery q(QSqlDatabase::database(writer.ConnectionName(), false));
+  QVERIFY(q.exec(u"PRAGMA "_qs + pragma) && q.next());
+  QCOMPARE(q.value(0).toString(), value);
 }
 
 QTEST_GUILESS_MAIN(TestStoreEdges)
