@@ -51,6 +51,8 @@ class TestSegmentReadout : public QObject {
   void paintedColours_data();
   void paintedColours();
   void accessibleValue();
+  void accessibleTextOffsets_data();
+  void accessibleTextOffsets();
   void unlitSegmentsAreThin_data();
   void unlitSegmentsAreThin();
 };
@@ -319,6 +321,46 @@ void TestSegmentReadout::unlitSegmentsAreThin() {
   QVERIFY2(
       perUnlit <= 0.5 * perLit,
       qPrintable(QStringLiteral("%1 px per unlit segment, %2 per lit").arg(perUnlit).arg(perLit)));
+}
+
+void TestSegmentReadout::accessibleTextOffsets_data() {
+  QTest::addColumn<int>("boundary");  // QAccessible::TextBoundaryType
+  QTest::addColumn<int>("offset");
+  QTest::addColumn<QString>("before");  // text, start, end joined by '|'
+  QTest::addColumn<QString>("at");
+  QTest::addColumn<QString>("after");
+  // The readout shows "-25": a reader steps through it a character at a
+  // time, or reads it as one line.
+  QTest::newRow("the middle character") << int(QAccessible::CharBoundary) << 1 << u"-|0|1"_qs
+                                        << u"2|1|2"_qs << u"5|2|3"_qs;
+  QTest::newRow("the first character") << int(QAccessible::CharBoundary) << 0 << u"|0|0"_qs
+                                       << u"-|0|1"_qs << u"2|1|2"_qs;
+  QTest::newRow("the last character") << int(QAccessible::CharBoundary) << 2 << u"2|1|2"_qs
+                                      << u"5|2|3"_qs << u"|3|3"_qs;
+  QTest::newRow("past the end") << int(QAccessible::CharBoundary) << 3 << u"5|2|3"_qs << u"|3|3"_qs
+                                << u"|3|3"_qs;
+  QTest::newRow("the whole line") << int(QAccessible::LineBoundary) << 1 << u"|0|0"_qs
+                                  << u"-25|0|3"_qs << u"|3|3"_qs;
+}
+
+void TestSegmentReadout::accessibleTextOffsets() {
+  QFETCH(int, boundary);
+  QFETCH(int, offset);
+  QFETCH(QString, before);
+  QFETCH(QString, at);
+  QFETCH(QString, after);
+  SegmentReadout readout(4, false);
+  readout.SetValue(-25);
+  QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&readout)->textInterface();
+  QVERIFY(text);
+  QCOMPARE(text->characterCount(), 3);
+  const auto type = QAccessible::TextBoundaryType(boundary);
+  int start = -1;
+  int end = -1;
+  const auto joined = [&](const QString& t) { return u"%1|%2|%3"_qs.arg(t).arg(start).arg(end); };
+  QCOMPARE(joined(text->textBeforeOffset(offset, type, &start, &end)), before);
+  QCOMPARE(joined(text->textAtOffset(offset, type, &start, &end)), at);
+  QCOMPARE(joined(text->textAfterOffset(offset, type, &start, &end)), after);
 }
 
 QTEST_MAIN(TestSegmentReadout)
