@@ -16,7 +16,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # program loads at run time it cannot see: the Song face, Qt's translations,
 # the SQLite driver of the session store (libqt6sql6 only recommends it,
 # among other drivers) and the platform plugins (libqt6gui6 only recommends
-# qt6-qpa-plugins, which held the X11 plugin in Qt 6 packages before 6.3.1).
+# qt6-qpa-plugins; Debian 12 ships the X11 plugin in libqt6gui6 itself and
+# the VNC one in qt6-qpa-plugins).
 # A system installed without recommended packages has only what is named
 # here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
