@@ -108,25 +108,24 @@ DischargeChart::DischargeChart(QWidget* parent)
   connect(m_plot, &QWidget::customContextMenuRequested, this,
           &DischargeChart::OnCursorMenuRequested);
 
-  // The toolbar's buttons take the focus from the keyboard, in their order,
-  // and then the plot area, where the cursor keys move the data cursor; so
-  // the chart's place in the window's tab order reaches all of them.
+  // The plot area takes the focus, where the cursor keys move the data
+  // cursor, and then the toolbar's buttons from the keyboard, in their
+  // order; so the chart's place in the window's tab order reaches all of
+  // them. (The plot area comes first as it is created first: that is the
+  // order a window's focus chain keeps.)
   setFocusPolicy(Qt::NoFocus);
   m_toolbar->setFocusPolicy(Qt::NoFocus);
   for (QWidget* w : m_toolbar->findChildren<QWidget*>()) {
     w->setFocusPolicy(Qt::NoFocus);
   }
-  QWidget* previous = nullptr;
+  m_plot->setFocusPolicy(Qt::StrongFocus);
+  QWidget* previous = m_plot;
   for (QAction* action : m_toolbar->actions()) {
     QWidget* button = m_toolbar->widgetForAction(action);
     button->setFocusPolicy(Qt::TabFocus);
-    if (previous) {
-      setTabOrder(previous, button);
-    }
+    setTabOrder(previous, button);
     previous = button;
   }
-  m_plot->setFocusPolicy(Qt::StrongFocus);
-  setTabOrder(previous, m_plot);
   m_plot->installEventFilter(this);
   m_accessibility = new ChartAccessibility(*this);
 }

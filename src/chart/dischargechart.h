@@ -55,7 +55,7 @@ enum class ChartCommand {
 // the x and the y range are kept as running values, so adding a point never
 // scans the data. Redraws are coalesced: at most one per event-loop turn.
 //
-// The toolbar's buttons take the keyboard focus by Tab, then the plot area.
+// The plot area takes the keyboard focus, then the toolbar's buttons by Tab.
 // With the plot area focused, Left and Right step the data cursor from point
 // to point, Page Up and Page Down by ten points, Home and End to the first
 // and the last point; T makes it read the other trace. A cursor key shows a

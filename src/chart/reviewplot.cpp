@@ -76,16 +76,14 @@ ReviewPlot::ReviewPlot(QWidget* parent)
   m_plot->setAccessibleName(tr("曲线区"));
   m_plot->setFocusPolicy(Qt::StrongFocus);
   m_plot->installEventFilter(this);
-  QWidget* previous = nullptr;
+  // The plot area first, then the buttons, as on the live chart.
+  QWidget* previous = m_plot;
   for (QAction* action : m_toolbar->actions()) {
     QWidget* button = m_toolbar->widgetForAction(action);
     button->setFocusPolicy(Qt::TabFocus);
-    if (previous) {
-      setTabOrder(previous, button);
-    }
+    setTabOrder(previous, button);
     previous = button;
   }
-  setTabOrder(previous, m_plot);
   UpdateDescriptions();
 }
 

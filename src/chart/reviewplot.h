@@ -28,8 +28,8 @@ enum class ReviewCommand { ZoomIn, ZoomOut, FitAll, Cursor, Copy, SaveImage, Pri
 // prints. Long curves draw from their block overviews when zoomed out, as
 // the live chart's traces do.
 //
-// The toolbar's buttons take the focus by Tab, then the plot area, where the
-// cursor keys of the live chart step the data cursor from point to point
+// The plot area takes the focus by Tab, then the toolbar's buttons; on the
+// plot area the cursor keys of the live chart step the data cursor from point to point
 // (Left, Right, Page Up, Page Down, Home, End) and T makes it read the next
 // curve. For screen readers the widget is a chart named by its title and
 // described by each curve's last point; the plot area describes the

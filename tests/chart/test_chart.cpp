@@ -877,9 +877,9 @@ void TestChart::screenMatchesAFullRedraw() {
   QVERIFY(shown == full);
 }
 
-// The toolbar's buttons, "历史记录" among them, take the focus from the
-// keyboard in their order, then the plot area (also by click, for the
-// cursor keys); nothing else does.
+// The plot area (also by click, for the cursor keys), then the toolbar's
+// buttons, "历史记录" among them, take the focus from the keyboard in their
+// order; nothing else does.
 void TestChart::takesNoFocus() {
   auto chart = MakeChart();
   QCOMPARE(chart->focusPolicy(), Qt::NoFocus);
@@ -901,8 +901,8 @@ void TestChart::takesNoFocus() {
                                                          : Qt::NoFocus;
     QVERIFY2(w->focusPolicy() == expected, w->metaObject()->className());
   }
-  // The focus chain runs through the buttons in their order, then the plot.
-  stops << plot;
+  // The focus chain runs from the plot through the buttons in their order.
+  stops.prepend(plot);
   QWidget* w = stops.first();
   for (qsizetype i = 1; i < stops.size(); ++i) {
     do {

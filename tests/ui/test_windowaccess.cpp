@@ -48,6 +48,7 @@ class TestWindowAccess : public QObject {
   void portLampTellsTheTruth_data();
   void portLampTellsTheTruth();
   void saveResultIsHeard();
+  void chartTakesTheFocusFirst();
   void readoutsAreReadOnlyValues_data();
   void readoutsAreReadOnlyValues();
 };
@@ -173,6 +174,25 @@ void TestWindowAccess::saveResultIsHeard() {
   save->CheckConfirmation();
   QVERIFY(w.CmdSaveDisp->isEnabled());
   QCOMPARE(QApplication::focusWidget(), w.CmdSaveDisp);
+}
+
+// The chart, first in the designed tab order, has the focus when the window
+// opens: its plot area, from which Tab walks the toolbar's buttons, the
+// last of them "历史记录", and then "打开串口".
+void TestWindowAccess::chartTakesTheFocusFirst() {
+  Harness h;
+  QVERIFY(QTest::qWaitForWindowActive(&h.W()));
+  QWidget* focus = QApplication::focusWidget();
+  QVERIFY(focus && focus->inherits("QCustomPlot") && h.W().iPlotX->isAncestorOf(focus));
+  QStringList walk;
+  for (int i = 0; i < 11; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    walk << (button ? button->text() : QString());
+  }
+  QCOMPARE(walk, (QStringList{u"放大"_qs, u"缩小"_qs, u"全部显示"_qs, u"暂停"_qs, u"游标"_qs,
+                              u"复制"_qs, u"保存图像"_qs, u"导出CSV"_qs, u"打印"_qs, u"历史记录"_qs,
+                              u"打开串口"_qs}));
 }
 
 void TestWindowAccess::readoutsAreReadOnlyValues_data() {
