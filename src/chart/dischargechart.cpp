@@ -22,6 +22,7 @@
 #include "charttrace.h"
 #include "plotoutput.h"
 #include "qcustomplot.h"
+#include "savefile.h"
 #include "songfont.h"
 
 namespace {
@@ -681,7 +682,7 @@ bool DischargeChart::SaveCsv(const QString& path) {
     });
   }
   out.flush();
-  return out.status() == QTextStream::Ok && file.commit();
+  return out.status() == QTextStream::Ok && CommitSaveFile(file);
 }
 
 bool DischargeChart::PrintTo(QPrinter& printer) {

@@ -25,6 +25,7 @@
 #include "focusmark.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
+#include "savefile.h"
 #include "sessionsource.h"
 #include "snapshotreader.h"
 #include "usersettings.h"
@@ -653,9 +654,9 @@ bool WriteCsvFile(const QString& path, const std::vector<CsvSource>& sources,
     file.cancelWriting();
     return false;
   }
-  if (!file.commit()) {
-    *error = ReviewWindow::tr("无法把数据保存到 %1：%2")
-                 .arg(QDir::toNativeSeparators(path), file.errorString());
+  QString why;
+  if (!CommitSaveFile(file, &why)) {
+    *error = ReviewWindow::tr("无法把数据保存到 %1：%2").arg(QDir::toNativeSeparators(path), why);
     return false;
   }
   return true;

@@ -235,7 +235,8 @@ std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error
   QByteArray bytes;
   bytes.reserve(qsizetype(std::min(file.size(), kMaxFileBytes)));
   while (bytes.size() <= kMaxFileBytes) {
-    const QByteArray piece = file.read(std::min<qint64>(kReadPieceBytes, kMaxFileBytes + 1 - bytes.size()));
+    const QByteArray piece =
+        file.read(std::min<qint64>(kReadPieceBytes, kMaxFileBytes + 1 - bytes.size()));
     if (piece.isEmpty()) {
       break;
     }

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "reviewsource.h"

@@ -3,10 +3,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QLockFile>
 #include <QSysInfo>
 #include <QUrl>
 #include <cerrno>
@@ -258,8 +258,8 @@ class SqliteSessionReader final : public SessionReader {
     session.writerGone = session.ended == SessionEnd::Running && WriterGone(m_path, owner);
     if (session.writerGone) {
       const std::optional<std::optional<qint64>> last = LastChunkWallMs(session.id);
-      session.endUtc = last && *last ? QDateTime::fromMSecsSinceEpoch(**last, Qt::UTC)
-                                     : session.startUtc;
+      session.endUtc =
+          last && *last ? QDateTime::fromMSecsSinceEpoch(**last, Qt::UTC) : session.startUtc;
     }
     return session;
   }
@@ -286,10 +286,10 @@ class SqliteSessionReader final : public SessionReader {
         QStringLiteral("SELECT (t1 << 32) | (v1 & 4294967295), (i1 << 32) | (r1 & 4294967295), w1, "
                        "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2%1 "
                        "FROM chunks WHERE session_id = ? ORDER BY seq%2")
-            .arg(marker ? QStringLiteral(
-                              ", seq, CASE WHEN instr(text, char(10)) = length(text) AND "
-                              "instr(text, ?) = 0 THEN NULL ELSE text END")
-                        : QString(),
+            .arg(marker
+                     ? QStringLiteral(", seq, CASE WHEN instr(text, char(10)) = length(text) AND "
+                                      "instr(text, ?) = 0 THEN NULL ELSE text END")
+                     : QString(),
                  newestFirst ? QStringLiteral(" DESC") : QString()));
     if (marker) {
       q.addBindValue(*marker);

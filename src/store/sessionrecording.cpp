@@ -17,7 +17,8 @@ SessionRecording::SessionRecording(SessionStore::Settings settings, const Clock&
              .arg(QDir::toNativeSeparators(path)));
   });
   connect(m_store.get(), &SessionStore::Recreated, this, [this] {
-    Tell(tr("记录文件在程序运行时被删除或替换，已重新建立；正在进行的记录从此继续保存在新文件中。"));
+    Tell(
+        tr("记录文件在程序运行时被删除或替换，已重新建立；正在进行的记录从此继续保存在新文件中。"));
   });
   connect(m_store.get(), &SessionStore::Trimmed, this, [this](int sessions, const QString& error) {
     if (sessions > 0) {

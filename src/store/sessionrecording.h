@@ -53,8 +53,8 @@ class SessionRecording final : public QObject, public PassRecorder {
   std::unique_ptr<SessionStore> m_store;
   Notice m_notice;
   Notice m_message;
-  QStringList m_untold;      // messages waiting for SetMessage
-  QString m_lastLimitError;  // told once
+  QStringList m_untold;                // messages waiting for SetMessage
+  QString m_lastLimitError;            // told once
   std::optional<qint64> m_session;     // token of the running session
   qint64 m_seq = 0;                    // last chunk number of the running session
   std::optional<StoredChunk> m_chunk;  // the pass in progress

@@ -141,8 +141,7 @@ void SessionStore::Run() {
       const auto ready = [&] { return m_stop || (!failing && !m_queue.empty()); };
       // Also wakes while idle, to notice a store file deleted or replaced
       // behind the program's back within one retry period.
-      timedOut =
-          !m_wake.wait_for(lock, std::chrono::milliseconds(m_settings.retryMs), ready);
+      timedOut = !m_wake.wait_for(lock, std::chrono::milliseconds(m_settings.retryMs), ready);
       stopping = m_stop;
       while (!m_queue.empty() && batch.size() < kMaxBatch) {
         batch.push_back(std::move(m_queue.front()));

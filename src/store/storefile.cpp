@@ -33,8 +33,8 @@ std::optional<Verdict> CheckOwnership(const QString& path, QString* reason) {
     return Verdict::Missing;
   }
   if (S_ISLNK(st.st_mode)) {
-    *reason = QStringLiteral("%1 is a symbolic link; the store does not follow links")
-                  .arg(Native(path));
+    *reason =
+        QStringLiteral("%1 is a symbolic link; the store does not follow links").arg(Native(path));
     return Verdict::NotOurs;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -97,8 +97,9 @@ Verdict Inspect(const QString& path, int knownVersion, QString* reason) {
   const quint32 schemaCookie = BigEndian32(header, 40);
   const quint32 userVersion = BigEndian32(header, 60);
   if (userVersion > quint32(knownVersion)) {
-    *reason = QStringLiteral("the store was written by a newer program (version %1, this one "
-                             "knows %2)")
+    *reason = QStringLiteral(
+                  "the store was written by a newer program (version %1, this one "
+                  "knows %2)")
                   .arg(userVersion)
                   .arg(knownVersion);
     return Verdict::Newer;
@@ -112,8 +113,7 @@ Verdict Inspect(const QString& path, int knownVersion, QString* reason) {
 
 bool JournalsAreOurs(const QString& path, QString* reason) {
   for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-    const std::optional<Verdict> verdict =
-        CheckOwnership(path + QLatin1StringView(suffix), reason);
+    const std::optional<Verdict> verdict = CheckOwnership(path + QLatin1StringView(suffix), reason);
     if (verdict == Verdict::NotOurs) {
       return false;
     }

@@ -111,7 +111,8 @@ bool StoreWriter::OpenFile() {
   // Looked at before SQLite touches it: opening in WAL mode rewrites the
   // header of whatever database is there.
   QString reason;
-  const storefile::Verdict verdict = storefile::Inspect(m_config.path, storeschema::kVersion, &reason);
+  const storefile::Verdict verdict =
+      storefile::Inspect(m_config.path, storeschema::kVersion, &reason);
   switch (verdict) {
     case storefile::Verdict::NotOurs:
     case storefile::Verdict::Newer:
@@ -272,8 +273,8 @@ void StoreWriter::MarkAbandonedSessions() {
       continue;
     }
     // A writer holds its lock file while it lives; one we can take is gone.
-  // Its session ended with its last chunk (by sequence: the wall clock may
-  // have been set back meanwhile).
+    // Its session ended with its last chunk (by sequence: the wall clock may
+    // have been set back meanwhile).
     QLockFile probe(OwnerLockPath(m_config.path, owner));
     probe.setStaleLockTime(0);
     if (!probe.tryLock(0)) {
@@ -435,7 +436,8 @@ bool StoreWriter::StoredAlready(qint64 sessionId, const StoredChunk& chunk) {
   // neither stored nor counted twice; anything else under its key means the
   // rows would be mixed, which is an error.
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
-  q.prepare(QStringLiteral("SELECT wall_ms, mono_ms, text FROM chunks WHERE session_id = ? AND seq = ?"));
+  q.prepare(
+      QStringLiteral("SELECT wall_ms, mono_ms, text FROM chunks WHERE session_id = ? AND seq = ?"));
   q.addBindValue(sessionId);
   q.addBindValue(chunk.seq);
   if (q.exec() && q.next() && q.value(0).toLongLong() == chunk.wallMs &&

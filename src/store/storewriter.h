@@ -108,5 +108,5 @@ class StoreWriter {
   QString m_limitError;
   bool m_recreated = false;
   std::optional<storefile::FileId> m_fileId;  // of the file the connection has
-  std::map<qint64, Session> m_sessions;  // by token, as committed
+  std::map<qint64, Session> m_sessions;       // by token, as committed
 };

@@ -226,7 +226,8 @@ void TestReview::summaryArithmetic_data() {
   // Worked by hand: energy sums dt·(Va·Ia + Vb·Ib)/2, charge dt·(Ia + Ib)/2,
   // over the steps where time increases; the mean voltage is their ratio.
   QTest::newRow("current changes every step")
-      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25}, {10, 1300, 700, 2, 26},
+      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25},
+                                    {10, 1300, 700, 2, 26},
                                     {30, 1200, 900, 7, 27}}
       << u"channel=1 frames=3 duration_s=30 capacity_mah=7 energy_mwh=7.764 avg_mv=1270.5 "
          "min_mv=1200 end_mv=1200 max_temp=27 ended=stopped"_qs;
@@ -235,8 +236,10 @@ void TestReview::summaryArithmetic_data() {
       << u"channel=1 frames=2 duration_s=60 capacity_mah=5 energy_mwh=-7.083 avg_mv=1062.5 "
          "min_mv=1000 end_mv=1100 max_temp=22 ended=stopped"_qs;
   QTest::newRow("a restart is left out")
-      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25}, {100, 1350, 500, 14, 25},
-                                    {5, 1400, 520, 0, 26}, {65, 1380, 520, 9, 27}}
+      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25},
+                                    {100, 1350, 500, 14, 25},
+                                    {5, 1400, 520, 0, 26},
+                                    {65, 1380, 520, 9, 27}}
       << u"channel=1 frames=4 duration_s=160 capacity_mah=9 energy_mwh=31.144 avg_mv=1380.8 "
          "min_mv=1350 end_mv=1380 max_temp=27 ended=stopped"_qs;
 }

@@ -52,8 +52,8 @@ void TestSessionsTool::outputFailuresAreErrors_data() {
   QTest::addColumn<QStringList>("args");
   QTest::addColumn<int>("code");
   QTest::addColumn<QString>("stderrHas");
-  QTest::newRow("list to a full device") << u"stdout=/dev/full"_qs << QStringList{u"list"_qs} << 1
-                                         << u"No space left"_qs;
+  QTest::newRow("list to a full device")
+      << u"stdout=/dev/full"_qs << QStringList{u"list"_qs} << 1 << u"No space left"_qs;
   QTest::newRow("summary to a full device")
       << u"stdout=/dev/full"_qs << QStringList{u"summary"_qs, u"latest"_qs} << 1
       << u"No space left"_qs;
@@ -63,17 +63,17 @@ void TestSessionsTool::outputFailuresAreErrors_data() {
   QTest::newRow("data1 to a full disk keeps the earlier file")
       << u"full disk"_qs << QStringList{u"export"_qs, u"1"_qs, u"--data1"_qs, u"OUT"_qs} << 1
       << u"No space left"_qs;
-  QTest::newRow("CSV into a pipe") << u"fifo"_qs
-                                   << QStringList{u"export"_qs, u"latest"_qs, u"--csv"_qs, u"OUT"_qs}
-                                   << 0 << QString();
+  QTest::newRow("CSV into a pipe")
+      << u"fifo"_qs << QStringList{u"export"_qs, u"latest"_qs, u"--csv"_qs, u"OUT"_qs} << 0
+      << QString();
   QTest::newRow("an option given twice")
       << QString() << QStringList{u"export"_qs, u"1"_qs, u"--csv"_qs, u"a"_qs, u"--csv"_qs, u"b"_qs}
       << 2 << u"--csv"_qs;
-  QTest::newRow("a damaged store") << u"damaged"_qs << QStringList{u"list"_qs} << 1
-                                   << u"malformed"_qs;
+  QTest::newRow("a damaged store")
+      << u"damaged"_qs << QStringList{u"list"_qs} << 1 << u"malformed"_qs;
   QTest::newRow("backup") << QString() << QStringList{u"backup"_qs, u"OUT"_qs} << 0 << QString();
-  QTest::newRow("help of a command") << QString() << QStringList{u"export"_qs, u"--help"_qs} << 0
-                                     << QString();
+  QTest::newRow("help of a command")
+      << QString() << QStringList{u"export"_qs, u"--help"_qs} << 0 << QString();
 }
 
 void TestSessionsTool::outputFailuresAreErrors() {

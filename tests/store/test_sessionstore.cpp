@@ -287,12 +287,12 @@ void TestSessionStore::sizeLimitDeletesOldestFinishedSessions_data() {
   QTest::addColumn<QList<qint64>>("kept");
   // Sessions 1 to 3 are finished; each holds about 100 kB.
   QTest::newRow("no limit") << qint64(0) << u"running"_qs << QList<qint64>{1, 2, 3, 4};
-  QTest::newRow("under the limit") << qint64(10'000'000) << u"running"_qs
-                                   << QList<qint64>{1, 2, 3, 4};
+  QTest::newRow("under the limit")
+      << qint64(10'000'000) << u"running"_qs << QList<qint64>{1, 2, 3, 4};
   QTest::newRow("two over") << qint64(250'000) << u"running"_qs << QList<qint64>{3, 4};
   QTest::newRow("never the running one") << qint64(1) << u"running"_qs << QList<qint64>{4};
-  QTest::newRow("never the newest, interrupted") << qint64(1) << u"interrupted"_qs
-                                                 << QList<qint64>{4};
+  QTest::newRow("never the newest, interrupted")
+      << qint64(1) << u"interrupted"_qs << QList<qint64>{4};
   QTest::newRow("never the newest, finished") << qint64(1) << u"none"_qs << QList<qint64>{3};
 }
 
@@ -381,8 +381,8 @@ void TestSessionStore::options() {
   QCOMPARE(ReadStoreOptions(parser, environment, &options, &error), ok);
   QCOMPARE(error.isEmpty(), ok);
   const bool badEnvironment = !environment.isEmpty() && !ParseByteSize(environment);
-  QCOMPARE(options.warning.contains(u"ORVANTA_STORE_LIMIT"_qs), ok && badEnvironment &&
-                                                              !arguments.join(u' ').contains(u"store-limit"_qs));
+  QCOMPARE(options.warning.contains(u"ORVANTA_STORE_LIMIT"_qs),
+           ok && badEnvironment && !arguments.join(u' ').contains(u"store-limit"_qs));
   QCOMPARE(options.enabled, enabled);
   QCOMPARE(options.limitBytes, limit);
 }

@@ -331,12 +331,12 @@ void TestSegmentReadout::accessibleTextOffsets_data() {
   QTest::addColumn<QString>("after");
   // The readout shows "-25": a reader steps through it a character at a
   // time, or reads it as one line.
-  QTest::newRow("the middle character") << int(QAccessible::CharBoundary) << 1 << u"-|0|1"_qs
-                                        << u"2|1|2"_qs << u"5|2|3"_qs;
-  QTest::newRow("the first character") << int(QAccessible::CharBoundary) << 0 << u"|0|0"_qs
-                                       << u"-|0|1"_qs << u"2|1|2"_qs;
-  QTest::newRow("the last character") << int(QAccessible::CharBoundary) << 2 << u"2|1|2"_qs
-                                      << u"5|2|3"_qs << u"|3|3"_qs;
+  QTest::newRow("the middle character")
+      << int(QAccessible::CharBoundary) << 1 << u"-|0|1"_qs << u"2|1|2"_qs << u"5|2|3"_qs;
+  QTest::newRow("the first character")
+      << int(QAccessible::CharBoundary) << 0 << u"|0|0"_qs << u"-|0|1"_qs << u"2|1|2"_qs;
+  QTest::newRow("the last character")
+      << int(QAccessible::CharBoundary) << 2 << u"2|1|2"_qs << u"5|2|3"_qs << u"|3|3"_qs;
   QTest::newRow("past the end") << int(QAccessible::CharBoundary) << 3 << u"5|2|3"_qs << u"|3|3"_qs
                                 << u"|3|3"_qs;
   QTest::newRow("the whole line") << int(QAccessible::LineBoundary) << 1 << u"|0|0"_qs

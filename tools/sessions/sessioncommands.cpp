@@ -213,9 +213,9 @@ int RunExport(CommandContext& context) {
     if ((arg == u"--csv" || arg == u"--data1") && i + 1 < args.size()) {
       QString& target = arg == u"--csv" ? csv : data1;
       if (!target.isEmpty()) {
-        context.err << QCoreApplication::translate("SessionCommands", "export：%1 只能给一次")
-                           .arg(arg)
-                    << Qt::endl;
+        context.err
+            << QCoreApplication::translate("SessionCommands", "export：%1 只能给一次").arg(arg)
+            << Qt::endl;
         return kExitUsage;
       }
       target = args[++i];
