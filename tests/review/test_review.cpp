@@ -1,5 +1,7 @@
 // The review: discharge summaries of known recordings, reading data1.txt back,
 // the summary command, and curves drawn in their own colours.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -341,6 +343,9 @@ void TestReview::summaryCommand_data() {
   QTest::newRow("missing file") << QStringList{QStringLiteral("/nonexistent/data1.txt")} << 1
                                 << QString();
   QTest::newRow("no word") << QStringList{} << 2 << QString();
+  // Never read: a device has no end, and a pipe would wait for a writer.
+  QTest::newRow("a device") << QStringList{QStringLiteral("/dev/zero")} << 1 << QString();
+  QTest::newRow("a pipe") << QStringList{QStringLiteral("FIFO")} << 1 << QString();
 }
 
 void TestReview::summaryCommand() {
@@ -351,6 +356,9 @@ void TestReview::summaryCommand() {
   const QString path = dir.filePath(QStringLiteral("data1.txt"));
   QVERIFY(WriteFileAtomically(path, Gbk(QStringLiteral("$1,1,0,1000,100,7,20;0,,,,,\r\n"))));
   args.replaceInStrings(QStringLiteral("FILE"), path);
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  args.replaceInStrings(QStringLiteral("FIFO"), fifo);
   const StoreOpener opener = [](QString*) {
     auto store = std::make_unique<FakeStore>();
     store->Add(1, {QStringLiteral("$1,1,0,1000,100,0,20;0,,,,,\r\n")});
