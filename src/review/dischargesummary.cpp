@@ -72,15 +72,22 @@ DischargeSummary SummarizeChannel(int channel, const std::vector<ChannelSample>&
   return s;
 }
 
+QString FixedNumber(double value, int decimals) {
+  QString text = QString::number(value, 'f', decimals);
+  if (text.startsWith(u'-') && text.count(u'0') == text.size() - 2) {
+    text.remove(0, 1);
+  }
+  return text;
+}
+
 QString SummaryLine(const DischargeSummary& s) {
   // QString::number is locale-free.
   return QStringLiteral(
              "channel=%1 frames=%2 duration_s=%3 capacity_mah=%4 energy_mwh=%5 avg_mv=%6 "
              "min_mv=%7 end_mv=%8 max_temp=%9 ended=%10")
       .arg(QString::number(s.channel), QString::number(s.frames), QString::number(s.durationS),
-           QString::number(s.capacityMah), QString::number(s.energyMwh, 'f', 3),
-           QString::number(s.avgMv, 'f', 1), QString::number(s.minMv), QString::number(s.endMv),
-           QString::number(s.maxTemp))
+           QString::number(s.capacityMah), FixedNumber(s.energyMwh, 3), FixedNumber(s.avgMv, 1),
+           QString::number(s.minMv), QString::number(s.endMv), QString::number(s.maxTemp))
       .arg(s.notice ? QStringLiteral("notice") : QStringLiteral("stopped"));
 }
 

@@ -30,5 +30,9 @@ DischargeSummary SummarizeChannel(int channel, const std::vector<ChannelSample>&
 // min_mv=L end_mv=V max_temp=T ended=notice|stopped", numbers in C locale.
 QString SummaryLine(const DischargeSummary& summary);
 
+// `value` with `decimals` decimals in C locale; a value that rounds to zero
+// prints as zero, never as "-0.000".
+QString FixedNumber(double value, int decimals);
+
 // Both channels of a source, channel 1 first.
 std::vector<DischargeSummary> SummarizeSource(const ReviewSource& source);

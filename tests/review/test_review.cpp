@@ -18,6 +18,7 @@
 #include "acquisitionpass.h"
 #include "clock.h"
 #include "colourcount.h"
+#include "cycles.h"
 #include "dischargechart.h"
 #include "dischargesummary.h"
 #include "framecollector.h"
@@ -155,6 +156,8 @@ class TestReview : public QObject {
  private slots:
   void summaryOfFile_data();
   void summaryOfFile();
+  void cycles_data();
+  void cycles();
   void summaryArithmetic_data();
   void summaryArithmetic();
   void fileGivesTheSessionsFrames_data();
@@ -220,6 +223,54 @@ void TestReview::summaryOfFile() {
   QCOMPARE(SummaryLine(s[0]), line1);
   QCOMPARE(SummaryLine(s[1]), line2);
   QCOMPARE(source.skipped, skipped);
+}
+
+void TestReview::cycles_data() {
+  QTest::addColumn<std::vector<ChannelSample>>("samples");  // time, mV, mA, mAh, temperature
+  QTest::addColumn<int>("cutoffMv");                        // -1: none asked for
+  QTest::addColumn<QStringList>("lines");
+  QTest::newRow("two cycles, each reaching the cut-off")
+      << std::vector<ChannelSample>{{0, 1400, 500, 0, 25},
+                                    {10, 1300, 700, 2, 26},
+                                    {30, 1200, 900, 7, 27},
+                                    {0, 1400, 600, 0, 25},
+                                    {20, 1100, 600, 3, 26}}
+      << 1300
+      << QStringList{
+             u"channel=1 cycle=1 frames=3 start_s=0 duration_s=30 capacity_mah=7 "
+             "charge_mah=6.111 energy_mwh=7.764 avg_mv=1270.5 end_mv=1200 cutoff_s=10 "
+             "cutoff_mah=1.667"_qs,
+             u"channel=1 cycle=2 frames=2 start_s=0 duration_s=20 capacity_mah=3 "
+             "charge_mah=3.333 energy_mwh=4.167 avg_mv=1250.0 end_mv=1100 cutoff_s=20 "
+             "cutoff_mah=3.333"_qs};
+  QTest::newRow("a late start, a repeated time, the cut-off never reached")
+      << std::vector<ChannelSample>{{100, 1400, 500, 0, 25},
+                                    {100, 1390, 500, 0, 25},
+                                    {160, 1380, 500, 8, 25}}
+      << 1000
+      << QStringList{
+             u"channel=1 cycle=1 frames=3 start_s=100 duration_s=60 capacity_mah=8 "
+             "charge_mah=8.333 energy_mwh=11.542 avg_mv=1385.0 end_mv=1380 cutoff_s=- "
+             "cutoff_mah=-"_qs};
+  QTest::newRow("sums too small to show print as zero")
+      << std::vector<ChannelSample>{{0, 1, -1, 0, 20}, {1, 1, -1, 0, 20}} << -1
+      << QStringList{
+             u"channel=1 cycle=1 frames=2 start_s=0 duration_s=1 capacity_mah=0 "
+             "charge_mah=0.000 energy_mwh=0.000 avg_mv=1.0 end_mv=1 cutoff_s=- "
+             "cutoff_mah=-"_qs};
+  QTest::newRow("no readings, no line") << std::vector<ChannelSample>{} << 1000 << QStringList{};
+}
+
+void TestReview::cycles() {
+  QFETCH(std::vector<ChannelSample>, samples);
+  QFETCH(int, cutoffMv);
+  QFETCH(QStringList, lines);
+  QStringList printed;
+  for (const CycleSummary& c :
+       SummarizeCycles(1, samples, cutoffMv < 0 ? std::nullopt : std::optional<qint32>(cutoffMv))) {
+    printed << CycleLine(c);
+  }
+  QCOMPARE(printed, lines);
 }
 
 void TestReview::summaryArithmetic_data() {

@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <cstdio>
 
+#include "cycles.h"
 #include "savefile.h"
 #include "sessionexport.h"
 #include "sessionsource.h"
@@ -146,6 +147,12 @@ const QList<SessionCommand>& SessionCommands() {
                          "每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、"
                          "平均电压、最低与终止电压、最高温度、结束方式"),
        &RunSummary},
+      {"cycles", "ID|latest|FILE [--cutoff MV]",
+       QT_TRANSLATE_NOOP(
+           "SessionCommands",
+           "每个通道的每个循环一行（充放电仪重新计时即为新循环）：帧数、起始时间、"
+           "时长、容量、电量、能量、平均电压、终止电压，以及到截止电压时的时间和电量"),
+       &RunCycles},
       {"backup", "FILE",
        QT_TRANSLATE_NOOP("SessionCommands",
                          "把记录文件完整、一致地复制成一个新文件 FILE（程序运行时也可以）"),
@@ -159,6 +166,13 @@ int RunSummary(CommandContext& context) {
                                              [path = context.dbPath](QString* error) {
                                                return SessionReader::Open(path, error);
                                              }));
+}
+
+int RunCycles(CommandContext& context) {
+  return Finished(context, RunCyclesCommand(context.arguments, context.out, context.err,
+                                            [path = context.dbPath](QString* error) {
+                                              return SessionReader::Open(path, error);
+                                            }));
 }
 
 int RunBackup(CommandContext& context) {

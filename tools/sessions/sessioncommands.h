@@ -40,3 +40,4 @@ int RunList(CommandContext& context);
 int RunExport(CommandContext& context);
 int RunSummary(CommandContext& context);
 int RunBackup(CommandContext& context);
+int RunCycles(CommandContext& context);

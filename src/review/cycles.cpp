@@ -1,0 +1,102 @@
+#include "cycles.h"
+
+#include <QCoreApplication>
+
+#include "dischargesummary.h"
+
+std::vector<CycleSummary> SummarizeCycles(int channel, const std::vector<ChannelSample>& samples,
+                                          std::optional<qint32> cutoffMv) {
+  std::vector<CycleSummary> cycles;
+  size_t first = 0;
+  for (size_t i = 1; i <= samples.size(); ++i) {
+    if (i < samples.size() && samples[i].time >= samples[i - 1].time) {
+      continue;
+    }
+    const std::vector<ChannelSample> cycle(samples.begin() + qsizetype(first),
+                                           samples.begin() + qsizetype(i));
+    const DischargeSummary whole = SummarizeChannel(channel, cycle, false);
+    CycleSummary c;
+    c.channel = channel;
+    c.cycle = int(cycles.size()) + 1;
+    c.frames = whole.frames;
+    c.startS = cycle.front().time;
+    c.durationS = whole.durationS;
+    c.capacityMah = whole.capacityMah;
+    c.chargeMah = whole.chargeMah;
+    c.energyMwh = whole.energyMwh;
+    c.avgMv = whole.avgMv;
+    c.endMv = whole.endMv;
+    if (cutoffMv) {
+      for (size_t k = 0; k < cycle.size(); ++k) {
+        if (cycle[k].voltage <= *cutoffMv) {
+          c.cutoffS = qint64(cycle[k].time) - c.startS;
+          const std::vector<ChannelSample> upTo(cycle.begin(), cycle.begin() + qsizetype(k) + 1);
+          c.cutoffMah = SummarizeChannel(channel, upTo, false).chargeMah;
+          break;
+        }
+      }
+    }
+    cycles.push_back(c);
+    first = i;
+  }
+  return cycles;
+}
+
+QString CycleLine(const CycleSummary& c) {
+  return QStringLiteral(
+             "channel=%1 cycle=%2 frames=%3 start_s=%4 duration_s=%5 capacity_mah=%6 "
+             "charge_mah=%7 energy_mwh=%8 avg_mv=%9 ")
+             .arg(QString::number(c.channel), QString::number(c.cycle), QString::number(c.frames),
+                  QString::number(c.startS), QString::number(c.durationS),
+                  QString::number(c.capacityMah), FixedNumber(c.chargeMah, 3),
+                  FixedNumber(c.energyMwh, 3), FixedNumber(c.avgMv, 1)) +
+         QStringLiteral("end_mv=%1 cutoff_s=%2 cutoff_mah=%3")
+             .arg(QString::number(c.endMv),
+                  c.cutoffS ? QString::number(*c.cutoffS) : QStringLiteral("-"),
+                  c.cutoffMah ? FixedNumber(*c.cutoffMah, 3) : QStringLiteral("-"));
+}
+
+int RunCyclesCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+                     const StoreOpener& openStore) {
+  const QString usage = QCoreApplication::translate("ReviewWindow",
+                                                    "用法：orvanta-sessions cycles ID|latest|文件 "
+                                                    "[--cutoff 毫伏]");
+  QString word;
+  std::optional<qint32> cutoff;
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    if (args[i] == u"--cutoff" && i + 1 < args.size() && !cutoff) {
+      bool ok = false;
+      cutoff = args[++i].toInt(&ok);
+      if (!ok) {
+        err << usage << '\n';
+        return 2;
+      }
+    } else if (word.isEmpty() && !args[i].startsWith(u"--")) {
+      word = args[i];
+    } else {
+      err << usage << '\n';
+      return 2;
+    }
+  }
+  if (word.isEmpty()) {
+    err << usage << '\n';
+    return 2;
+  }
+  QString error;
+  const SourceRef ref = ParseSourceRef(word);
+  std::unique_ptr<SessionReader> store;
+  if (ref.kind != SourceRef::Kind::File) {
+    store = openStore(&error);
+  }
+  const std::optional<ReviewSource> source = ReadSourceRef(ref, store.get(), &error);
+  if (!source) {
+    err << error << '\n';
+    return 1;
+  }
+  for (int channel = 1; channel <= 2; ++channel) {
+    for (const CycleSummary& c : SummarizeCycles(channel, source->Channel(channel), cutoff)) {
+      out << CycleLine(c) << '\n';
+    }
+  }
+  return 0;
+}
