@@ -86,6 +86,7 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   SnapshotLines lines(source);
   const QString marker = QString::fromUtf16(kEndOfDischargeNotice);
   qint64 chunks = 0;
+  qint64 lastSeq = 0;  // of the last chunk that came with its text
   try {
     ok = ok && reader.ForEachLineChunk(session.id, marker, [&](const StoredChunk& chunk) {
       if (carryOn && (chunks & 0xfff) == 0 && !carryOn()) {
@@ -94,10 +95,11 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
       ++chunks;
       if (!chunk.text.isNull()) {
         lines.Add(chunk.text);
+        lastSeq = chunk.seq;
       } else if (!lines.InLine()) {
         lines.AddReadings({Complete(chunk.channel[0]), Complete(chunk.channel[1])});
-      } else if (const std::optional<QString> text = reader.ChunkText(session.id, chunk.seq)) {
-        lines.Add(*text);
+      } else if (const std::optional<QString> text = reader.ChunkTextAfter(session.id, lastSeq)) {
+        lines.Add(*text);  // one whole line: it ends the line left open
       } else {
         throw ReadFailed();
       }

@@ -203,10 +203,11 @@ class SqliteSessionReader final : public SessionReader {
         marker);
   }
 
-  std::optional<QString> ChunkText(qint64 sessionId, qint64 seq) override {
+  std::optional<QString> ChunkTextAfter(qint64 sessionId, qint64 seq) override {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT text FROM chunks WHERE session_id = ? AND seq = ?"));
+    q.prepare(QStringLiteral(
+        "SELECT text FROM chunks WHERE session_id = ? AND seq > ? ORDER BY seq LIMIT 1"));
     q.addBindValue(sessionId);
     q.addBindValue(seq);
     if (!q.exec() || !q.next()) {
@@ -286,10 +287,9 @@ class SqliteSessionReader final : public SessionReader {
         QStringLiteral("SELECT (t1 << 32) | (v1 & 4294967295), (i1 << 32) | (r1 & 4294967295), w1, "
                        "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2%1 "
                        "FROM chunks WHERE session_id = ? ORDER BY seq%2")
-            .arg(marker
-                     ? QStringLiteral(", seq, CASE WHEN instr(text, char(10)) = length(text) AND "
-                                      "instr(text, ?) = 0 THEN NULL ELSE text END")
-                     : QString(),
+            .arg(marker ? QStringLiteral(", CASE WHEN instr(text, char(10)) = length(text) AND "
+                                         "instr(text, ?) = 0 THEN NULL ELSE seq || ':' || text END")
+                        : QString(),
                  newestFirst ? QStringLiteral(" DESC") : QString()));
     if (marker) {
       q.addBindValue(*marker);
@@ -321,9 +321,17 @@ class SqliteSessionReader final : public SessionReader {
         fields[4] = last.toInt();
       }
       if (marker) {
-        chunk.seq = q.value(6).toLongLong();
-        const QVariant text = q.value(7);
-        chunk.text = text.isNull() ? QString() : text.toString();
+        // The sequence number comes with the text, where there is one: a
+        // column more for every row would cost more than the rows it serves.
+        const QVariant text = q.value(6);
+        chunk.seq = 0;
+        chunk.text = QString();
+        if (!text.isNull()) {
+          const QString value = text.toString();
+          const qsizetype colon = value.indexOf(u':');
+          chunk.seq = value.left(colon).toLongLong();
+          chunk.text = value.mid(colon + 1);
+        }
       }
       if (!visit(chunk)) {
         break;
@@ -358,15 +366,16 @@ bool SessionReader::ForEachLineChunk(qint64 sessionId, const QString& marker,
     }
     if (chunk.text.indexOf(u'\n') == chunk.text.size() - 1 && !chunk.text.contains(marker)) {
       line.text = QString();
+      line.seq = 0;
     }
     visit(line);
   });
 }
 
-std::optional<QString> SessionReader::ChunkText(qint64 sessionId, qint64 seq) {
+std::optional<QString> SessionReader::ChunkTextAfter(qint64 sessionId, qint64 seq) {
   std::optional<QString> text;
   const bool ok = ForEachChunkPart(sessionId, ChunkParts::Text, [&](const StoredChunk& chunk) {
-    if (chunk.seq == seq) {
+    if (chunk.seq > seq && !text) {
       text = chunk.text;
     }
   });

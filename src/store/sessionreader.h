@@ -86,15 +86,16 @@ class SessionReader {
     return ForEachChunk(sessionId, visit);
   }
   // Streams the session for reading its text line by line, as a saved
-  // data1.txt of it is read: each chunk's sequence number and its channels
-  // whose five readings are all there, and its text only where the chunk is
-  // not one whole line free of `marker` (exactly one LF, at its end); the
-  // text of such a line is left null, as its readings say all it holds.
-  // Returns false on a read error.
+  // data1.txt of it is read: each chunk's channels whose five readings are
+  // all there, and its text and sequence number only where the chunk is not
+  // one whole line free of `marker` (exactly one LF, at its end); such a
+  // line's text is left null and its seq 0, as its readings say all it
+  // holds. Returns false on a read error.
   virtual bool ForEachLineChunk(qint64 sessionId, const QString& marker,
                                 const std::function<void(const StoredChunk&)>& visit);
-  // One chunk's text, none on a read error or when there is no such chunk.
-  virtual std::optional<QString> ChunkText(qint64 sessionId, qint64 seq);
+  // The text of the chunk after chunk `seq`; none on a read error or when
+  // there is no such chunk.
+  virtual std::optional<QString> ChunkTextAfter(qint64 sessionId, qint64 seq);
   // Whether `text` appears anywhere in any chunk of the session; empty on a
   // read error. Lets a reader answer without handing every text over.
   virtual std::optional<bool> AnyChunkContains(qint64 sessionId, const QString& text);
