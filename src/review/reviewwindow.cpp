@@ -1,5 +1,6 @@
 #include "reviewwindow.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
@@ -261,11 +261,13 @@ bool ReviewWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void ReviewWindow::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  if (isVisible() && !isMinimized() && !isMaximized() && !isFullScreen()) {
-    UserSettings().setValue(kSizeKey, event->size());
-  }
+void ReviewWindow::closeEvent(QCloseEvent* event) {
+  // Kept when the user closes the window: sizes set by the program (tools,
+  // tests) never reach the settings. A maximized window keeps its normal
+  // size.
+  UserSettings().setValue(kSizeKey,
+                          isMaximized() || isFullScreen() ? normalGeometry().size() : size());
+  QWidget::closeEvent(event);
 }
 
 void ReviewWindow::RefreshSessions() {

@@ -90,8 +90,9 @@ class ReviewWindow : public QWidget {
   void SetDialogs(ReviewDialogs* dialogs);  // not owned; nullptr: the desktop's own
 
  protected:
-  // A size the user gives the window is kept for the next time it opens.
-  void resizeEvent(QResizeEvent* event) override;
+  // The size the window has when the user closes it is kept for the next
+  // time it opens.
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -236,6 +236,7 @@ void TestReviewWindow::opensWithinTheScreenAndKeepsItsSize() {
                             .arg(room.height())));
     window.resize(window.width() - 40, window.height() - 30);
     given = window.size();
+    window.close();
   }
   ReviewWindow again(Opener());
   QCOMPARE(again.size(), given);
