@@ -82,15 +82,8 @@ int RunCyclesCommand(const QStringList& args, QTextStream& out, QTextStream& err
     err << usage << '\n';
     return 2;
   }
-  QString error;
-  const SourceRef ref = ParseSourceRef(word);
-  std::unique_ptr<SessionReader> store;
-  if (ref.kind != SourceRef::Kind::File) {
-    store = openStore(&error);
-  }
-  const std::optional<ReviewSource> source = ReadSourceRef(ref, store.get(), &error);
+  const std::optional<ReviewSource> source = ReadSourceWord(word, openStore, err);
   if (!source) {
-    err << error << '\n';
     return 1;
   }
   for (int channel = 1; channel <= 2; ++channel) {

@@ -54,6 +54,21 @@ std::optional<ReviewSource> ReadSourceRef(const SourceRef& ref, SessionReader* r
   return session ? ReadSession(*reader, *session, error) : std::nullopt;
 }
 
+std::optional<ReviewSource> ReadSourceWord(const QString& word, const StoreOpener& openStore,
+                                           QTextStream& err) {
+  QString error;
+  const SourceRef ref = ParseSourceRef(word);
+  std::unique_ptr<SessionReader> store;
+  if (ref.kind != SourceRef::Kind::File) {
+    store = openStore(&error);
+  }
+  std::optional<ReviewSource> source = ReadSourceRef(ref, store.get(), &error);
+  if (!source) {
+    err << error << '\n';
+  }
+  return source;
+}
+
 int RunSummaryCommand(const QStringList& args, QTextStream& out, QTextStream& err,
                       const StoreOpener& openStore) {
   if (args.size() != 1) {

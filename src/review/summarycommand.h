@@ -34,6 +34,10 @@ SourceRef ParseSourceRef(const QString& word);
 // a message already in `error` then stays.
 std::optional<StoredSession> FindSourceSession(const SourceRef& ref, SessionReader* store,
                                                QString* error);
+// Reads the source a command-line word names, opening the store when it
+// names a session; null, with the message written to `err`, when it cannot.
+std::optional<ReviewSource> ReadSourceWord(const QString& word, const StoreOpener& openStore,
+                                           QTextStream& err);
 // Reads the source a word names; null and a message when it cannot. Sessions
 // are read from `store`, which may be null when none could be opened.
 std::optional<ReviewSource> ReadSourceRef(const SourceRef& ref, SessionReader* store,
