@@ -148,6 +148,14 @@
         <source>历史记录</source>
         <translation>History</translation>
     </message>
+    <message>
+        <source>全部显示</source>
+        <translation>Show All</translation>
+    </message>
+    <message>
+        <source>让两轴显示全部数据</source>
+        <translation>Fit both axes to all the data</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -190,6 +198,21 @@
     <message>
         <source>未连接</source>
         <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>串口打开失败</source>
+        <translation>Port open failed</translation>
+    </message>
+</context>
+<context>
+    <name>PortMap</name>
+    <message>
+        <source>“%1”应为 COMn=设备，n 为 1 到 16</source>
+        <translation>&quot;%1&quot; should be COMn=DEVICE, with n from 1 to 16</translation>
+    </message>
+    <message>
+        <source>“%1”缺少设备名</source>
+        <translation>&quot;%1&quot; names no device</translation>
     </message>
 </context>
 <context>
@@ -283,6 +306,26 @@
     <message>
         <source>无法打印图表。</source>
         <translation>Cannot print the chart.</translation>
+    </message>
+    <message>
+        <source>曲线区</source>
+        <translation>Plot area</translation>
+    </message>
+    <message>
+        <source>%1：%2 %3，%4 %5</source>
+        <translation>%1: %2 %3, %4 %5</translation>
+    </message>
+    <message>
+        <source>暂无数据</source>
+        <translation>No data yet</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>%1 Y: %2</source>
+        <translation>%1 Y: %2</translation>
     </message>
 </context>
 <context>
@@ -436,30 +479,6 @@
         <translation>Frames</translation>
     </message>
     <message>
-        <source>时长(S)</source>
-        <translation>Duration (s)</translation>
-    </message>
-    <message>
-        <source>能量(mWh)</source>
-        <translation>Energy (mWh)</translation>
-    </message>
-    <message>
-        <source>平均电压(mV)</source>
-        <translation>Mean voltage (mV)</translation>
-    </message>
-    <message>
-        <source>最低电压(mV)</source>
-        <translation>Min. voltage (mV)</translation>
-    </message>
-    <message>
-        <source>终止电压(mV)</source>
-        <translation>End voltage (mV)</translation>
-    </message>
-    <message>
-        <source>最高温度</source>
-        <translation>Max. temperature</translation>
-    </message>
-    <message>
         <source>结束</source>
         <translation>Ended</translation>
     </message>
@@ -583,6 +602,64 @@
         <source>用法：orvanta-sessions summary ID|latest|文件</source>
         <translation>Usage: orvanta-sessions summary ID|latest|FILE</translation>
     </message>
+    <message>
+        <source>用法：orvanta-sessions cycles ID|latest|文件 [--cutoff 毫伏]</source>
+        <translation>Usage: orvanta-sessions cycles ID|latest|FILE [--cutoff MV]</translation>
+    </message>
+    <message>
+        <source>已打开的曲线</source>
+        <translation>Opened curves</translation>
+    </message>
+    <message>
+        <source>时长
+(S)</source>
+        <translation>Duration
+(s)</translation>
+    </message>
+    <message>
+        <source>容量
+(mAh)</source>
+        <translation>Capacity
+(mAh)</translation>
+    </message>
+    <message>
+        <source>能量
+(mWh)</source>
+        <translation>Energy
+(mWh)</translation>
+    </message>
+    <message>
+        <source>平均电压
+(mV)</source>
+        <translation>Mean voltage
+(mV)</translation>
+    </message>
+    <message>
+        <source>最低电压
+(mV)</source>
+        <translation>Min. voltage
+(mV)</translation>
+    </message>
+    <message>
+        <source>终止电压
+(mV)</source>
+        <translation>End voltage
+(mV)</translation>
+    </message>
+    <message>
+        <source>最高
+温度</source>
+        <translation>Max.
+temperature</translation>
+    </message>
+    <message>
+        <source>放电摘要</source>
+        <translation>Discharge summaries</translation>
+    </message>
+    <message>
+        <source>%1 不是普通文件，不是数据文件。</source>
+        <translation>%1 is not a regular file, so it is not a data file.</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -630,6 +707,10 @@
         <source>与 --review 一起使用：列出此记录文件中的会话。</source>
         <translation>With --review: list the sessions of this store file.</translation>
     </message>
+    <message>
+        <source>另写出一张 PNG：左边是保存的 PDF，右边是打印到 1200 dpi PDF 打印机的页面。</source>
+        <translation>Also write a PNG: the saved PDF on the left, the page printed to a 1200 dpi PDF printer on the right.</translation>
+    </message>
 </context>
 <context>
     <name>SessionCommands</name>
@@ -664,10 +745,6 @@
     <message>
         <source>中断</source>
         <translation>interrupted</translation>
-    </message>
-    <message>
-        <source>导出失败：%1</source>
-        <translation>Export failed: %1</translation>
     </message>
     <message>
         <source>无法写入 %1：%2</source>
@@ -705,6 +782,34 @@
         <source>每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、平均电压、最低与终止电压、最高温度、结束方式</source>
         <translation>One discharge summary line per channel (a session or a data1.txt file): frames, duration, capacity, energy, mean voltage, minimum and end voltage, maximum temperature, how it ended</translation>
     </message>
+    <message>
+        <source>写入标准输出失败：%1</source>
+        <translation>Writing to standard output failed: %1</translation>
+    </message>
+    <message>
+        <source>读取记录文件失败：%1</source>
+        <translation>Reading the store failed: %1</translation>
+    </message>
+    <message>
+        <source>每个通道的每个循环一行（充放电仪重新计时即为新循环）：帧数、起始时间、时长、容量、电量、能量、平均电压、终止电压，以及到截止电压时的时间和电量</source>
+        <translation>One line per cycle of each channel (a cycle starts where the charger restarts its count): frames, start, duration, capacity, charge, energy, mean voltage, end voltage, and the time and charge to a cut-off voltage</translation>
+    </message>
+    <message>
+        <source>把记录文件完整、一致地复制成一个新文件 FILE（程序运行时也可以）</source>
+        <translation>Copies the store, whole and consistent, to a new file FILE (also while the program runs)</translation>
+    </message>
+    <message>
+        <source>用法：orvanta-sessions backup FILE</source>
+        <translation>Usage: orvanta-sessions backup FILE</translation>
+    </message>
+    <message>
+        <source>未结束（记录程序已不在运行）</source>
+        <translation>unfinished (the recording program is gone)</translation>
+    </message>
+    <message>
+        <source>export：%1 只能给一次</source>
+        <translation>export: %1 may be given only once</translation>
+    </message>
 </context>
 <context>
     <name>SessionExport</name>
@@ -739,12 +844,47 @@
         <source>%1 不是本程序能读的记录文件（版本 %2）</source>
         <translation>%1 is not a store this program can read (version %2)</translation>
     </message>
+    <message>
+        <source>%1 不是记录文件，或是缺了同名 -wal 文件的记录文件副本（复制记录请用 orvanta-sessions backup）</source>
+        <translation>%1 is not a store, or is a copy of one without its -wal file (copy a store with orvanta-sessions backup)</translation>
+    </message>
+    <message>
+        <source>无法新建 %1：%2</source>
+        <translation>Cannot create %1: %2</translation>
+    </message>
+    <message>
+        <source>文件已存在</source>
+        <translation>the file exists</translation>
+    </message>
+    <message>
+        <source>备份到 %1 失败：%2</source>
+        <translation>Backup to %1 failed: %2</translation>
+    </message>
 </context>
 <context>
     <name>SessionRecording</name>
     <message>
         <source>未记录：存储不可用，每 10 秒重试</source>
         <translation>Not recording: store unavailable, retrying every 10 s</translation>
+    </message>
+    <message>
+        <source>记录文件无法使用，已改名保存为 %1，新的记录文件已建立。</source>
+        <translation>The store file could not be used. It was kept as %1, and a new store was started.</translation>
+    </message>
+    <message>
+        <source>记录文件在程序运行时被删除或替换，已重新建立；正在进行的记录从此继续保存在新文件中。</source>
+        <translation>The store file was deleted or replaced while the program ran. A new one was made, and the running session goes on in it.</translation>
+    </message>
+    <message numerus="yes">
+        <source>为使记录文件不超过大小上限，已删除最早的 %n 个已结束记录。</source>
+        <translation>
+            <numerusform>To keep the store under its size cap, the oldest finished session was deleted.</numerusform>
+            <numerusform>To keep the store under its size cap, the %n oldest finished sessions were deleted.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>清理记录文件未能完成，记录照常进行：%1</source>
+        <translation>Cleaning up the store did not finish; recording goes on: %1</translation>
     </message>
 </context>
 <context>
@@ -832,6 +972,10 @@
         <source>%1 不是有效的大小：%2</source>
         <translation>%1 is not a valid size: %2</translation>
     </message>
+    <message>
+        <source>环境变量 ORVANTA_STORE_LIMIT 的值“%1”不是有效的大小，记录文件使用默认上限 %2 GiB。</source>
+        <translation>ORVANTA_STORE_LIMIT is set to &quot;%1&quot;, which is not a valid size; the store uses the default cap of %2 GiB.</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -842,6 +986,10 @@
     <message>
         <source>与 --review 一起使用。</source>
         <translation>With --review.</translation>
+    </message>
+    <message>
+        <source>让串口列表中的 COMn 打开设备 DEVICE，例如 COM3=/dev/ttyUSB0；可重复。也可写在设置文件 %1 的 [ports] 节中（每行 COMn=DEVICE），命令行优先。未指定的 COMn 打开环境变量 ORVANTA_COMn 所指的设备，否则打开 /dev/ttyS(n-1)。</source>
+        <translation>Make COMn in the port list open DEVICE, for example COM3=/dev/ttyUSB0; may be repeated. The same can be written in the [ports] section of the settings file %1 (one COMn=DEVICE a line); the command line wins. A COMn not given opens the device named by the environment variable ORVANTA_COMn, or else /dev/ttyS(n-1).</translation>
     </message>
 </context>
 </TS>
