@@ -57,6 +57,11 @@ void FocusMark::Place() {
     return;
   }
   setGeometry(QRect(m_target->mapTo(window(), QPoint(0, 0)), m_target->size()));
+  // The mark covers only its ring: the control and any widget over it (the
+  // log pane over the chart) then scroll and repaint as if it were not
+  // there, instead of repainting all they share with it every second.
+  const QRect inner = rect().adjusted(kWidthPx, kWidthPx, -kWidthPx, -kWidthPx);
+  setMask(QRegion(rect()).subtracted(QRegion(inner)));
   raise();
   show();
   update();

@@ -12,6 +12,7 @@
 #include "dischargechart.h"
 #include "lamp.h"
 #include "logpane.h"
+#include "mainwindow.h"
 #include "portsettings.h"
 #include "savecontrol.h"
 #include "segmentreadout.h"
@@ -44,6 +45,7 @@ class TestWindowAccess : public QObject {
  private slots:
   void focusMarkIsClear_data();
   void focusMarkIsClear();
+  void focusMarkLeavesTheLogPaneItsCheapRepaint();
   void portListNamedAndDevicesShown();
   void portLampTellsTheTruth_data();
   void portLampTellsTheTruth();
@@ -108,6 +110,45 @@ void TestWindowAccess::focusMarkIsClear() {
   QVERIFY2(ringChanged * 10 >= ring * 4,
            qPrintable(QStringLiteral("%1 of %2 edge pixels changed").arg(ringChanged).arg(ring)));
   QCOMPARE(outsideChanged, 0);
+}
+
+// With the chart focused and the log pane over it, a second's new line
+// repaints a line or two of the log, not all that the mark overlaps.
+void TestWindowAccess::focusMarkLeavesTheLogPaneItsCheapRepaint() {
+  struct PaintArea : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) {
+        for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) {
+          pixels += qint64(r.width()) * r.height();
+        }
+      }
+      return false;
+    }
+    qint64 pixels = 0;
+  } painted;
+  Harness h;
+  MainWindow& w = h.W();
+  w.Check3->setChecked(true);
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  for (QWidget* child : w.iPlotX->findChildren<QWidget*>()) {
+    if (child->inherits("QCustomPlot")) {
+      child->setFocus(Qt::TabFocusReason);
+    }
+  }
+  QWidget* viewport = w.RichText1->viewport();
+  const auto tick = [&](int i) {
+    h.port->chunks.push_back(u"$1,1,%1,1300,500,%1,25;1,%1,1299,498,%1,24\r\n"_qs.arg(i));
+    w.OnAcquisitionTick();
+    QCoreApplication::processEvents();
+  };
+  for (int i = 0; i < 60; ++i) {  // a full pane, scrolling since
+    tick(i);
+  }
+  viewport->installEventFilter(&painted);
+  tick(60);
+  const qint64 all = qint64(viewport->width()) * viewport->height();
+  QVERIFY2(painted.pixels > 0 && painted.pixels < all / 4,
+           qPrintable(u"%1 of %2 pixels"_qs.arg(painted.pixels).arg(all)));
 }
 
 void TestWindowAccess::portListNamedAndDevicesShown() {
