@@ -84,8 +84,7 @@ QString Describe(const QString& what, const QSqlError& error) {
   return what + QStringLiteral(": ") + error.text();
 }
 
-bool Migrate(QSqlDatabase& db, QString* error, bool* foreign) {
-  *foreign = false;
+bool Migrate(QSqlDatabase& db, QString* error) {
   if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error)) {
     return false;
   }
@@ -114,7 +113,6 @@ bool Migrate(QSqlDatabase& db, QString* error, bool* foreign) {
       return fail();
     }
     if (q.value(0).toInt() != 0) {
-      *foreign = true;
       *error = QStringLiteral("the file is a database, but not a session store");
       return fail();
     }

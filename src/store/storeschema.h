@@ -41,8 +41,8 @@ QString Describe(const QString& what, const QSqlError& error);
 // Brings a writable connection to the current version inside one
 // transaction, from any earlier version (0 = a new, empty file). False with
 // `error` set when the file is from a newer program, is some other database,
-// or a step fails; `foreign` is then true when the file is not a session
-// store at all.
-bool Migrate(QSqlDatabase& db, QString* error, bool* foreign);
+// or a step fails. (The writer looks at the file's header before this, so a
+// database that is not ours is set aside untouched instead.)
+bool Migrate(QSqlDatabase& db, QString* error);
 
 }  // namespace storeschema

@@ -218,9 +218,8 @@ bool StoreWriter::PrepareFile(bool fresh) {
   if (!q.exec(QStringLiteral("PRAGMA journal_size_limit = %1").arg(kJournalLimitBytes))) {
     return Fail(QStringLiteral("journal_size_limit"), q.lastError());
   }
-  bool foreign = false;
   QString error;
-  if (!storeschema::Migrate(db, &error, &foreign)) {
+  if (!storeschema::Migrate(db, &error)) {
     // The header looked like ours, the tables do not: refused, left as is.
     m_error = error;
     return false;

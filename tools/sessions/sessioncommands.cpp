@@ -79,6 +79,15 @@ bool WriteExport(CommandContext& context, SessionReader& reader, const StoredSes
   return true;
 }
 
+StoreOpener Opener(const CommandContext& context) {
+  return [path = context.dbPath](QString* error) { return SessionReader::Open(path, error); };
+}
+
+QString ReadFailure(const SessionReader& reader) {
+  return QCoreApplication::translate("SessionCommands", "读取记录文件失败：%1")
+      .arg(reader.ReadError());
+}
+
 // Standard output reached its file, or the reason is on standard error (a
 // full disk, a closed pipe): what was printed is never taken for done when
 // it was not.
@@ -120,9 +129,7 @@ std::optional<StoredSession> CommandContext::FindSession(SessionReader& reader,
   }
   const std::optional<StoredSession> session = reader.Find(id);
   if (!session && !reader.ReadError().isEmpty()) {
-    err << QCoreApplication::translate("SessionCommands", "读取记录文件失败：%1")
-               .arg(reader.ReadError())
-        << Qt::endl;
+    err << ReadFailure(reader) << Qt::endl;
   } else if (!session) {
     err << (id ? QCoreApplication::translate("SessionCommands", "没有编号为 %1 的记录").arg(name)
                : QCoreApplication::translate("SessionCommands", "记录文件中还没有记录"))
@@ -162,17 +169,13 @@ const QList<SessionCommand>& SessionCommands() {
 }
 
 int RunSummary(CommandContext& context) {
-  return Finished(context, RunSummaryCommand(context.arguments, context.out, context.err,
-                                             [path = context.dbPath](QString* error) {
-                                               return SessionReader::Open(path, error);
-                                             }));
+  return Finished(context,
+                  RunSummaryCommand(context.arguments, context.out, context.err, Opener(context)));
 }
 
 int RunCycles(CommandContext& context) {
-  return Finished(context, RunCyclesCommand(context.arguments, context.out, context.err,
-                                            [path = context.dbPath](QString* error) {
-                                              return SessionReader::Open(path, error);
-                                            }));
+  return Finished(context,
+                  RunCyclesCommand(context.arguments, context.out, context.err, Opener(context)));
 }
 
 int RunBackup(CommandContext& context) {
@@ -201,9 +204,7 @@ int RunList(CommandContext& context) {
   }
   const QList<StoredSession> sessions = reader->Sessions();
   if (!reader->ReadError().isEmpty()) {
-    context.err << QCoreApplication::translate("SessionCommands", "读取记录文件失败：%1")
-                       .arg(reader->ReadError())
-                << Qt::endl;
+    context.err << ReadFailure(*reader) << Qt::endl;
     return kExitFailed;
   }
   const QChar tab(u'\t');
