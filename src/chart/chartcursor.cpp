@@ -1,5 +1,7 @@
 #include "chartcursor.h"
 
+#include <QKeyEvent>
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPalette>
@@ -79,6 +81,22 @@ qsizetype ChartCursor::NearestPoint() const {
     ++i;
   });
   return best;
+}
+
+bool ChartCursor::IsStepKey(int key) {
+  return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
+         key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+}
+
+std::optional<int> ChartCursor::PlainKey(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) {
+    return std::nullopt;
+  }
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  if (key->modifiers() != Qt::NoModifier && key->modifiers() != Qt::KeypadModifier) {
+    return std::nullopt;
+  }
+  return key->key();
 }
 
 bool ChartCursor::StepByKey(int key) {

@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QString>
 #include <array>
+#include <optional>
 
 #include "chartcursormode.h"
 #include "qcustomplot.h"
@@ -40,6 +41,10 @@ class ChartCursor {
   // Moves pointer 1 for a cursor key (see above); false for other keys and
   // when the trace has no points.
   bool StepByKey(int key);
+  // The keys StepByKey takes.
+  static bool IsStepKey(int key);
+  // The key of a key press with no modifier but the keypad's, or none.
+  static std::optional<int> PlainKey(const QEvent* event);
   // The index of the point pointer 1 stands on after a key, or -1 once it
   // was placed otherwise.
   qsizetype PointIndex() const { return m_pointIndex; }

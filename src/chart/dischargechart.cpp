@@ -571,8 +571,7 @@ int DischargeChart::CursorTrace() const {
 }
 
 bool DischargeChart::CursorKey(int key) {
-  const bool step = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
-                    key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+  const bool step = ChartCursor::IsStepKey(key);
   if (!step && key != kFollowOtherTraceKey) {
     return false;
   }
@@ -592,10 +591,9 @@ bool DischargeChart::CursorKey(int key) {
 }
 
 bool DischargeChart::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_plot && event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
-      return CursorKey(key->key());
+  if (watched == m_plot) {
+    if (const std::optional<int> key = ChartCursor::PlainKey(event)) {
+      return CursorKey(*key);
     }
   }
   return QWidget::eventFilter(watched, event);
