@@ -14,6 +14,7 @@
 #include "sessionreader.h"
 #include "sessionrecording.h"
 #include "storeoptions.h"
+#include "testnotifications.h"
 #include "translations.h"
 #include "usersettings.h"
 
@@ -23,6 +24,7 @@ void DescribeCommandLine(QCommandLineParser& parser) {
   parser.addHelpOption();
   parser.addVersionOption();
   AddStoreOptions(parser);
+  AddNotifyOptions(parser);
   parser.addOption(QCommandLineOption(
       QStringLiteral("review"),
       QCoreApplication::translate("main", "只打开历史记录窗口，并打开所列的会话或数据文件。")));
@@ -101,14 +103,28 @@ int main(int argc, char* argv[]) {
   // Declared before the window, so the session outlives every pass.
   SystemClock clock;
   std::unique_ptr<SessionRecording> recording;
+  QSettings settings = UserSettings();
+  TestNotifications notifications(clock, QDBusConnection::sessionBus(),
+                                  NotificationsEnabled(parser, settings));
   MainWindowServices services;
   services.port = std::make_unique<SerialPortDevice>();
   if (store.enabled) {
     recording = std::make_unique<SessionRecording>(
         SessionStore::Settings{.path = store.path, .limitBytes = store.limitBytes}, clock);
-    services.recorder = recording.get();
-    services.portChanged = recording->PortHandler();
+    QObject::connect(&recording->Store(), &SessionStore::RecordingChanged, &notifications.Watch(),
+                     &AttentionWatch::RecordingChanged);
   }
+  PassRecorderPair recorders(recording.get(), &notifications.Watch());
+  services.recorder = &recorders;
+  services.portChanged = [&recording, &notifications](bool open, const QString& entry,
+                                                      const QString& device) {
+    if (recording && open) {
+      recording->PortOpened(entry, device);
+    } else if (recording) {
+      recording->PortClosed();
+    }
+    notifications.Watch().PortChanged(open, entry, device);
+  };
   MainWindow window(std::move(services));
   ConnectHistoryButton(*window.iPlotX, openStore);
   if (recording) {
