@@ -2,6 +2,49 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>AttentionWatch</name>
+    <message>
+        <source>通道 %1</source>
+        <translation>channel %1</translation>
+    </message>
+    <message>
+        <source>通道 %1（电池 %2）</source>
+        <translation>channel %1 (cell %2)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>放电结束</source>
+        <translation>Discharge ended</translation>
+    </message>
+    <message>
+        <source>%1：%2 放电结束。</source>
+        <translation>%1: the discharge of %2 ended.</translation>
+    </message>
+    <message>
+        <source>设备无数据</source>
+        <translation>No data from the device</translation>
+    </message>
+    <message>
+        <source>%1：已 %2 秒没有收到数据，设备可能已断开或停止（%3）。</source>
+        <translation>%1: nothing received for %2 s; the device may be unplugged or stopped (%3).</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>记录已停止</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>%1 的数据已 %2 秒未能写入记录文件：%3</source>
+        <translation>The data of %1 could not be written to the store for %2 s: %3</translation>
+    </message>
+</context>
+<context>
     <name>ChartAccessibility</name>
     <message>
         <source>曲线区</source>
@@ -990,6 +1033,10 @@ temperature</translation>
     <message>
         <source>让串口列表中的 COMn 打开设备 DEVICE，例如 COM3=/dev/ttyUSB0；可重复。也可写在设置文件 %1 的 [ports] 节中（每行 COMn=DEVICE），命令行优先。未指定的 COMn 打开环境变量 ORVANTA_COMn 所指的设备，否则打开 /dev/ttyS(n-1)。</source>
         <translation>Make COMn in the port list open DEVICE, for example COM3=/dev/ttyUSB0; may be repeated. The same can be written in the [ports] section of the settings file %1 (one COMn=DEVICE a line); the command line wins. A COMn not given opens the device named by the environment variable ORVANTA_COMn, or else /dev/ttyS(n-1).</translation>
+    </message>
+    <message>
+        <source>放电结束、设备一分钟无数据或记录停止一分钟时不发桌面通知（也可在设置文件的 [notify] 节写 enabled=false）。</source>
+        <translation>Send no desktop notification when a discharge ends, the device sends nothing for a minute or recording stops for a minute (or write enabled=false in the [notify] section of the settings file).</translation>
     </message>
 </context>
 </TS>
