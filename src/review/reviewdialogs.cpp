@@ -22,6 +22,11 @@ QString ReviewSystemDialogs::CsvFileToSave(QWidget* parent) {
       QCoreApplication::translate("ReviewWindow", "CSV 文件 (*.csv)"));
 }
 
+QString ReviewSystemDialogs::BdfFolder(QWidget* parent) {
+  return QFileDialog::getExistingDirectory(
+      parent, QCoreApplication::translate("ReviewWindow", "导出 BDF 文件到文件夹"));
+}
+
 void ReviewSystemDialogs::ShowError(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, QCoreApplication::translate("ReviewWindow", "系统信息"), text);
 }

@@ -15,6 +15,11 @@ class ReviewDialogs {
   // Where to save a report (".pdf" or ".png") or the CSV; empty when cancelled.
   virtual QString ReportFileToSave(QWidget* parent) = 0;
   virtual QString CsvFileToSave(QWidget* parent) = 0;
+  // The folder for the Battery Data Format files; empty when cancelled.
+  virtual QString BdfFolder(QWidget* parent) {
+    Q_UNUSED(parent);
+    return {};
+  }
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
 };
 
@@ -24,5 +29,6 @@ class ReviewSystemDialogs final : public ReviewDialogs {
   QStringList FilesToOpen(QWidget* parent) override;
   QString ReportFileToSave(QWidget* parent) override;
   QString CsvFileToSave(QWidget* parent) override;
+  QString BdfFolder(QWidget* parent) override;
   void ShowError(QWidget* parent, const QString& text) override;
 };

@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "bdfexport.h"
 #include "focusmark.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
@@ -181,8 +182,10 @@ void ReviewWindow::BuildUi() {
   controls->addStretch(1);
   auto* csv = new QPushButton(tr("导出 CSV…"), right);
   auto* report = new QPushButton(tr("保存报告…"), right);
+  auto* bdf = new QPushButton(tr("导出 BDF…"), right);
   controls->addWidget(csv);
   controls->addWidget(report);
+  controls->addWidget(bdf);
   rightLayout->addLayout(controls);
   m_plot = new ReviewPlot(right);
   rightLayout->addWidget(m_plot, 3);
@@ -224,6 +227,7 @@ void ReviewWindow::BuildUi() {
   connect(refresh, &QPushButton::clicked, this, &ReviewWindow::RefreshSessions);
   connect(csv, &QPushButton::clicked, this, &ReviewWindow::OnCsvClicked);
   connect(report, &QPushButton::clicked, this, &ReviewWindow::OnReportClicked);
+  connect(bdf, &QPushButton::clicked, this, &ReviewWindow::OnBdfClicked);
   connect(m_quantityBox, &QComboBox::activated, this,
           [this](int index) { SetQuantity(Quantity(m_quantityBox->itemData(index).toInt())); });
   connect(m_xAxisBox, &QComboBox::activated, this,
@@ -700,6 +704,33 @@ void ReviewWindow::OnCsvClicked() {
           if (!ok) {
             m_dialogs->ShowError(this, error);
           }
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+bool ReviewWindow::ExportBdf(const QString& dir, QString* error) {
+  QString message;
+  const bool ok = WriteBdfSources(CsvSources(), m_openStore, dir, nullptr, &message);
+  if (error) {
+    *error = message;
+  }
+  return ok;
+}
+
+void ReviewWindow::OnBdfClicked() {
+  const QString dir = m_dialogs->BdfFolder(this);
+  if (dir.isEmpty()) {
+    return;
+  }
+  m_status->setText(tr("正在导出 BDF…"));
+  StartWorker([this, dir, sources = CsvSources(), opener = m_openStore] {
+    QString error;
+    const bool ok = WriteBdfSources(sources, opener, dir, nullptr, &error);
+    QMetaObject::invokeMethod(
+        this,
+        [this, ok, error] {
+          ok ? m_status->setText(tr("BDF 文件已导出。")) : m_dialogs->ShowError(this, error);
         },
         Qt::QueuedConnection);
   });

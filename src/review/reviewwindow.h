@@ -87,6 +87,8 @@ class ReviewWindow : public QWidget {
   bool SaveReport(const QString& path);
   // CSV of everything opened, in the columns of the store's export.
   bool ExportCsv(const QString& path, QString* error = nullptr);
+  // Each opened channel as a Battery Data Format file in the folder `dir`.
+  bool ExportBdf(const QString& dir, QString* error = nullptr);
   void SetDialogs(ReviewDialogs* dialogs);  // not owned; nullptr: the desktop's own
 
  protected:
@@ -122,6 +124,7 @@ class ReviewWindow : public QWidget {
   void OnOpenFileClicked();
   void OnReportClicked();
   void OnCsvClicked();
+  void OnBdfClicked();
   void OnOpenedItemChanged(QTreeWidgetItem* item);
   void RebuildOpenedList();
   void RebuildPlot();

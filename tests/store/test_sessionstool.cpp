@@ -71,6 +71,15 @@ void TestSessionsTool::outputFailuresAreErrors_data() {
       << 2 << u"--csv"_qs;
   QTest::newRow("a damaged store")
       << u"damaged"_qs << QStringList{u"list"_qs} << 1 << u"malformed"_qs;
+  QTest::newRow("BDF to a full disk")
+      << u"full disk folder"_qs << QStringList{u"export"_qs, u"1"_qs, u"--bdf"_qs, u"OUT"_qs} << 1
+      << u"No space left"_qs;
+  QTest::newRow("BDF of a session")
+      << QString() << QStringList{u"export"_qs, u"latest"_qs, u"--bdf"_qs, u"OUT"_qs} << 0
+      << QString();
+  QTest::newRow("BDF into a missing folder")
+      << QString() << QStringList{u"export"_qs, u"1"_qs, u"--bdf"_qs, u"OUT/no"_qs} << 1
+      << u"OUT/no"_qs;
   QTest::newRow("backup") << QString() << QStringList{u"backup"_qs, u"OUT"_qs} << 0 << QString();
   QTest::newRow("help of a command")
       << QString() << QStringList{u"export"_qs, u"--help"_qs} << 0 << QString();
@@ -100,6 +109,12 @@ void TestSessionsTool::outputFailuresAreErrors() {
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
     file.close();
     disk.Fill();
+  } else if (setup == u"full disk folder") {
+    if (!disk.Mounted()) {
+      QSKIP("mounting a small file system needs root");
+    }
+    out = disk.FilePath(u"."_qs);
+    disk.Fill();
   } else if (setup == u"fifo") {
     QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
     reader.start(u"cat"_qs, {out});
@@ -110,15 +125,28 @@ void TestSessionsTool::outputFailuresAreErrors() {
     const QByteArray garbage(8192, '\xA5');
     QVERIFY(file.seek(4096) && file.write(garbage) == garbage.size());  // all but the header page
   }
+  if (args.contains(u"--bdf"_qs) && setup.isEmpty()) {
+    QVERIFY(QDir(out).mkpath(u"."_qs));
+  }
   args.replaceInStrings(u"OUT"_qs, out);
+  stderrHas.replace(u"OUT"_qs, out);
   tool.start(QStringLiteral(ORVANTA_SESSIONS_PATH), QStringList{u"--db"_qs, db} + args);
   QVERIFY(tool.waitForFinished(30000));
   const QString err = QString::fromUtf8(tool.readAllStandardError());
   QVERIFY2(tool.exitCode() == code, qPrintable(u"%1: %2"_qs.arg(tool.exitCode()).arg(err)));
   QVERIFY2(stderrHas.isEmpty() ? err.isEmpty() : err.contains(stderrHas), qPrintable(err));
 
+  const QStringList bdfFiles = QDir(out).entryList({u"*.bdf.csv"_qs}, QDir::AllEntries);
   if (setup == u"full disk") {
     QCOMPARE(Bytes(out), earlier);
+  } else if (setup == u"full disk folder") {
+    QCOMPARE(bdfFiles, QStringList());
+  } else if (args.contains(u"--bdf"_qs) && code == 0) {
+    // Channel 1 alone had readings: one file, its path printed.
+    QCOMPARE(bdfFiles.size(), 1);
+    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()),
+             QDir(out).filePath(bdfFiles[0]) + u'\n');
+    QCOMPARE(Bytes(QDir(out).filePath(bdfFiles[0])).count('\n'), 41);
   } else if (setup == u"fifo") {
     QVERIFY(reader.waitForFinished(30000));
     const QByteArray csv = reader.readAllStandardOutput();

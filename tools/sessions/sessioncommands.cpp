@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <cstdio>
 
+#include "bdfexport.h"
 #include "cycles.h"
 #include "savefile.h"
 #include "sessionexport.h"
@@ -145,9 +146,11 @@ const QList<SessionCommand>& SessionCommands() {
            "SessionCommands",
            "每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、结束方式"),
        &RunList},
-      {"export", "ID|latest (--csv FILE | --data1 FILE)",
+      {"export", "ID|latest (--csv FILE | --data1 FILE) | ID|latest|FILE --bdf DIR",
        QT_TRANSLATE_NOOP("SessionCommands",
-                         "导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）"),
+                         "导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）；"
+                         "--bdf 把记录或 data1.txt 文件的每个通道写成文件夹 DIR 中的一个"
+                         "电池数据格式（BDF）文件"),
        &RunExport},
       {"summary", "ID|latest|FILE",
        QT_TRANSLATE_NOOP("SessionCommands",
@@ -220,13 +223,49 @@ int RunList(CommandContext& context) {
   return Finished(context, kExitOk);
 }
 
+namespace {
+
+// `export SOURCE --bdf DIR`: each channel's file, its path printed.
+int RunBdfExport(CommandContext& context, const QString& name, const QString& dir) {
+  QString error;
+  std::optional<BdfSource> source;
+  const SourceRef ref = ParseSourceRef(name);
+  if (ref.kind == SourceRef::Kind::File) {
+    source = ReadBdfFile(ref.path, &error);
+  } else {
+    const auto reader = context.OpenStore();
+    if (!reader) {
+      return kExitFailed;
+    }
+    const std::optional<StoredSession> session = context.FindSession(*reader, name);
+    if (!session) {
+      return kExitFailed;
+    }
+    source = ReadBdfSession(*reader, *session, {}, &error);
+  }
+  QStringList written;
+  if (!source || !WriteBdfFiles(*source, dir, &written, &error)) {
+    for (const QString& path : written) {
+      context.out << path << '\n';
+    }
+    context.err << error << Qt::endl;
+    return Finished(context, kExitFailed);
+  }
+  for (const QString& path : written) {
+    context.out << path << '\n';
+  }
+  return Finished(context, kExitOk);
+}
+
+}  // namespace
+
 int RunExport(CommandContext& context) {
-  QString name, csv, data1;
+  QString name, csv, data1, bdf;
   const QStringList& args = context.arguments;
   for (qsizetype i = 0; i < args.size(); ++i) {
     const QString& arg = args[i];
-    if ((arg == u"--csv" || arg == u"--data1") && i + 1 < args.size()) {
-      QString& target = arg == u"--csv" ? csv : data1;
+    if ((arg == u"--csv" || arg == u"--data1" || arg == u"--bdf") && i + 1 < args.size()) {
+      QString& target = arg == u"--csv" ? csv : arg == u"--data1" ? data1 : bdf;
       if (!target.isEmpty()) {
         context.err
             << QCoreApplication::translate("SessionCommands", "export：%1 只能给一次").arg(arg)
@@ -243,12 +282,19 @@ int RunExport(CommandContext& context) {
       return kExitUsage;
     }
   }
-  if (name.isEmpty() || (csv.isEmpty() && data1.isEmpty())) {
+  // A data1.txt file is exported only as BDF: the other two would give it
+  // back as it is.
+  if (name.isEmpty() || (csv.isEmpty() && data1.isEmpty() && bdf.isEmpty()) ||
+      (!bdf.isEmpty() && (!csv.isEmpty() || !data1.isEmpty()))) {
     context.err << QCoreApplication::translate(
                        "SessionCommands",
-                       "用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)")
+                       "用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)\n"
+                       "      orvanta-sessions export ID|latest|FILE --bdf DIR")
                 << Qt::endl;
     return kExitUsage;
+  }
+  if (!bdf.isEmpty()) {
+    return RunBdfExport(context, name, bdf);
   }
   const auto reader = context.OpenStore();
   if (!reader) {
