@@ -45,6 +45,45 @@
     </message>
 </context>
 <context>
+    <name>BdfExport</name>
+    <message>
+        <source>%1 已存在且不是普通文件，未覆盖</source>
+        <translation>%1 exists and is not a regular file; it was left as it is</translation>
+    </message>
+    <message>
+        <source>%1 已存在且不是本程序导出的 BDF 文件，未覆盖</source>
+        <translation>%1 exists and is not a BDF file this program exported; it was left as it is</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>读取%1失败：记录库无法读取。</source>
+        <translation>Reading %1 failed: the store cannot be read.</translation>
+    </message>
+    <message>
+        <source>%1 不是一个文件夹</source>
+        <translation>%1 is not a folder</translation>
+    </message>
+    <message>
+        <source>两个来源的 BDF 文件同名：%1</source>
+        <translation>Two sources give the same BDF file name: %1</translation>
+    </message>
+    <message>
+        <source>%1 没有完整的读数，未写出 BDF 文件</source>
+        <translation>%1 has no complete readings; no BDF file was written</translation>
+    </message>
+    <message>
+        <source>没有编号为 %1 的会话。</source>
+        <translation>There is no session %1.</translation>
+    </message>
+    <message>
+        <source>打开的记录都没有完整的读数，未写出 BDF 文件</source>
+        <translation>None of the opened recordings has complete readings; no BDF file was written</translation>
+    </message>
+</context>
+<context>
     <name>ChartAccessibility</name>
     <message>
         <source>曲线区</source>
@@ -703,6 +742,22 @@ temperature</translation>
         <source>%1 不是普通文件，不是数据文件。</source>
         <translation>%1 is not a regular file, so it is not a data file.</translation>
     </message>
+    <message>
+        <source>导出 BDF 文件到文件夹</source>
+        <translation>Export BDF files to a folder</translation>
+    </message>
+    <message>
+        <source>导出 BDF…</source>
+        <translation>Export BDF…</translation>
+    </message>
+    <message>
+        <source>正在导出 BDF…</source>
+        <translation>Exporting BDF…</translation>
+    </message>
+    <message>
+        <source>BDF 文件已导出。</source>
+        <translation>BDF files exported.</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -770,10 +825,6 @@ temperature</translation>
         <translation>One line per session: id, start, end, duration, port, device, chunks, frames, how it ended</translation>
     </message>
     <message>
-        <source>导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）</source>
-        <translation>Exports a session as a CSV table or as data1.txt (FILE - is standard output)</translation>
-    </message>
-    <message>
         <source>记录中</source>
         <translation>running</translation>
     </message>
@@ -818,10 +869,6 @@ temperature</translation>
         <translation>Unexpected argument to export: %1</translation>
     </message>
     <message>
-        <source>用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)</source>
-        <translation>Usage: orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)</translation>
-    </message>
-    <message>
         <source>每个通道一行放电小结（记录或 data1.txt 文件）：帧数、时长、容量、能量、平均电压、最低与终止电压、最高温度、结束方式</source>
         <translation>One discharge summary line per channel (a session or a data1.txt file): frames, duration, capacity, energy, mean voltage, minimum and end voltage, maximum temperature, how it ended</translation>
     </message>
@@ -852,6 +899,16 @@ temperature</translation>
     <message>
         <source>export：%1 只能给一次</source>
         <translation>export: %1 may be given only once</translation>
+    </message>
+    <message>
+        <source>导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）；--bdf 把记录或 data1.txt 文件的每个通道写成文件夹 DIR 中的一个电池数据格式（BDF）文件</source>
+        <translation>Exports a session as a CSV table or data1.txt (FILE - is standard output); --bdf writes each channel of a session or data1.txt file as a Battery Data Format (BDF) file in the folder DIR</translation>
+    </message>
+    <message>
+        <source>用法：orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)
+      orvanta-sessions export ID|latest|FILE --bdf DIR</source>
+        <translation>Usage: orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)
+       orvanta-sessions export ID|latest|FILE --bdf DIR</translation>
     </message>
 </context>
 <context>
