@@ -158,6 +158,9 @@ void ReviewWindow::BuildUi() {
   m_openedTree->setHeaderHidden(true);
   m_openedTree->setAccessibleName(tr("已打开的曲线"));
   leftLayout->addWidget(m_openedTree, 2);
+  auto* bdf = new QPushButton(tr("导出 BDF…"), left);
+  bdf->setToolTip(tr("把打开的每个通道写成电池数据格式（BDF）文件"));
+  leftLayout->addWidget(bdf, 0, Qt::AlignLeft);
   m_status = new QLabel(left);
   m_status->setWordWrap(true);
   leftLayout->addWidget(m_status);
@@ -182,10 +185,8 @@ void ReviewWindow::BuildUi() {
   controls->addStretch(1);
   auto* csv = new QPushButton(tr("导出 CSV…"), right);
   auto* report = new QPushButton(tr("保存报告…"), right);
-  auto* bdf = new QPushButton(tr("导出 BDF…"), right);
   controls->addWidget(csv);
   controls->addWidget(report);
-  controls->addWidget(bdf);
   rightLayout->addLayout(controls);
   m_plot = new ReviewPlot(right);
   rightLayout->addWidget(m_plot, 3);
