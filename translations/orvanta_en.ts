@@ -758,6 +758,10 @@ temperature</translation>
         <source>BDF 文件已导出。</source>
         <translation>BDF files exported.</translation>
     </message>
+    <message>
+        <source>把打开的每个通道写成电池数据格式（BDF）文件</source>
+        <translation>Writes each opened channel as a Battery Data Format (BDF) file</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
