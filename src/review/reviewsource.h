@@ -31,6 +31,7 @@ struct ReviewSource {
   QDateTime start;           // local; the session's start, or the file's save time
   bool startIsSave = false;  // `start` is when a file was saved, not when it began
   std::array<std::vector<ChannelSample>, 2> channels;  // channel 1, channel 2
+  std::array<QString, 2> cells;  // each channel's cell label, empty when none
   bool notice = false;                                 // the end-of-discharge notice was received
   qint64 chunks = 0;                                   // chunks (session) or non-empty lines (file)
   qint64 skipped = 0;  // file lines that were not frames or failed to parse

@@ -68,6 +68,7 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   source.name = SessionName(session.id);
   source.detail = session.port;
   source.sessionId = session.id;
+  source.cells = session.cells;
   source.start = session.startUtc.toLocalTime();
   for (auto& channel : source.channels) {
     channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));

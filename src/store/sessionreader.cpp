@@ -37,8 +37,16 @@ bool SyncToDisk(QFile& file) {
 #endif
 }
 
-constexpr char kSessionColumns[] =
-    "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, owner FROM sessions";
+// The sessions' columns SessionFrom reads; a store from before version 3
+// has no lab identity, labels or confirmed seq, which read as empty.
+QString SessionColumns(int version) {
+  return QString::fromLatin1(
+      version >= 3
+          ? "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, owner,"
+            " uuid, bench, cell1, cell2, confirmed_seq FROM sessions"
+          : "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, owner,"
+            " NULL, '', '', '', 0 FROM sessions");
+}
 
 // Whether the writer `owner` of the store at `path` is known to be gone: its
 // lock file is missing, or names a process of this machine that no longer
@@ -77,6 +85,10 @@ StoredSession SessionFrom(const QSqlQuery& q) {
                                                                 : SessionEnd::Interrupted;
   s.chunks = q.value(6).toLongLong();
   s.frames = q.value(7).toLongLong();
+  s.uuid = q.value(9).toString();
+  s.bench = q.value(10).toString();
+  s.cells = {q.value(11).toString(), q.value(12).toString()};
+  s.confirmedSeq = q.value(13).toLongLong();
   return s;
 }
 
@@ -88,6 +100,7 @@ class SqliteSessionReader final : public SessionReader {
  public:
   SqliteSessionReader(QString connection, QString path)
       : m_connection(std::move(connection)), m_path(std::move(path)) {}
+  void SetVersion(int version) { m_sessionColumns = SessionColumns(version); }
   ~SqliteSessionReader() override {
     {
       QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -100,7 +113,7 @@ class SqliteSessionReader final : public SessionReader {
     QList<StoredSession> sessions;
     QSqlQuery q(Db());
     q.setForwardOnly(true);
-    if (q.exec(QString::fromLatin1(kSessionColumns) + QStringLiteral(" ORDER BY id"))) {
+    if (q.exec(m_sessionColumns + QStringLiteral(" ORDER BY id"))) {
       while (q.next()) {
         sessions << Checked(SessionFrom(q), OwnerFrom(q));
       }
@@ -117,10 +130,10 @@ class SqliteSessionReader final : public SessionReader {
     QSqlQuery q(Db());
     q.setForwardOnly(true);
     if (id) {
-      q.prepare(QString::fromLatin1(kSessionColumns) + QStringLiteral(" WHERE id = ?"));
+      q.prepare(m_sessionColumns + QStringLiteral(" WHERE id = ?"));
       q.addBindValue(*id);
     } else {
-      q.prepare(QString::fromLatin1(kSessionColumns) + QStringLiteral(" ORDER BY id DESC LIMIT 1"));
+      q.prepare(m_sessionColumns + QStringLiteral(" ORDER BY id DESC LIMIT 1"));
     }
     if (q.exec() && q.next()) {
       StoredSession found = Checked(SessionFrom(q), OwnerFrom(q));
@@ -342,6 +355,7 @@ class SqliteSessionReader final : public SessionReader {
 
   QString m_connection;
   QString m_path;
+  QString m_sessionColumns = SessionColumns(storeschema::kVersion);
   QString m_readError;
 };
 
@@ -478,6 +492,7 @@ std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString*
             .arg(native)
             .arg(version));
   }
+  reader->SetVersion(version);
   return reader;
 }
 

@@ -31,6 +31,12 @@ struct StoredSession {
   // or was killed); its next start marks it interrupted. endUtc is then the
   // time of its last chunk.
   bool writerGone = false;
+  // The session's lab-wide identity and the bench that recorded it (empty
+  // for sessions recorded before they had one).
+  QString uuid;
+  QString bench;
+  std::array<QString, 2> cells;  // each channel's cell label, empty when none
+  qint64 confirmedSeq = 0;       // highest chunk seq the lab server confirmed
 };
 
 // One channel's readings as the pass set them on the readouts; a field the

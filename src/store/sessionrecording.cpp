@@ -73,8 +73,15 @@ qint64 SessionRecording::WallMs() const {
 
 void SessionRecording::PortOpened(const QString& entry, const QString& device) {
   PortClosed();
-  m_session = m_store->BeginSession(entry, device, WallMs());
+  m_session = m_store->BeginSession(entry, device, WallMs(), m_cells);
   m_seq = 0;
+}
+
+void SessionRecording::SetCells(const std::array<QString, 2>& cells) {
+  m_cells = cells;
+  if (m_session) {
+    m_store->SetCells(*m_session, cells);
+  }
 }
 
 void SessionRecording::PortClosed() {

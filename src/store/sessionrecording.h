@@ -36,6 +36,11 @@ class SessionRecording final : public QObject, public PassRecorder {
   // For the window's port control: both of the above in one call.
   std::function<void(bool open, const QString& entry, const QString& device)> PortHandler();
 
+  // The cells on the charger's channels (channel 1, channel 2; empty when
+  // unlabelled): they label the running session and the ones after it.
+  void SetCells(const std::array<QString, 2>& cells);
+  const std::array<QString, 2>& Cells() const { return m_cells; }
+
   void ChunkReceived(const QString& text) noexcept override;
   void FieldApplied(int channel, Quantity quantity, qint32 value) noexcept override;
   void PassEnded() noexcept override;
@@ -56,6 +61,7 @@ class SessionRecording final : public QObject, public PassRecorder {
   QStringList m_untold;                // messages waiting for SetMessage
   QString m_lastLimitError;            // told once
   std::optional<qint64> m_session;     // token of the running session
+  std::array<QString, 2> m_cells;      // labels for the sessions begun
   qint64 m_seq = 0;                    // last chunk number of the running session
   std::optional<StoredChunk> m_chunk;  // the pass in progress
 };

@@ -1,6 +1,7 @@
 #include "sessionstore.h"
 
 #include <QDateTime>
+#include <QUuid>
 
 #include "storewriter.h"
 
@@ -30,7 +31,8 @@ SessionStore::~SessionStore() {
   m_worker.join();
 }
 
-qint64 SessionStore::BeginSession(const QString& port, const QString& device, qint64 startMs) {
+qint64 SessionStore::BeginSession(const QString& port, const QString& device, qint64 startMs,
+                                  const std::array<QString, 2>& cells) {
   const qint64 token = m_nextToken++;
   StoreCommand command;
   command.kind = StoreCommand::Kind::Begin;
@@ -38,6 +40,9 @@ qint64 SessionStore::BeginSession(const QString& port, const QString& device, qi
   command.startMs = startMs;
   command.port = port;
   command.device = device;
+  command.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+  command.bench = m_settings.bench;
+  command.cells = cells;
   Push(std::move(command));
   m_running << token;
   return token;
@@ -48,6 +53,17 @@ void SessionStore::Append(qint64 session, StoredChunk chunk) {
   command.kind = StoreCommand::Kind::Chunk;
   command.session = session;
   command.chunk = std::move(chunk);
+  Push(std::move(command));
+}
+
+void SessionStore::SetCells(qint64 session, const std::array<QString, 2>& cells) {
+  if (!m_running.contains(session)) {
+    return;
+  }
+  StoreCommand command;
+  command.kind = StoreCommand::Kind::Label;
+  command.session = session;
+  command.cells = cells;
   Push(std::move(command));
 }
 

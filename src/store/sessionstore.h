@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QSysInfo>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -31,6 +32,8 @@ class SessionStore : public QObject {
     int retryMs = kRetryMs;
     int busyTimeoutMs = 5000;
     int limitEveryCommits = 600;  // check the size this often (and at open)
+    // This bench's name, stored with each session.
+    QString bench = QSysInfo::machineHostName();
   };
 
   explicit SessionStore(Settings settings, QObject* parent = nullptr);
@@ -38,8 +41,11 @@ class SessionStore : public QObject {
   // write what is queued, and stops the worker.
   ~SessionStore() override;
 
-  // Returns the new session's token.
-  qint64 BeginSession(const QString& port, const QString& device, qint64 startMs);
+  // Returns the new session's token. The session gets a new UUID.
+  qint64 BeginSession(const QString& port, const QString& device, qint64 startMs,
+                      const std::array<QString, 2>& cells = {});
+  // Labels the cells of a running session (channel 1, channel 2).
+  void SetCells(qint64 session, const std::array<QString, 2>& cells);
   void Append(qint64 session, StoredChunk chunk);
   void EndSession(qint64 session, SessionEnd how, qint64 endMs);
 

@@ -8,7 +8,7 @@
 // Sessions are named by a token the window's side picks, because their ids
 // exist only once the writer has stored them.
 struct StoreCommand {
-  enum class Kind { Begin, Chunk, End };
+  enum class Kind { Begin, Chunk, End, Label };
 
   Kind kind = Kind::Chunk;
   qint64 session = 0;  // the token
@@ -16,6 +16,10 @@ struct StoreCommand {
   qint64 startMs = 0;  // UTC ms since the epoch
   QString port;
   QString device;
+  QString uuid;   // the session's lab-wide identity
+  QString bench;  // the bench recording it
+  // Begin, Label: each channel's cell label, empty when none
+  std::array<QString, 2> cells;
   // Chunk
   StoredChunk chunk;
   // End

@@ -55,6 +55,21 @@ const std::vector<std::vector<const char*>>& Steps() {
           "ALTER TABLE sessions_v2 RENAME TO sessions",
           "CREATE INDEX sessions_running ON sessions(ended) WHERE ended = 0",
       },
+      // 2 -> 3: a session's lab identity (a UUID and the bench that recorded
+      // it), its cells' labels, and how far the lab server has confirmed it.
+      // Sessions recorded before get a random (version 4) UUID here.
+      {
+          "ALTER TABLE sessions ADD COLUMN uuid TEXT",
+          "ALTER TABLE sessions ADD COLUMN bench TEXT NOT NULL DEFAULT ''",
+          "ALTER TABLE sessions ADD COLUMN cell1 TEXT NOT NULL DEFAULT ''",
+          "ALTER TABLE sessions ADD COLUMN cell2 TEXT NOT NULL DEFAULT ''",
+          "ALTER TABLE sessions ADD COLUMN confirmed_seq INTEGER NOT NULL DEFAULT 0",
+          "UPDATE sessions SET uuid = lower(hex(randomblob(4)) || '-' || hex(randomblob(2))"
+          " || '-4' || substr(hex(randomblob(2)), 2) || '-'"
+          " || substr('89ab', 1 + abs(random() % 4), 1) || substr(hex(randomblob(2)), 2)"
+          " || '-' || hex(randomblob(6)))",
+          "CREATE UNIQUE INDEX sessions_uuid ON sessions(uuid)",
+      },
   };
   return steps;
 }

@@ -19,9 +19,15 @@
 //     set it.
 // Version 2: sessions.id is AUTOINCREMENT, so an id is never given twice.
 // Stores made since then free pages incrementally (PRAGMA auto_vacuum = 2).
+// Version 3 adds to sessions:
+//   uuid: the session's lab-wide identity (a UUID text, unique), given at
+//     its start; bench: the name of the bench that recorded it ('' when
+//     recorded before benches had names); cell1, cell2: the cells' labels
+//     per channel ('' when unlabelled); confirmed_seq: the highest chunk seq
+//     the lab server has confirmed (0: none yet).
 namespace storeschema {
 
-inline constexpr int kVersion = 2;
+inline constexpr int kVersion = 3;
 
 // SQLite result codes the store tells apart (primary codes).
 inline constexpr int kSqliteBusy = 5;

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QUuid>
+#include <QUuid>
 
 #include "storeschema.h"
 
@@ -355,12 +356,19 @@ bool StoreWriter::Write(const std::deque<StoreCommand>& commands) {
 bool StoreWriter::InsertSession(Session& session) {
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
   q.prepare(QStringLiteral(
-      "INSERT INTO sessions(start_ms, port, device, ended, owner) VALUES(?, ?, ?, 0, ?)"));
-  q.addBindValue(session.startMs);
+      "INSERT INTO sessions(start_ms, port, device, ended, owner, uuid, bench, cell1, cell2)"
+      " VALUES(?, ?, ?, 0, ?, ?, ?, ?, ?)"));
   // A null text would be stored as NULL.
-  q.addBindValue(session.port.isNull() ? QStringLiteral("") : session.port);
-  q.addBindValue(session.device.isNull() ? QStringLiteral("") : session.device);
+  const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+  q.addBindValue(session.startMs);
+  q.addBindValue(text(session.port));
+  q.addBindValue(text(session.device));
   q.addBindValue(m_owner);
+  q.addBindValue(session.uuid.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                        : session.uuid);
+  q.addBindValue(text(session.bench));
+  q.addBindValue(text(session.cells[0]));
+  q.addBindValue(text(session.cells[1]));
   if (!q.exec()) {
     return Fail(QStringLiteral("new session"), q.lastError());
   }
@@ -376,6 +384,9 @@ bool StoreWriter::WriteOne(const StoreCommand& command, std::map<qint64, Session
     session.startMs = command.startMs;
     session.port = command.port;
     session.device = command.device;
+    session.uuid = command.uuid;
+    session.bench = command.bench;
+    session.cells = command.cells;
     return InsertSession(session);
   }
   const auto found = sessions.find(command.session);
@@ -387,7 +398,14 @@ bool StoreWriter::WriteOne(const StoreCommand& command, std::map<qint64, Session
     return false;
   }
   QSqlQuery q(db);
-  if (command.kind == StoreCommand::Kind::End) {
+  if (command.kind == StoreCommand::Kind::Label) {
+    const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+    q.prepare(QStringLiteral("UPDATE sessions SET cell1 = ?, cell2 = ? WHERE id = ?"));
+    q.addBindValue(text(command.cells[0]));
+    q.addBindValue(text(command.cells[1]));
+    q.addBindValue(session.id);
+    session.cells = command.cells;
+  } else if (command.kind == StoreCommand::Kind::End) {
     q.prepare(QStringLiteral("UPDATE sessions SET ended = ?, end_ms = ? WHERE id = ?"));
     q.addBindValue(int(command.ended));
     q.addBindValue(command.endMs);

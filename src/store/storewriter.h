@@ -81,6 +81,9 @@ class StoreWriter {
     qint64 startMs = 0;
     QString port;
     QString device;
+    QString uuid;
+    QString bench;
+    std::array<QString, 2> cells;
     qint64 chunks = 0;  // rows stored in the current file
     qint64 frames = 0;
     bool ended = false;

@@ -3,6 +3,9 @@
 // the exact bytes users rely on.
 
 #include <QBuffer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
 #include <QCommandLineParser>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -62,6 +65,7 @@ class TestSessionStore : public QObject {
   void exports();
   void sizeLimitDeletesOldestFinishedSessions_data();
   void sizeLimitDeletesOldestFinishedSessions();
+  void olderStoreGetsLabDistinctIdentities();
   void options_data();
   void options();
 };
@@ -71,11 +75,13 @@ void TestSessionStore::recordsEachChunkWithWhatWasApplied() {
   const QString path = dir.filePath(u"store/sessions.db"_qs);
   FakeClock clock;
   {
-    SessionRecording recording({.path = path}, clock);
+    SessionRecording recording({.path = path, .bench = u"台架 7"_qs}, clock);
     Run(recording, {u"before the port opened"_qs, {}});
+    recording.SetCells({u"A0001"_qs, QString()});
     recording.PortOpened(u"COM3"_qs, u"/dev/ttyUSB0"_qs);
     Run(recording,
         {u"$1,1,7,1300,500,1,25;0\r\n"_qs, {{10, 7}, {11, 1300}, {12, 500}, {13, 1}, {14, 25}}});
+    recording.SetCells({u"A0001"_qs, u"B-02 电芯"_qs});  // the second cell scanned later
     clock.Advance(1000);
     Run(recording, {QString(), {}});  // nothing received: no row
     Run(recording, {u"$1,0,,,,,,1,8,12"_qs, {{20, 8}, {21, 12}}});
@@ -101,6 +107,11 @@ void TestSessionStore::recordsEachChunkWithWhatWasApplied() {
   QCOMPARE(s.endUtc, clock.now.toUTC().addMSecs(2000));
   QCOMPARE(s.chunks, 3);
   QCOMPARE(s.frames, 2);
+  QCOMPARE(s.bench, u"台架 7"_qs);
+  QCOMPARE(s.cells[0], u"A0001"_qs);
+  QCOMPARE(s.cells[1], u"B-02 电芯"_qs);
+  QVERIFY2(QUuid::fromString(s.uuid).version() == QUuid::Random, qPrintable(s.uuid));
+  QCOMPARE(s.confirmedSeq, 0);
   QCOMPARE(reader->Find(std::nullopt)->id, s.id);
   QVERIFY(!reader->Find(s.id + 1));
 
@@ -342,6 +353,57 @@ void TestSessionStore::sizeLimitDeletesOldestFinishedSessions() {
     ids << s.id;
   }
   QCOMPARE(ids, kept);
+}
+
+// A store from before sessions had a lab identity: opening it for writing
+// gives each old session its own UUID and keeps everything else.
+void TestSessionStore::olderStoreGetsLabDistinctIdentities() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(u"sessions.db"_qs);
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"v2"_qs);
+    db.setDatabaseName(path);
+    QVERIFY(db.open());
+    QSqlQuery q(db);
+    for (const char* sql :
+         {"CREATE TABLE sessions(id INTEGER PRIMARY KEY AUTOINCREMENT, start_ms INTEGER NOT NULL,"
+          " end_ms INTEGER, port TEXT NOT NULL, device TEXT NOT NULL,"
+          " ended INTEGER NOT NULL DEFAULT 0, owner TEXT NOT NULL,"
+          " chunks INTEGER NOT NULL DEFAULT 0, frames INTEGER NOT NULL DEFAULT 0)",
+          "CREATE INDEX sessions_running ON sessions(ended) WHERE ended = 0",
+          "CREATE TABLE chunks(session_id INTEGER NOT NULL, seq INTEGER NOT NULL,"
+          " wall_ms INTEGER NOT NULL, mono_ms INTEGER NOT NULL, text TEXT NOT NULL,"
+          " t1 INTEGER, v1 INTEGER, i1 INTEGER, r1 INTEGER, w1 INTEGER,"
+          " t2 INTEGER, v2 INTEGER, i2 INTEGER, r2 INTEGER, w2 INTEGER,"
+          " PRIMARY KEY(session_id, seq)) WITHOUT ROWID",
+          "INSERT INTO sessions VALUES(4, 1000, 2000, 'COM2', '/dev/ttyS1', 1, 'x', 1, 0)",
+          "INSERT INTO sessions VALUES(9, 3000, 4000, 'COM5', '/dev/ttyS4', 2, 'x', 0, 0)",
+          "INSERT INTO chunks(session_id, seq, wall_ms, mono_ms, text) VALUES(4, 1, 1500, 5, 'a')",
+          "PRAGMA user_version = 2"}) {
+      QVERIFY2(q.exec(QString::fromLatin1(sql)), sql);
+    }
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(u"v2"_qs);
+  StoreWriter writer({.path = path});
+  QVERIFY2(writer.Open(), qPrintable(writer.Error()));
+  writer.Close();
+
+  QString error;
+  auto reader = SessionReader::Open(path, &error);
+  QVERIFY2(reader, qPrintable(error));
+  const QList<StoredSession> sessions = reader->Sessions();
+  QCOMPARE(sessions.size(), 2);
+  QCOMPARE(sessions[0].id, 4);
+  QCOMPARE(sessions[1].port, u"COM5"_qs);
+  QCOMPARE(Chunks(*reader, 4).value(0).text, u"a"_qs);
+  for (const StoredSession& s : sessions) {
+    const QUuid uuid = QUuid::fromString(s.uuid);
+    QVERIFY2(uuid.version() == QUuid::Random && uuid.variant() == QUuid::DCE, qPrintable(s.uuid));
+    QCOMPARE(s.uuid, uuid.toString(QUuid::WithoutBraces));  // lower case, no braces
+    QVERIFY(s.bench.isEmpty() && s.cells[0].isEmpty() && s.cells[1].isEmpty());
+  }
+  QVERIFY(sessions[0].uuid != sessions[1].uuid);
 }
 
 void TestSessionStore::options_data() {
