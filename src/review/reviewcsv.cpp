@@ -44,18 +44,49 @@ class Writer {
   bool m_ok = true;
 };
 
+// A CSV field: quoted when it holds a comma, a quote or a line end.
+QByteArray CsvField(const QString& text) {
+  QByteArray field = text.toUtf8();
+  if (field.contains(',') || field.contains('"') || field.contains('\r') || field.contains('\n')) {
+    field.replace("\"", "\"\"");
+    field = '"' + field + '"';
+  }
+  return field;
+}
+
+// `rows` (each ending in CR LF) with `prefix` before each.
+QByteArray Prefixed(const QByteArray& rows, const QByteArray& prefix) {
+  QByteArray out;
+  out.reserve(rows.size() + rows.count('\n') * prefix.size());
+  qsizetype from = 0;
+  while (from < rows.size()) {
+    qsizetype end = rows.indexOf('\n', from);
+    end = end < 0 ? rows.size() : end + 1;
+    out += prefix;
+    out.append(rows.constData() + from, end - from);
+    from = end;
+  }
+  return out;
+}
+
 }  // namespace
+
+QString CsvSourceName(const CsvSource& source) {
+  return source.sessionId != 0 ? QStringLiteral("会话 %1").arg(source.sessionId)
+                               : QDir::toNativeSeparators(source.path);
+}
 
 bool WriteReviewCsv(const std::vector<CsvSource>& sources, const StoreOpener& openStore,
                     QIODevice& out, QString* error, const std::atomic<bool>* cancel) {
   Writer writer(out, error);
   writer.Raw("\xEF\xBB\xBF");
-  writer.Row(CsvHeader());
+  writer.Row(QStringLiteral("来源,") + CsvHeader());
   std::unique_ptr<SessionReader> store;
   for (const CsvSource& source : sources) {
     if (cancel && cancel->load()) {
       return false;
     }
+    const QByteArray prefix = CsvField(CsvSourceName(source)) + ',';
     if (source.sessionId != 0) {
       if (!store && openStore) {
         store = openStore(error);
@@ -70,7 +101,7 @@ bool WriteReviewCsv(const std::vector<CsvSource>& sources, const StoreOpener& op
         return false;
       }
       const bool read = ForEachCsvPiece(*store, *session, [&](QByteArray& rows) {
-        writer.Raw(rows);
+        writer.Raw(Prefixed(rows, prefix));
         return writer.Flush();
       });
       if (!read) {
@@ -92,7 +123,10 @@ bool WriteReviewCsv(const std::vector<CsvSource>& sources, const StoreOpener& op
       ForEachSnapshotChunk(file.readAll(), [&](const StoredChunk& chunk) {
         const QString row = CsvRow(chunk, 0);
         // The time column stays empty: a file's lines carry no time.
-        writer.Row(row.isEmpty() ? row : row.mid(row.indexOf(u',')));
+        if (!row.isEmpty()) {
+          writer.Raw(prefix);
+          writer.Row(row.mid(row.indexOf(u',')));
+        }
       });
     }
     if (!writer.Ok()) {

@@ -529,7 +529,9 @@ void TestReview::listAndOpenInOrder() {
   // exports them, the file's with an empty time.
   window.CloseAll();
   window.OpenRef(QStringLiteral("1"));
-  window.OpenFile(path);
+  const QString oddName = dir.filePath(QStringLiteral("a,\"b\".txt"));
+  QVERIFY(QFile::copy(path, oddName));
+  window.OpenFile(oddName);
   window.WaitForLoads();
   const QString csvPath = dir.filePath(QStringLiteral("out.csv"));
   QString error;
@@ -545,7 +547,19 @@ void TestReview::listAndOpenInOrder() {
   // Byte for byte, so the byte-order mark spreadsheets need is there.
   const QByteArray bytes = csv.readAll();
   QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-  QCOMPARE(bytes, exported.data() + ",0,1000,100,7,20,,,,,\r\n");
+  // The source column first; a file is named by its path, quoted when it
+  // holds a comma.
+  QList<QByteArray> lines = exported.data().split('\n');
+  lines.removeLast();
+  lines[0].replace("\xEF\xBB\xBF", "\xEF\xBB\xBF来源,");
+  QByteArray rows = lines.takeFirst() + '\n';
+  for (const QByteArray& line : lines) {
+    rows += "会话 1," + line + '\n';
+  }
+  QByteArray quoted = QDir::toNativeSeparators(window.Source(1).path).toUtf8();
+  quoted.replace("\"", "\"\"");
+  QCOMPARE(bytes, rows + '"' + quoted + "\",,0,1000,100,7,20,,,,,\r\n");
+  QCOMPARE(bytes.count("会话 1,"), 2);
 }
 
 void TestReview::historyButtonOpensOneWindow() {
