@@ -173,13 +173,13 @@ QString BdfFileName(const BdfSource& source, int channel) {
 }
 
 std::optional<BdfSource> ReadBdfSession(SessionReader& reader, const StoredSession& session,
-                                        const std::array<QString, 2>& cells, QString* error) {
+                                        QString* error) {
   ReviewSource lines;
   BdfSource out;
   out.name = SessionName(session.id);
   out.sessionId = session.id;
   out.date = session.startUtc.toLocalTime().date();
-  out.cells = cells;
+  out.cells = session.cells;
   qint64 lastWall = 0;
   const auto stamp = [&](qint64 wall) {
     for (size_t c = 0; c < 2; ++c) {
@@ -218,6 +218,7 @@ std::optional<BdfSource> ReadBdfFile(const QString& path, QString* error) {
   const QFileInfo info(path);
   out.fileStem = info.completeBaseName();
   out.date = read->start.isValid() ? read->start.date() : info.lastModified().date();
+  out.cells = read->cells;
   out.channels = std::move(read->channels);
   return out;
 }
@@ -289,7 +290,7 @@ bool WriteBdfSources(const std::vector<CsvSource>& sources, const StoreOpener& o
         }
         return false;
       }
-      source = ReadBdfSession(*store, *session, {}, error);
+      source = ReadBdfSession(*store, *session, error);
     }
     if (!source) {
       return false;

@@ -55,10 +55,10 @@ QByteArray BdfRows(const std::vector<ChannelSample>& samples, const std::vector<
 QString BdfFileName(const BdfSource& source, int channel);
 
 // A stored session read as the review reads it (line by line, as its
-// data1.txt export), each reading stamped with the wall time of the chunk in
-// which its line ended. Empty with a message on a read error.
+// data1.txt export), with the session's cell labels, each reading stamped with the wall time of the
+// chunk in which its line ended. Empty with a message on a read error.
 std::optional<BdfSource> ReadBdfSession(SessionReader& reader, const StoredSession& session,
-                                        const std::array<QString, 2>& cells, QString* error);
+                                        QString* error);
 // A data1.txt file; its readings have no wall times.
 std::optional<BdfSource> ReadBdfFile(const QString& path, QString* error);
 

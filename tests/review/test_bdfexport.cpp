@@ -188,6 +188,7 @@ void TestBdfExport::sessionWallTimes() {
     commands[0].kind = StoreCommand::Kind::Begin;
     commands[0].session = 1;
     commands[0].startMs = wall0;
+    commands[0].cells = {u"A0001"_qs, QString()};
     for (int i = 0; i < texts.size(); ++i) {
       StoreCommand& c = commands.emplace_back();
       c.session = 1;
@@ -202,11 +203,13 @@ void TestBdfExport::sessionWallTimes() {
   QVERIFY2(reader, qPrintable(error));
   const std::optional<StoredSession> session = reader->Find(1);
   QVERIFY(session);
-  const std::optional<BdfSource> bdf = ReadBdfSession(*reader, *session, {}, &error);
+  const std::optional<BdfSource> bdf = ReadBdfSession(*reader, *session, &error);
   QVERIFY2(bdf, qPrintable(error));
   const std::optional<ReviewSource> review = ReadSession(*reader, *session, &error);
   QVERIFY(review);
   QCOMPARE(bdf->channels, review->channels);  // the summary's readings
+  QCOMPARE(BdfFileName(*bdf, 1), u"Orvanta__A0001__20260307_001.bdf.csv"_qs);
+  QCOMPARE(BdfFileName(*bdf, 2), u"Orvanta__S1-CH2__20260307_001.bdf.csv"_qs);
   const auto wall = [&](int chunk) { return wall0 + 1000 * chunk + chunk * chunk; };
   QCOMPARE(bdf->wallMs[0], (std::vector<qint64>{wall(1), wall(2), wall(2), wall(3)}));
   QCOMPARE(bdf->wallMs[1], (std::vector<qint64>{wall(1), wall(3)}));

@@ -241,7 +241,7 @@ int RunBdfExport(CommandContext& context, const QString& name, const QString& di
     if (!session) {
       return kExitFailed;
     }
-    source = ReadBdfSession(*reader, *session, {}, &error);
+    source = ReadBdfSession(*reader, *session, &error);
   }
   QStringList written;
   if (!source || !WriteBdfFiles(*source, dir, &written, &error)) {
