@@ -2,10 +2,11 @@
 // the first painted chart, the repaint of an overlay of ten day-long
 // sessions, and the memory each takes.
 //
-//   orvanta-bench-review [--repaints N] [--store FILE]
+//   orvanta-bench-review [--repaints N] [--store FILE] [--only store|session|file|overlay]
 //
 // --store keeps the week-long store in FILE, and uses the one there when it
-// exists, instead of writing a new one (which takes a while).
+// exists, instead of writing a new one (which takes a while). --only runs one
+// of the three measures (for a profiler).
 //
 // Prints figures; asserts nothing. Run with QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
@@ -15,12 +16,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "benchfigures.h"
 #include "benchstore.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
+#include "sessionsource.h"
 #include "snapshotfile.h"
 
 namespace {
@@ -34,9 +37,21 @@ void Paint(ReviewWindow& window) {
   window.repaint();
 }
 
-double OpenToPaint(ReviewWindow& window, const QString& word) {
+double CpuMs(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+double ThreadCpuMs() {
+  return CpuMs(CLOCK_THREAD_CPUTIME_ID);
+}
+
+// The wall time from asking to open `word` to the painted chart; the CPU
+// time all the program's threads spent on it goes to `cpuMs`.
+double OpenToPaint(ReviewWindow& window, const QString& word, double* cpuMs) {
   QElapsedTimer timer;
   timer.start();
+  const double cpuBefore = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
   const int before = window.SourceCount();
   window.OpenRef(word);
   window.WaitForLoads();
@@ -45,6 +60,7 @@ double OpenToPaint(ReviewWindow& window, const QString& word) {
     return -1;
   }
   Paint(window);
+  *cpuMs = CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;
   return timer.nsecsElapsed() / 1e6;
 }
 
@@ -55,11 +71,14 @@ int main(int argc, char* argv[]) {
   int repaints = 50;
   QTemporaryDir dir;
   QString storePath = dir.filePath(QStringLiteral("sessions.db"));
+  QByteArray only;
   for (int i = 1; i + 1 < argc; ++i) {
     if (QByteArray(argv[i]) == "--repaints") {
       repaints = std::max(1, QByteArray(argv[i + 1]).toInt());
     } else if (QByteArray(argv[i]) == "--store") {
       storePath = QString::fromLocal8Bit(argv[i + 1]);
+    } else if (QByteArray(argv[i]) == "--only") {
+      only = argv[i + 1];
     }
   }
 
@@ -70,7 +89,7 @@ int main(int argc, char* argv[]) {
   qint64 sessionId = 0;
   if (QFile::exists(storePath)) {
     sessionId = LatestBenchSession(storePath);
-    for (int t = 0; t < kWeek; ++t) {
+    for (int t = 0; t < kWeek && (only.isEmpty() || only == "file"); ++t) {
       log += BenchFrame(t);
     }
   } else {
@@ -84,7 +103,8 @@ int main(int argc, char* argv[]) {
   log.clear();
   log.squeeze();
 
-  {
+  const auto runs = [&only](const char* measure) { return only.isEmpty() || only == measure; };
+  if (runs("store")) {
     // The store's own share: streaming every chunk of the week.
     QString error;
     const std::unique_ptr<SessionReader> reader = SessionReader::Open(storePath, &error);
@@ -101,38 +121,51 @@ int main(int argc, char* argv[]) {
       reader->ForEachChunkPart(sessionId, SessionReader::ChunkParts::CompleteReadings,
                                [](const StoredChunk&) {});
     }
-    std::printf("week_store_stream_ms=%.1f readings_only_ms=%.1f chunks=%lld\n", all,
-                timer.nsecsElapsed() / 1e6, chunks);
+    const double readingsOnly = timer.nsecsElapsed() / 1e6;
+    // The review's whole read of the session, as its worker thread does it;
+    // the thread's own CPU time beside the wall time, which other programs
+    // on a busy machine stretch.
+    timer.start();
+    const double cpuBefore = ThreadCpuMs();
+    const std::optional<StoredSession> session = reader ? reader->Find(sessionId) : std::nullopt;
+    const std::optional<ReviewSource> source =
+        session ? ReadSession(*reader, *session, nullptr) : std::nullopt;
+    std::printf(
+        "week_store_stream_ms=%.1f readings_only_ms=%.1f read_session_ms=%.1f "
+        "read_session_cpu_ms=%.1f chunks=%lld\n",
+        all, readingsOnly, timer.nsecsElapsed() / 1e6, ThreadCpuMs() - cpuBefore, chunks);
   }
-  {
+  if (runs("session")) {
     const auto before = ReadProcessMemory();
     ReviewWindow window(BenchStoreOpener(storePath));
     window.resize(1300, 800);
     window.show();
     QApplication::processEvents();
-    const double ms = OpenToPaint(window, QString::number(sessionId));
+    double cpuMs = 0;
+    const double ms = OpenToPaint(window, QString::number(sessionId), &cpuMs);
     const auto after = ReadProcessMemory();
     std::printf(
-        "week_session_open_to_paint_ms=%.1f frames_per_channel=%zu rss_mib=%.1f "
+        "week_session_open_to_paint_ms=%.1f cpu_ms=%.1f frames_per_channel=%zu rss_mib=%.1f "
         "added_mib=%.1f\n",
-        ms, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
+        ms, cpuMs, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
         after.residentMib, after.residentMib - before.residentMib);
   }
-  {
+  if (runs("file")) {
     const auto before = ReadProcessMemory();
     ReviewWindow window({});
     window.resize(1300, 800);
     window.show();
     QApplication::processEvents();
-    const double ms = OpenToPaint(window, filePath);
+    double cpuMs = 0;
+    const double ms = OpenToPaint(window, filePath, &cpuMs);
     const auto after = ReadProcessMemory();
     std::printf(
-        "week_file_open_to_paint_ms=%.1f file_mib=%.1f frames_per_channel=%zu "
+        "week_file_open_to_paint_ms=%.1f cpu_ms=%.1f file_mib=%.1f frames_per_channel=%zu "
         "rss_mib=%.1f added_mib=%.1f\n",
-        ms, fileMib, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
+        ms, cpuMs, fileMib, window.SourceCount() ? window.Source(0).Channel(1).size() : size_t(0),
         after.residentMib, after.residentMib - before.residentMib);
   }
-  {
+  if (runs("overlay")) {
     const auto before = ReadProcessMemory();
     ReviewWindow window({});
     window.resize(1300, 800);

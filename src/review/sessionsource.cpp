@@ -73,28 +73,27 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   for (auto& channel : source.channels) {
     channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
   }
-  // The notice counts wherever it stands in a chunk, as it does in a
-  // data1.txt file; the store finds it without handing the texts over.
-  const std::optional<bool> notice =
-      reader.AnyChunkContains(session.id, QString::fromUtf16(kEndOfDischargeNotice));
-  source.notice = notice.value_or(false);
   struct Cancelled {};
-  bool ok = notice.has_value();
+  bool ok = true;
   // Read as its saved data1.txt would be: a frame split over two reads, or
   // two frames in one, count as the file's lines do. A chunk that is one
   // whole line comes as its readings alone; only the others bring their
   // text, and the line after one that ended mid-line is fetched whole.
   SnapshotLines lines(source);
+  // The notice counts wherever it stands in a chunk, as it does in a
+  // data1.txt file; a chunk that holds it always comes with its text.
   const QString marker = QString::fromUtf16(kEndOfDischargeNotice);
+  bool notice = false;
   qint64 chunks = 0;
   qint64 lastSeq = 0;  // of the last chunk that came with its text
   try {
-    ok = ok && reader.ForEachLineChunk(session.id, marker, [&](const StoredChunk& chunk) {
+    ok = reader.ForEachLineChunk(session.id, marker, [&](const StoredChunk& chunk) {
       if (carryOn && (chunks & 0xfff) == 0 && !carryOn()) {
         throw Cancelled();  // the only way out of the reader's loop
       }
       ++chunks;
       if (!chunk.text.isNull()) {
+        notice = notice || chunk.text.contains(marker);
         lines.Add(chunk.text);
         lastSeq = chunk.seq;
       } else if (!lines.InLine()) {
@@ -113,6 +112,7 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   }
   source.chunks = chunks;
   source.skipped = 0;
+  source.notice = source.notice || notice;  // the lines may have found it too
   if (!ok) {
     if (error) {
       *error = QCoreApplication::translate("ReviewWindow", "读取%1失败：记录库无法读取。")

@@ -1,15 +1,18 @@
 #include "sessionreader.h"
 
+#include <sqlite3.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QUrl>
 #include <cerrno>
+#include <string_view>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -284,73 +287,81 @@ class SqliteSessionReader final : public SessionReader {
     return m_readError.isEmpty();
   }
 
-  // Each row's driver cost grows with its columns, so SQLite packs two
-  // 32-bit readings into one 64-bit column; a missing reading makes its pair
-  // NULL, which leaves the channel out as incomplete.
   // Hands the chunks over, newest first when `newestFirst`, until `visit`
-  // returns false.
-  // With a `marker`, each chunk also gets its sequence number and, where it
-  // is not one whole line free of the marker, its text (see ForEachLineChunk).
+  // returns false; a channel with a reading missing is left out as
+  // incomplete. With a `marker`, each chunk also gets its sequence number
+  // and, where it is not one whole line free of the marker, its text (see
+  // ForEachLineChunk).
+  //
+  // Every chunk of a week-long session passes through here when it is
+  // opened, so this read talks to SQLite itself, on the connection's own
+  // handle: Qt SQL's rows and values would cost more than the rows' data.
   bool ForEachCompleteReading(qint64 sessionId, bool newestFirst,
                               const std::function<bool(const StoredChunk&)>& visit,
                               const std::optional<QString>& marker = std::nullopt) {
-    QSqlQuery q(Db());
-    q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT (t1 << 32) | (v1 & 4294967295), (i1 << 32) | (r1 & 4294967295), w1, "
-                       "(t2 << 32) | (v2 & 4294967295), (i2 << 32) | (r2 & 4294967295), w2%1 "
-                       "FROM chunks WHERE session_id = ? ORDER BY seq%2")
-            .arg(marker ? QStringLiteral(", CASE WHEN instr(text, char(10)) = length(text) AND "
-                                         "instr(text, ?) = 0 THEN NULL ELSE seq || ':' || text END")
-                        : QString(),
-                 newestFirst ? QStringLiteral(" DESC") : QString()));
-    if (marker) {
-      q.addBindValue(*marker);
-    }
-    q.addBindValue(sessionId);
-    if (!q.exec()) {
+    sqlite3* const handle = Handle();
+    if (!handle) {
       return false;
     }
-    static_assert(kQuantityCount == 5 && int(Quantity::Time) == 0 && int(Quantity::Voltage) == 1 &&
-                  int(Quantity::Current) == 2 && int(Quantity::Capacity) == 3 &&
-                  int(Quantity::Temperature) == 4);
+    const QByteArray sql = QByteArrayLiteral("SELECT t1, v1, i1, r1, w1, t2, v2, i2, r2, w2") +
+                           (marker ? QByteArrayLiteral(", seq, text") : QByteArray()) +
+                           QByteArrayLiteral(" FROM chunks WHERE session_id = ?1 ORDER BY seq") +
+                           (newestFirst ? QByteArrayLiteral(" DESC") : QByteArray());
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &raw, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(raw);
+      return false;
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, &sqlite3_finalize);
+    if (sqlite3_bind_int64(raw, 1, sessionId) != SQLITE_OK) {
+      return false;
+    }
+    // The text is looked at where SQLite keeps it, as UTF-8 bytes: a line
+    // feed and the marker are the same bytes there, and only the chunks that
+    // are not one whole line free of the marker are made into strings.
+    const QByteArray markerBytes = marker ? marker->toUtf8() : QByteArray();
+    const std::string_view markerView(markerBytes.constData(), size_t(markerBytes.size()));
+    static_assert(kQuantityCount == 5);
     StoredChunk chunk;
-    while (q.next()) {
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
       for (int c = 0; c < 2; ++c) {
         auto& fields = chunk.channel[size_t(c)].fields;
-        const QVariant first = q.value(c * 3);
-        const QVariant second = q.value(c * 3 + 1);
-        const QVariant last = q.value(c * 3 + 2);
-        if (first.isNull() || second.isNull() || last.isNull()) {
-          fields.fill(std::nullopt);
-          continue;
+        const int first = c * kQuantityCount;
+        // A missing reading reads as 0, so only a 0 needs asking whether
+        // it is one.
+        std::array<qint32, kQuantityCount> values{};
+        bool complete = true;
+        for (int f = 0; f < kQuantityCount && complete; ++f) {
+          values[size_t(f)] = qint32(sqlite3_column_int64(raw, first + f));
+          complete = values[size_t(f)] != 0 || sqlite3_column_type(raw, first + f) != SQLITE_NULL;
         }
-        const auto tv = quint64(first.toLongLong());
-        const auto ir = quint64(second.toLongLong());
-        fields[0] = qint32(quint32(tv >> 32));
-        fields[1] = qint32(quint32(tv));
-        fields[2] = qint32(quint32(ir >> 32));
-        fields[3] = qint32(quint32(ir));
-        fields[4] = last.toInt();
+        for (int f = 0; f < kQuantityCount; ++f) {
+          fields[size_t(f)] = complete ? std::optional<qint32>(values[size_t(f)]) : std::nullopt;
+        }
       }
       if (marker) {
-        // The sequence number comes with the text, where there is one: a
-        // column more for every row would cost more than the rows it serves.
-        const QVariant text = q.value(6);
-        chunk.seq = 0;
-        chunk.text = QString();
-        if (!text.isNull()) {
-          const QString value = text.toString();
-          const qsizetype colon = value.indexOf(u':');
-          chunk.seq = value.left(colon).toLongLong();
-          chunk.text = value.mid(colon + 1);
-        }
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(raw, 11));
+        const std::string_view text(bytes ? bytes : "", size_t(sqlite3_column_bytes(raw, 11)));
+        const bool wholeLine = (text.empty() || text.find('\n') == text.size() - 1) &&
+                               text.find(markerView) == text.npos;
+        chunk.seq = wholeLine ? 0 : sqlite3_column_int64(raw, 10);
+        chunk.text = wholeLine ? QString() : QString::fromUtf8(text.data(), qsizetype(text.size()));
       }
       if (!visit(chunk)) {
-        break;
+        return true;
       }
     }
-    return !q.lastError().isValid();
+    return rc == SQLITE_DONE;
+  }
+
+  // The connection's SQLite handle; null if the driver is not SQLite's.
+  sqlite3* Handle() const {
+    const QVariant handle = Db().driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+      return *static_cast<sqlite3* const*>(handle.constData());
+    }
+    return nullptr;
   }
 
   QString m_connection;
