@@ -120,6 +120,15 @@ std::optional<double> ToNumber(QStringView token) {
   if (digits == 0) {
     return std::nullopt;
   }
+  if (!seenPoint && digits <= 15) {
+    // Whole numbers, as the charger sends them, need no general conversion:
+    // below 2^53 each is exact as a double, as from_chars would give it.
+    qint64 whole = 0;
+    for (QChar c : body) {
+      whole = whole * 10 + (c.unicode() - u'0');
+    }
+    return negative ? -double(whole) : double(whole);
+  }
 
   std::string ascii;
   ascii.reserve(static_cast<size_t>(body.size()));

@@ -68,6 +68,22 @@ std::optional<QStringView> AfterNotice(QStringView line, Notice notice) {
   return line.isEmpty() ? std::nullopt : std::optional(line);
 }
 
+// Puts the bytes into `text` as they are, reusing its buffer (a week's file
+// has over half a million lines); false, with `text` undefined, when one of
+// them is not ASCII.
+bool WidenAscii(const char* bytes, qsizetype size, QString& text) {
+  text.resize(size);
+  char16_t* out = reinterpret_cast<char16_t*>(text.data());
+  for (qsizetype i = 0; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte & 0x80) {
+      return false;
+    }
+    out[i] = byte;
+  }
+  return true;
+}
+
 // Cuts the file into lines and hands each to `line` as the live window would
 // have got it; the header's time goes to `saved`, the notice to `notice`.
 // GBK's trail bytes are never CR or LF, so the bytes can be cut into lines
@@ -90,8 +106,9 @@ void WalkSnapshot(const QByteArray& bytes, Saved saved, Notice notice, Line line
     }
     const char* p = data + start;
     start = end + 1;
-    const bool ascii = std::all_of(p, p + len, [](char c) { return (c & 0x80) == 0; });
-    text = ascii ? QString::fromLatin1(p, len) : gbk->toUnicode(p, int(len));
+    if (!WidenAscii(p, len, text)) {
+      text = gbk->toUnicode(p, int(len));
+    }
     QStringView view(text);
     if (first) {
       first = false;
@@ -128,6 +145,12 @@ ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
   source.name = name;
   source.startIsSave = true;
   source.bytes = bytes.size();
+  // A frame's line is rarely shorter than this; a reserve that falls short
+  // only means the vectors grow as usual.
+  constexpr qsizetype kTypicalLineBytes = 48;
+  for (auto& channel : source.channels) {
+    channel.reserve(size_t(bytes.size() / kTypicalLineBytes));
+  }
   SampleSink sink(source);
   WalkSnapshot(
       bytes, [&](const QDateTime& saved) { source.start = saved; }, [&] { source.notice = true; },
@@ -231,16 +254,19 @@ std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error
     }
     return std::nullopt;
   }
-  // Counted as the bytes come: a file may grow while it is read.
+  // Counted as the bytes come: a file may grow while it is read. Read
+  // straight into the buffer, sized for the file as it is now.
   QByteArray bytes;
-  bytes.reserve(qsizetype(std::min(file.size(), kMaxFileBytes)));
+  bytes.reserve(qsizetype(std::min(file.size(), kMaxFileBytes)) + 1);
   while (bytes.size() <= kMaxFileBytes) {
-    const QByteArray piece =
-        file.read(std::min<qint64>(kReadPieceBytes, kMaxFileBytes + 1 - bytes.size()));
-    if (piece.isEmpty()) {
+    const qsizetype held = bytes.size();
+    const qint64 want = std::min<qint64>(kReadPieceBytes, kMaxFileBytes + 1 - held);
+    bytes.resize(held + qsizetype(want));
+    const qint64 got = file.read(bytes.data() + held, want);
+    bytes.resize(held + qsizetype(std::max<qint64>(got, 0)));
+    if (got <= 0) {
       break;
     }
-    bytes += piece;
   }
   if (bytes.size() > kMaxFileBytes) {
     if (error) {
