@@ -4,44 +4,6 @@
 
 #include "dischargesummary.h"
 
-std::vector<CycleSummary> SummarizeCycles(int channel, const std::vector<ChannelSample>& samples,
-                                          std::optional<qint32> cutoffMv) {
-  std::vector<CycleSummary> cycles;
-  size_t first = 0;
-  for (size_t i = 1; i <= samples.size(); ++i) {
-    if (i < samples.size() && samples[i].time >= samples[i - 1].time) {
-      continue;
-    }
-    const std::vector<ChannelSample> cycle(samples.begin() + qsizetype(first),
-                                           samples.begin() + qsizetype(i));
-    const DischargeSummary whole = SummarizeChannel(channel, cycle, false);
-    CycleSummary c;
-    c.channel = channel;
-    c.cycle = int(cycles.size()) + 1;
-    c.frames = whole.frames;
-    c.startS = cycle.front().time;
-    c.durationS = whole.durationS;
-    c.capacityMah = whole.capacityMah;
-    c.chargeMah = whole.chargeMah;
-    c.energyMwh = whole.energyMwh;
-    c.avgMv = whole.avgMv;
-    c.endMv = whole.endMv;
-    if (cutoffMv) {
-      for (size_t k = 0; k < cycle.size(); ++k) {
-        if (cycle[k].voltage <= *cutoffMv) {
-          c.cutoffS = qint64(cycle[k].time) - c.startS;
-          const std::vector<ChannelSample> upTo(cycle.begin(), cycle.begin() + qsizetype(k) + 1);
-          c.cutoffMah = SummarizeChannel(channel, upTo, false).chargeMah;
-          break;
-        }
-      }
-    }
-    cycles.push_back(c);
-    first = i;
-  }
-  return cycles;
-}
-
 QString CycleLine(const CycleSummary& c) {
   return QStringLiteral(
              "channel=%1 cycle=%2 frames=%3 start_s=%4 duration_s=%5 capacity_mah=%6 "

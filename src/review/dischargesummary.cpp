@@ -2,35 +2,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// The field a quantity names, for reading and for writing alike.
-template <class Sample>
-auto& FieldOf(Sample& sample, Quantity q) {
-  switch (q) {
-    case Quantity::Time:
-      break;
-    case Quantity::Voltage:
-      return sample.voltage;
-    case Quantity::Current:
-      return sample.current;
-    case Quantity::Capacity:
-      return sample.capacity;
-    case Quantity::Temperature:
-      return sample.temperature;
-  }
-  return sample.time;
-}
-
-}  // namespace
-
-qint32 ChannelSample::Value(Quantity q) const {
-  return FieldOf(*this, q);
-}
-
-qint32& ChannelSample::Field(Quantity q) {
-  return FieldOf(*this, q);
-}
+#include "stepsums.h"
 
 DischargeSummary SummarizeChannel(int channel, const std::vector<ChannelSample>& samples,
                                   bool notice) {
@@ -43,32 +15,17 @@ DischargeSummary SummarizeChannel(int channel, const std::vector<ChannelSample>&
   }
   s.minMv = samples.front().voltage;
   s.maxTemp = samples.front().temperature;
-  // Products of two 32-bit readings overflow 64-bit sums only in theory, but
-  // doubles keep every realistic figure exact and never wrap.
-  double energy = 0;  // mV * mA * s
-  double charge = 0;  // mA * s
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const ChannelSample& b = samples[i];
+  for (const ChannelSample& b : samples) {
     s.minMv = std::min(s.minMv, b.voltage);
     s.maxTemp = std::max(s.maxTemp, b.temperature);
-    if (i == 0) {
-      continue;
-    }
-    const ChannelSample& a = samples[i - 1];
-    const qint64 dt = qint64(b.time) - qint64(a.time);
-    if (dt <= 0) {
-      continue;
-    }
-    s.durationS += dt;
-    energy += double(dt) *
-              (double(a.voltage) * double(a.current) + double(b.voltage) * double(b.current)) / 2;
-    charge += double(dt) * (double(a.current) + double(b.current)) / 2;
   }
+  const StepSums sums = SumSteps(samples);
+  s.durationS = sums.durationS;
+  s.energyMwh = sums.energyMwh;
+  s.chargeMah = sums.chargeMah;
+  s.avgMv = sums.avgMv;
   s.capacityMah = samples.back().capacity;
   s.endMv = samples.back().voltage;
-  s.energyMwh = energy / 3'600'000;
-  s.chargeMah = charge / 3600;
-  s.avgMv = s.chargeMah != 0 ? 1000 * s.energyMwh / s.chargeMah : 0;
   return s;
 }
 
