@@ -17,7 +17,7 @@ struct ReviewSource {
   QDateTime start;           // local; the session's start, or the file's save time
   bool startIsSave = false;  // `start` is when a file was saved, not when it began
   std::array<std::vector<ChannelSample>, 2> channels;  // channel 1, channel 2
-  std::array<QString, 2> cells;  // each channel's cell label, empty when none
+  std::array<QString, 2> cells;                        // each channel's cell label, empty when none
   bool notice = false;                                 // the end-of-discharge notice was received
   qint64 chunks = 0;                                   // chunks (session) or non-empty lines (file)
   qint64 skipped = 0;  // file lines that were not frames or failed to parse
@@ -27,3 +27,10 @@ struct ReviewSource {
     return channels[size_t(channel - 1)];
   }
 };
+
+// Asks for the memory of a large buffer that is filled once, in order, to be
+// mapped in large pages: a week's readings or file then take the kernel a
+// few hundred steps to map instead of thousands.
+void AdviseLargePages(void* data, size_t bytes);
+// Makes room for `count` readings in `samples`, as a long recording is read.
+void ReserveSamples(std::vector<ChannelSample>& samples, size_t count);

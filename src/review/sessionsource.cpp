@@ -4,6 +4,10 @@
 #include <QDateTime>
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 #include "acquisitionpass.h"
 #include "snapshotreader.h"
 
@@ -22,6 +26,27 @@ std::optional<ChannelSample> Complete(const StoredChannel& c) {
 }
 
 }  // namespace
+
+void AdviseLargePages(void* data, size_t bytes) {
+  // Only a hint: where the system does not take it, nothing changes.
+#ifdef Q_OS_LINUX
+  constexpr uintptr_t kLarge = uintptr_t(2) << 20;
+  const auto start = reinterpret_cast<uintptr_t>(data);
+  const uintptr_t begin = (start + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t end = (start + bytes) & ~(kLarge - 1);
+  if (end > begin) {
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  }
+#else
+  Q_UNUSED(data);
+  Q_UNUSED(bytes);
+#endif
+}
+
+void ReserveSamples(std::vector<ChannelSample>& samples, size_t count) {
+  samples.reserve(count);
+  AdviseLargePages(samples.data(), samples.capacity() * sizeof(ChannelSample));
+}
 
 QString SessionName(qint64 id) {
   return QCoreApplication::translate("ReviewWindow", "会话 %1").arg(id);
@@ -71,7 +96,7 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
   source.cells = session.cells;
   source.start = session.startUtc.toLocalTime();
   for (auto& channel : source.channels) {
-    channel.reserve(size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
+    ReserveSamples(channel, size_t(std::clamp<qint64>(session.frames, 0, kMaxReserve)));
   }
   struct Cancelled {};
   bool ok = true;

@@ -149,7 +149,7 @@ ReviewSource ReadSnapshot(const QByteArray& bytes, const QString& name) {
   // only means the vectors grow as usual.
   constexpr qsizetype kTypicalLineBytes = 48;
   for (auto& channel : source.channels) {
-    channel.reserve(size_t(bytes.size() / kTypicalLineBytes));
+    ReserveSamples(channel, size_t(bytes.size() / kTypicalLineBytes));
   }
   SampleSink sink(source);
   WalkSnapshot(
@@ -258,6 +258,7 @@ std::optional<ReviewSource> ReadSnapshotFile(const QString& path, QString* error
   // straight into the buffer, sized for the file as it is now.
   QByteArray bytes;
   bytes.reserve(qsizetype(std::min(file.size(), kMaxFileBytes)) + 1);
+  AdviseLargePages(bytes.data(), size_t(bytes.capacity()));
   while (bytes.size() <= kMaxFileBytes) {
     const qsizetype held = bytes.size();
     const qint64 want = std::min<qint64>(kReadPieceBytes, kMaxFileBytes + 1 - held);
