@@ -12,12 +12,22 @@ ChartTrace::ChartTrace(QCustomPlot& plot, const QColor& colour)
   m_connectors->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
 }
 
+void ChartTrace::SetMarkers(bool markers) {
+  m_markers = markers;
+  for (QCPGraph* run : m_runs) {
+    run->setScatterStyle(
+        QCPScatterStyle(markers ? QCPScatterStyle::ssDisc : QCPScatterStyle::ssNone, 5));
+  }
+}
+
 void ChartTrace::StartRun() {
   for (auto* graphs : {&m_runs, &m_overviews}) {
     QCPGraph* graph = new ColumnGraph(m_plot.xAxis, m_plot.yAxis);
     graph->setPen(QPen(m_colour, 1));
     graph->setLineStyle(QCPGraph::lsLine);
-    graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+    graph->setScatterStyle(QCPScatterStyle(m_markers && graphs == &m_runs ? QCPScatterStyle::ssDisc
+                                                                          : QCPScatterStyle::ssNone,
+                                           5));
     graph->setAdaptiveSampling(true);
     graph->setSelectable(QCP::stNone);
     graphs->push_back(graph);

@@ -38,6 +38,8 @@ class ChartTrace {
   void Clear();
 
   void SetVisible(bool visible);
+  // A dot at each point (for a few points, such as one a cycle).
+  void SetMarkers(bool markers);
   // Picks runs or overviews for drawing the x range over widthPx pixels.
   void ChooseDetail(const QCPRange& xRange, int widthPx);
   bool OverviewShown() const { return m_overviewShown; }
@@ -75,6 +77,7 @@ class ChartTrace {
   QColor m_colour;
   QString m_title;
   bool m_visible = true;
+  bool m_markers = false;
   bool m_overviewShown = false;
   std::vector<QCPGraph*> m_runs;       // owned by the plot
   std::vector<QCPGraph*> m_overviews;  // owned by the plot, one per run

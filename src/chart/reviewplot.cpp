@@ -218,6 +218,13 @@ int ReviewPlot::AddCurve(const QString& name, const QColor& colour) {
   return CurveCount() - 1;
 }
 
+void ReviewPlot::SetCurveMarkers(int curve, bool markers) {
+  if (curve >= 0 && curve < CurveCount()) {
+    m_curves[size_t(curve)]->trace->SetMarkers(markers);
+    ScheduleReplot();
+  }
+}
+
 void ReviewPlot::AddPoint(int curve, double x, double y) {
   if (curve < 0 || curve >= CurveCount() || !std::isfinite(x) || !std::isfinite(y)) {
     return;

@@ -48,6 +48,8 @@ class ReviewPlot : public QWidget {
   void Clear();
   // A new empty curve; returns its index.
   int AddCurve(const QString& name, const QColor& colour);
+  // A dot at each point of the curve besides its line.
+  void SetCurveMarkers(int curve, bool markers);
   // Non-finite coordinates are ignored.
   void AddPoint(int curve, double x, double y);
   // Sets both axes to take in every point held, with a small margin.

@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTextStream>
 #include <QThread>
@@ -23,12 +24,14 @@
 #include <QVBoxLayout>
 
 #include "bdfexport.h"
+#include "cycleviews.h"
 #include "focusmark.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
 #include "savefile.h"
 #include "sessionsource.h"
 #include "snapshotreader.h"
+#include "stepsums.h"
 #include "usersettings.h"
 
 namespace {
@@ -120,13 +123,16 @@ void ReviewWindow::StartWorker(std::function<void()> work) {
 
 void ReviewWindow::SetDialogs(ReviewDialogs* dialogs) {
   m_dialogs = dialogs != nullptr ? dialogs : m_systemDialogs.get();
+  m_cycles->SetDialogs(m_dialogs);
 }
 
 void ReviewWindow::BuildUi() {
-  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  // The lists and plots above, the tables below across the whole width.
+  auto* rows = new QSplitter(Qt::Vertical, this);
+  auto* splitter = new QSplitter(Qt::Horizontal, rows);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(4, 4, 4, 4);
-  outer->addWidget(splitter);
+  outer->addWidget(rows);
 
   // Left: the stored sessions, the buttons that open, and what is open.
   auto* left = new QWidget(splitter);
@@ -188,16 +194,25 @@ void ReviewWindow::BuildUi() {
   controls->addWidget(csv);
   controls->addWidget(report);
   rightLayout->addLayout(controls);
-  m_plot = new ReviewPlot(right);
-  rightLayout->addWidget(m_plot, 3);
-  m_summaryTable = new QTableWidget(0, 10, right);
+  auto* plots = new QTabWidget(right);
+  m_plot = new ReviewPlot(plots);
+  auto* tables = new QTabWidget(rows);
+  m_cycles = new CycleViews(tables);
+  m_cycles->SetDialogs(m_dialogs);
+  plots->addTab(m_plot, tr("曲线"));
+  plots->addTab(&m_cycles->FadePlot(), tr("容量衰减"));
+  plots->addTab(m_cycles->DqdvPage(), tr("dQ/dV"));
+  rightLayout->addWidget(plots, 1);
+  m_summaryTable = new QTableWidget(0, 13, tables);
   // Headers in two lines, the unit below, and the curve's name taking what
-  // the figures leave: ten columns fit a 1280-pixel screen without a
-  // horizontal scroll bar.
-  m_summaryTable->setHorizontalHeaderLabels({tr("曲线"), tr("帧数"), tr("时长\n(S)"),
-                                             tr("容量\n(mAh)"), tr("能量\n(mWh)"),
-                                             tr("平均电压\n(mV)"), tr("最低电压\n(mV)"),
-                                             tr("终止电压\n(mV)"), tr("最高\n温度"), tr("结束")});
+  // the figures leave: the columns fit a 1280-pixel screen without a
+  // horizontal scroll bar. The charge is summed over the readings, so a
+  // restart's capacity reading sits beside the charge of every cycle.
+  m_summaryTable->setHorizontalHeaderLabels(
+      {tr("曲线"), tr("帧数"), tr("时长\n(S)"), tr("容量\n(mAh)"), tr("电量\n(mAh)"),
+       tr("至截止\n电量(mAh)"), tr("能量\n(mWh)"), tr("至截止\n能量(mWh)"),
+       tr("平均电压\n(mV)"), tr("最低电压\n(mV)"), tr("终止电压\n(mV)"), tr("最高\n温度"),
+       tr("结束")});
   m_summaryTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_summaryTable->verticalHeader()->setVisible(false);
   m_summaryTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -213,10 +228,16 @@ void ReviewWindow::BuildUi() {
     view->setTabKeyNavigation(false);
     view->installEventFilter(this);
   }
-  rightLayout->addWidget(m_summaryTable, 1);
+  tables->addTab(m_summaryTable, tr("摘要"));
+  tables->addTab(&m_cycles->Table(), tr("循环"));
+  tables->setCornerWidget(m_cycles->Settings(), Qt::TopRightCorner);
+  m_cycles->Table().installEventFilter(this);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
   splitter->setSizes({520, 780});
+  rows->setStretchFactor(0, 3);
+  rows->setStretchFactor(1, 1);
+  rows->setSizes({560, 200});
   resize(StartSize());
   new FocusMark(this);
 
@@ -234,6 +255,7 @@ void ReviewWindow::BuildUi() {
   connect(m_xAxisBox, &QComboBox::activated, this,
           [this](int index) { SetXAxis(ReviewXAxis(m_xAxisBox->itemData(index).toInt())); });
   connect(m_openedTree, &QTreeWidget::itemChanged, this, &ReviewWindow::OnOpenedItemChanged);
+  connect(m_cycles, &CycleViews::CutoffChanged, this, &ReviewWindow::RebuildSummaries);
   RebuildPlot();
 }
 
@@ -453,6 +475,7 @@ void ReviewWindow::AddSource(ReviewSource source) {
   m_sources.push_back(std::move(opened));
   RebuildOpenedList();
   RebuildPlot();
+  RebuildCycles();
   RebuildSummaries();
   const ReviewSource& s = m_sources.back().source;
   m_status->setText(s.skipped > 0
@@ -465,6 +488,7 @@ void ReviewWindow::CloseAll() {
   m_coloursUsed = 0;
   RebuildOpenedList();
   RebuildPlot();
+  RebuildCycles();
   RebuildSummaries();
 }
 
@@ -491,13 +515,23 @@ void ReviewWindow::SetCurveShown(int source, int channel, bool shown) {
   m_sources[size_t(source)].shown[size_t(channel - 1)] = shown;
   RebuildOpenedList();
   RebuildPlot();
+  RebuildCycles();
 }
 
-QStringList ReviewWindow::SummaryCells(const DischargeSummary& s, bool running) const {
+QStringList ReviewWindow::SummaryCells(const Opened& o, const DischargeSummary& s) const {
+  const bool running = o.running;
+  std::optional<CutoffFigures> cutoff;
+  if (const std::optional<qint32> mv = m_cycles->CutoffMv()) {
+    cutoff = ToCutoff(o.source.Channel(s.channel), *mv);
+  }
+  const QString none = QStringLiteral("-");
   return {QString::number(s.frames),
           QString::number(s.durationS),
           QString::number(s.capacityMah),
+          FixedNumber(s.chargeMah, 3),
+          cutoff ? FixedNumber(cutoff->chargeMah, 3) : none,
           QString::number(s.energyMwh, 'f', 3),
+          cutoff ? FixedNumber(cutoff->energyMwh, 3) : none,
           QString::number(s.avgMv, 'f', 1),
           QString::number(s.minMv),
           QString::number(s.endMv),
@@ -544,6 +578,7 @@ void ReviewWindow::OnOpenedItemChanged(QTreeWidgetItem* item) {
   const int channel = item->data(0, Qt::UserRole + 1).toInt();
   m_sources[size_t(source)].shown[size_t(channel - 1)] = item->checkState(0) == Qt::Checked;
   RebuildPlot();
+  RebuildCycles();
 }
 
 void ReviewWindow::RebuildPlot() {
@@ -561,13 +596,34 @@ void ReviewWindow::RebuildPlot() {
       if (samples.empty() || !o.shown[size_t(c - 1)]) {
         continue;
       }
-      const int curve = plot.AddCurve(CurveName(o, c), o.colours[size_t(c - 1)]);
-      for (const ChannelSample& s : samples) {
-        plot.AddPoint(curve, s.Value(xQuantity), s.Value(m_quantity));
+      // Each cycle its own curve: no line runs back from one cycle's end to
+      // the next one's start.
+      const std::vector<CycleRange> cycles = SplitCycles(samples);
+      for (size_t k = 0; k < cycles.size(); ++k) {
+        const int curve =
+            plot.AddCurve(CycleCurveName(CurveName(o, c), int(k) + 1, qsizetype(cycles.size())),
+                          CycleColour(o.colours[size_t(c - 1)], int(k) + 1));
+        for (qsizetype i = cycles[k].first; i < cycles[k].end; ++i) {
+          plot.AddPoint(curve, samples[size_t(i)].Value(xQuantity),
+                        samples[size_t(i)].Value(m_quantity));
+        }
       }
     }
   }
   plot.FitAll();
+}
+
+void ReviewWindow::RebuildCycles() {
+  std::vector<CycleChannel> channels;
+  for (const Opened& o : m_sources) {
+    for (int c = 1; c <= 2; ++c) {
+      if (!o.source.Channel(c).empty()) {
+        channels.push_back(
+            {&o.source, c, CurveName(o, c), o.colours[size_t(c - 1)], o.shown[size_t(c - 1)]});
+      }
+    }
+  }
+  m_cycles->SetChannels(std::move(channels));
 }
 
 void ReviewWindow::RebuildSummaries() {
@@ -582,9 +638,9 @@ void ReviewWindow::RebuildSummaries() {
       QTableWidgetItem* name = Cell(CurveName(o, s.channel), false);
       name->setIcon(Swatch(o.colours[size_t(s.channel - 1)]));
       m_summaryTable->setItem(row, 0, name);
-      const QStringList cells = SummaryCells(s, o.running);
+      const QStringList cells = SummaryCells(o, s);
       for (int i = 0; i < cells.size(); ++i) {
-        m_summaryTable->setItem(row, i + 1, Cell(cells[i], i + 1 < 9));
+        m_summaryTable->setItem(row, i + 1, Cell(cells[i], i + 1 < cells.size()));
       }
     }
   }
@@ -629,7 +685,7 @@ ReportContent ReviewWindow::Report() {
       }
       ReportContent::Row row;
       row.colour = o.colours[size_t(s.channel - 1)];
-      row.cells = QStringList{CurveName(o, s.channel)} + SummaryCells(s, o.running);
+      row.cells = QStringList{CurveName(o, s.channel)} + SummaryCells(o, s);
       report.rows << row;
     }
   }

@@ -24,6 +24,7 @@ class QTableWidget;
 class QTreeWidget;
 class QThread;
 class QTreeWidgetItem;
+class CycleViews;
 class ReviewDialogs;
 class ReviewPlot;
 
@@ -73,6 +74,7 @@ class ReviewWindow : public QWidget {
   ReviewPlot& Plot() const { return *m_plot; }
   QTableWidget& SessionTable() const { return *m_sessionTable; }
   QTableWidget& SummaryTable() const { return *m_summaryTable; }
+  CycleViews& Cycles() const { return *m_cycles; }
   // Runs the event loop until the session list's capacity and end-voltage
   // columns, read on a worker thread, are filled (tools and tests).
   void WaitForSessionList();
@@ -129,10 +131,12 @@ class ReviewWindow : public QWidget {
   void RebuildOpenedList();
   void RebuildPlot();
   void RebuildSummaries();
+  // The cycle table, the fade and the dQ/dV plots, for what is open now.
+  void RebuildCycles();
   QString CurveName(const Opened& opened, int channel) const;
   // A summary's figures as the table and the report show them, after the
   // curve's name.
-  QStringList SummaryCells(const DischargeSummary& summary, bool running) const;
+  QStringList SummaryCells(const Opened& opened, const DischargeSummary& summary) const;
   // The size the user last gave the window, within the screen's free area.
   QSize StartSize() const;
   std::vector<CsvSource> CsvSources() const;
@@ -164,6 +168,7 @@ class ReviewWindow : public QWidget {
   QLabel* m_status = nullptr;
   ReviewPlot* m_plot = nullptr;
   QTableWidget* m_summaryTable = nullptr;
+  CycleViews* m_cycles = nullptr;
   std::unique_ptr<ReviewDialogs> m_systemDialogs;
   ReviewDialogs* m_dialogs = nullptr;
 };

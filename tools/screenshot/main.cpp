@@ -4,12 +4,15 @@
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
 //                      [--crop x,y,w,h] [--offset-channel1 S]
 //   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE] [--store FILE]
+//   orvanta-screenshot --review --cycles [--out FILE] [--size WxH]
 //   either form also takes [--print-page FILE]
 // --review renders the review window instead, comparing three simulated
 // discharges aligned by capacity; --report also writes its report page
 // (".pdf" or ".png"). --print-page also writes the chart's (or the review
 // plot's) page printed through a 1200 dpi PDF printer beside its saved PDF,
-// both turned into pictures by pdftoppm.
+// both turned into pictures by pdftoppm. --cycles shows one cell's repeated
+// discharges instead: the cycle table, and beside FILE the fade and the dQ/dV
+// plots.
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
@@ -21,6 +24,7 @@
 
 #include "chargerscript.h"
 #include "commandline.h"
+#include "cyclerender.h"
 #include "dischargechart.h"
 #include "mainwindow.h"
 #include "printcompare.h"
@@ -70,12 +74,15 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption store(QStringLiteral("store"),
                                  Screenshot::tr("与 --review 一起使用：列出此记录文件中的会话。"),
                                  QStringLiteral("file"));
+  const QCommandLineOption cycles(
+      QStringLiteral("cycles"),
+      Screenshot::tr("与 --review 一起使用：改为显示一节电池的多次循环、容量衰减和 dQ/dV。"));
   const QCommandLineOption printPage(
       QStringLiteral("print-page"),
       Screenshot::tr("另写出一张 PNG：左边是保存的 PDF，右边是打印到 1200 dpi PDF 打印机的页面。"),
       QStringLiteral("file"));
   parser.addOptions(
-      {out, size, frames, log, notice, crop, offset, review, report, store, printPage});
+      {out, size, frames, log, notice, crop, offset, review, cycles, report, store, printPage});
   parser.process(*app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -90,6 +97,9 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
+  if (parser.isSet(review) && parser.isSet(cycles)) {
+    return RenderCycleShot(QSize(width, height), parser.value(out));
+  }
   if (parser.isSet(review)) {
     return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report),
                             parser.value(store), parser.value(printPage));
