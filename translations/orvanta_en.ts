@@ -138,6 +138,153 @@
     </message>
 </context>
 <context>
+    <name>CycleViews</name>
+    <message>
+        <source>%1 循环%2</source>
+        <translation>%1 cycle %2</translation>
+    </message>
+    <message>
+        <source>曲线</source>
+        <translation>Curve</translation>
+    </message>
+    <message>
+        <source>循环</source>
+        <translation>Cycle</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>时长
+(S)</source>
+        <translation>Duration
+(s)</translation>
+    </message>
+    <message>
+        <source>容量
+(mAh)</source>
+        <translation>Capacity
+(mAh)</translation>
+    </message>
+    <message>
+        <source>电量
+(mAh)</source>
+        <translation>Charge
+(mAh)</translation>
+    </message>
+    <message>
+        <source>能量
+(mWh)</source>
+        <translation>Energy
+(mWh)</translation>
+    </message>
+    <message>
+        <source>平均电压
+(mV)</source>
+        <translation>Mean voltage
+(mV)</translation>
+    </message>
+    <message>
+        <source>终止电压
+(mV)</source>
+        <translation>End voltage
+(mV)</translation>
+    </message>
+    <message>
+        <source>至截止
+时间(S)</source>
+        <translation>To cut-off
+time (s)</translation>
+    </message>
+    <message>
+        <source>至截止
+电量(mAh)</source>
+        <translation>To cut-off
+charge (mAh)</translation>
+    </message>
+    <message>
+        <source>至截止
+能量(mWh)</source>
+        <translation>To cut-off
+energy (mWh)</translation>
+    </message>
+    <message>
+        <source>内阻中值
+(mΩ)</source>
+        <translation>Median IR
+(mΩ)</translation>
+    </message>
+    <message>
+        <source>容量衰减</source>
+        <translation>Capacity fade</translation>
+    </message>
+    <message>
+        <source>容量(mAh)</source>
+        <translation>Capacity (mAh)</translation>
+    </message>
+    <message>
+        <source>截止电压</source>
+        <translation>Cut-off voltage</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>算到第一个不高于此电压的帧为止的电量和能量；0 为不算</source>
+        <translation>Charge and energy up to the first frame at or below this voltage; 0 for none</translation>
+    </message>
+    <message>
+        <source>内阻电流阶跃</source>
+        <translation>Resistance current step</translation>
+    </message>
+    <message>
+        <source>相邻两帧电流至少变化这么多时，按 ΔV/ΔI 算直流内阻</source>
+        <translation>Where the current changes by at least this much between two frames, the DC resistance is ΔV/ΔI</translation>
+    </message>
+    <message>
+        <source>电压步长</source>
+        <translation>Voltage step</translation>
+    </message>
+    <message>
+        <source>平滑</source>
+        <translation>Smoothing</translation>
+    </message>
+    <message>
+        <source>不平滑</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>每点两侧各取几个步长加权平均</source>
+        <translation>Steps on each side weighed into each point</translation>
+    </message>
+    <message>
+        <source>导出 dQ/dV CSV…</source>
+        <translation>Export dQ/dV CSV…</translation>
+    </message>
+    <message>
+        <source>增量容量 dQ/dV</source>
+        <translation>Incremental capacity dQ/dV</translation>
+    </message>
+    <message>
+        <source>电压(mV)</source>
+        <translation>Voltage (mV)</translation>
+    </message>
+    <message>
+        <source>dQ/dV (mAh/V)</source>
+        <translation>dQ/dV (mAh/V)</translation>
+    </message>
+    <message>
+        <source>电池 %1</source>
+        <translation>Cell %1</translation>
+    </message>
+    <message>
+        <source>无法把数据保存到 %1：%2</source>
+        <translation>Cannot save the data to %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>DeviceLossNotice</name>
     <message>
         <source>设备已断开，正在重新连接…</source>
@@ -762,6 +909,40 @@ temperature</translation>
         <source>把打开的每个通道写成电池数据格式（BDF）文件</source>
         <translation>Writes each opened channel as a Battery Data Format (BDF) file</translation>
     </message>
+    <message>
+        <source>容量衰减</source>
+        <translation>Capacity fade</translation>
+    </message>
+    <message>
+        <source>dQ/dV</source>
+        <translation>dQ/dV</translation>
+    </message>
+    <message>
+        <source>电量
+(mAh)</source>
+        <translation>Charge
+(mAh)</translation>
+    </message>
+    <message>
+        <source>至截止
+电量(mAh)</source>
+        <translation>To cut-off
+charge (mAh)</translation>
+    </message>
+    <message>
+        <source>至截止
+能量(mWh)</source>
+        <translation>To cut-off
+energy (mWh)</translation>
+    </message>
+    <message>
+        <source>摘要</source>
+        <translation>Summary</translation>
+    </message>
+    <message>
+        <source>循环</source>
+        <translation>Cycles</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -812,6 +993,10 @@ temperature</translation>
     <message>
         <source>另写出一张 PNG：左边是保存的 PDF，右边是打印到 1200 dpi PDF 打印机的页面。</source>
         <translation>Also write a PNG: the saved PDF on the left, the page printed to a 1200 dpi PDF printer on the right.</translation>
+    </message>
+    <message>
+        <source>与 --review 一起使用：改为显示一节电池的多次循环、容量衰减和 dQ/dV。</source>
+        <translation>With --review: show one cell&apos;s cycles, its capacity fade and dQ/dV instead.</translation>
     </message>
 </context>
 <context>
