@@ -139,10 +139,12 @@ void ReviewWindow::BuildUi() {
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
   leftLayout->addWidget(new QLabel(tr("已记录的会话"), left));
-  m_sessionTable = new QTableWidget(0, 7, left);
+  m_listBar = new QHBoxLayout;
+  leftLayout->addLayout(m_listBar);
+  m_sessionTable = new QTableWidget(0, 8, left);
   m_sessionTable->setHorizontalHeaderLabels({tr("编号"), tr("开始"), tr("时长"), tr("端口"),
                                              tr("结束方式"), tr("通道1 容量/终止电压"),
-                                             tr("通道2 容量/终止电压")});
+                                             tr("通道2 容量/终止电压"), tr("工作台")});
   m_sessionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_sessionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_sessionTable->verticalHeader()->setVisible(false);
@@ -317,7 +319,10 @@ void ReviewWindow::RefreshSessions() {
     for (int c = 5; c < 7; ++c) {
       m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
     }
+    m_sessionTable->setItem(row, 7, Cell(s.bench, false));
   }
+  ApplySessionFilter();
+  emit SessionsListed();
   // Capacities and end voltages come from each session's last readings: a
   // worker looks them up, newest session first, and each row fills in as
   // its session is done.
@@ -352,6 +357,42 @@ void ReviewWindow::WaitForSessionList() {
   while (m_listFilling) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
+}
+
+void ReviewWindow::SetSessionFilter(std::function<bool(const StoredSession&)> filter) {
+  m_sessionFilter = std::move(filter);
+  ApplySessionFilter();
+}
+
+void ReviewWindow::ApplySessionFilter() {
+  // Rows are the sessions newest first.
+  for (int row = 0; row < m_sessionTable->rowCount() && row < m_sessions.size(); ++row) {
+    const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
+    m_sessionTable->setRowHidden(row, m_sessionFilter && !m_sessionFilter(s));
+  }
+}
+
+void ReviewWindow::AppendReadings(qint64 sessionId,
+                                  const std::array<std::vector<ChannelSample>, 2>& more,
+                                  qint64 chunks, bool running) {
+  for (Opened& o : m_sources) {
+    if (o.source.sessionId != sessionId) {
+      continue;
+    }
+    for (size_t c = 0; c < 2; ++c) {
+      auto& channel = o.source.channels[c];
+      channel.insert(channel.end(), more[c].begin(), more[c].end());
+      if (!channel.empty() && !o.colours[c].isValid()) {
+        o.colours[c] = NextColour();
+      }
+    }
+    o.source.chunks = chunks;
+    o.running = running;
+    o.summaries = SummarizeSource(o.source);
+  }
+  RebuildOpenedList();
+  RebuildPlot();
+  RebuildSummaries();
 }
 
 void ReviewWindow::ShowSessionEnds(qint64 id, const SessionEnds& ends) {

@@ -17,6 +17,7 @@
 #include "sessionsource.h"
 #include "summarycommand.h"
 
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -79,10 +80,24 @@ class ReviewWindow : public QWidget {
   // columns, read on a worker thread, are filled (tools and tests).
   void WaitForSessionList();
 
+  // The sessions the list was last filled with, oldest first.
+  const QList<StoredSession>& StoredSessions() const { return m_sessions; }
+  // Shows only the listed sessions `filter` accepts (all when empty).
+  void SetSessionFilter(std::function<bool(const StoredSession&)> filter);
+  // A row above the session list for controls that others add (filters).
+  QBoxLayout& ListBar() const { return *m_listBar; }
+  // Adds the readings of chunks that arrived after the opened session
+  // `sessionId` was read (a session followed as it records); `chunks` is
+  // then the number of its chunks read in all.
+  void AppendReadings(qint64 sessionId, const std::array<std::vector<ChannelSample>, 2>& more,
+                      qint64 chunks, bool running);
+
  signals:
   // A reading asked for has ended and its source, if read, is in view.
   void LoadFinished(bool ok);
   void SessionListFilled();
+  // The session list was filled again from the store.
+  void SessionsListed();
 
  public:
   ReportContent Report();
@@ -119,6 +134,7 @@ class ReviewWindow : public QWidget {
   void BuildUi();
   void RefreshSessions();
   void ShowSessionEnds(qint64 id, const SessionEnds& ends);
+  void ApplySessionFilter();
   void StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read);
   void OnLoadDone(qint64 number, std::optional<ReviewSource> source, const QString& error);
   void StartWorker(std::function<void()> work);
@@ -161,7 +177,10 @@ class ReviewWindow : public QWidget {
   QList<StoredSession> m_sessions;
   bool m_rebuilding = false;
 
+  std::function<bool(const StoredSession&)> m_sessionFilter;
+
   QTableWidget* m_sessionTable = nullptr;
+  QBoxLayout* m_listBar = nullptr;
   QTreeWidget* m_openedTree = nullptr;
   QComboBox* m_quantityBox = nullptr;
   QComboBox* m_xAxisBox = nullptr;

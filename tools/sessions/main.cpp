@@ -11,9 +11,13 @@
 namespace {
 
 void Usage(QTextStream& stream) {
-  stream << "orvanta-sessions [--db PATH] COMMAND [ARGUMENTS]\n\n"
+  stream << "orvanta-sessions [--db PATH | --server URI] COMMAND [ARGUMENTS]\n\n"
          << QCoreApplication::translate("SessionCommands", "记录文件默认为 %1")
                 .arg(QDir::toNativeSeparators(DefaultStorePath()))
+         << '\n'
+         << QCoreApplication::translate(
+                "SessionCommands",
+                "--server URI 读实验室服务器（libpq 连接 URI）上所有工作台的记录；list 的最后一列是工作台")
          << "\n\n";
   for (const SessionCommand& command : SessionCommands()) {
     stream << "  " << command.name << ' ' << command.usage << "\n      "
@@ -32,13 +36,15 @@ int main(int argc, char* argv[]) {
 
   QStringList args = app.arguments().mid(1);
   QString db;
+  QString server;
   for (qsizetype i = 0; i < args.size(); ++i) {
-    if (args[i] == u"--db") {
+    if (args[i] == u"--db" || args[i] == u"--server") {
       if (i + 1 >= args.size()) {
-        err << "orvanta-sessions: --db PATH" << Qt::endl;
+        err << "orvanta-sessions: " << (args[i] == u"--db" ? "--db PATH" : "--server URI")
+            << Qt::endl;
         return kExitUsage;
       }
-      db = args[i + 1];
+      (args[i] == u"--db" ? db : server) = args[i + 1];
       args.remove(i, 2);
       --i;
     }
@@ -56,7 +62,7 @@ int main(int argc, char* argv[]) {
         out.flush();
         return out.status() == QTextStream::Ok ? kExitOk : kExitFailed;
       }
-      CommandContext context{db.isEmpty() ? DefaultStorePath() : db, args, out, err};
+      CommandContext context{db.isEmpty() ? DefaultStorePath() : db, server, args, out, err};
       return command.run(context);
     }
   }

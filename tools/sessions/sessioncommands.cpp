@@ -10,6 +10,7 @@
 #include "bdfexport.h"
 #include "cycles.h"
 #include "savefile.h"
+#include "serversessionreader.h"
 #include "sessionexport.h"
 #include "sessionsource.h"
 #include "summarycommand.h"
@@ -81,7 +82,10 @@ bool WriteExport(CommandContext& context, SessionReader& reader, const StoredSes
 }
 
 StoreOpener Opener(const CommandContext& context) {
-  return [path = context.dbPath](QString* error) { return SessionReader::Open(path, error); };
+  return [path = context.dbPath, uri = context.serverUri](QString* error) {
+    return uri.isEmpty() ? SessionReader::Open(path, error)
+                         : std::unique_ptr<SessionReader>(ServerSessionReader::Open(uri, error));
+  };
 }
 
 QString ReadFailure(const SessionReader& reader) {
@@ -108,7 +112,7 @@ int Finished(CommandContext& context, int code) {
 
 std::unique_ptr<SessionReader> CommandContext::OpenStore() {
   QString error;
-  auto reader = SessionReader::Open(dbPath, &error);
+  auto reader = Opener(*this)(&error);
   if (!reader) {
     err << error << Qt::endl;
   }
@@ -182,6 +186,12 @@ int RunCycles(CommandContext& context) {
 }
 
 int RunBackup(CommandContext& context) {
+  if (!context.serverUri.isEmpty()) {
+    context.err << QCoreApplication::translate(
+                       "SessionCommands", "backup 只复制本机的记录文件；实验室服务器请用其数据库的备份")
+                << Qt::endl;
+    return kExitUsage;
+  }
   if (context.arguments.size() != 1 || context.arguments[0].startsWith(u'-')) {
     context.err << QCoreApplication::translate("SessionCommands",
                                                "用法：orvanta-sessions backup FILE")
@@ -217,8 +227,12 @@ int RunList(CommandContext& context) {
                 << tab << s.frames << tab
                 << (s.writerGone ? QCoreApplication::translate("SessionCommands",
                                                                "未结束（记录程序已不在运行）")
-                                 : EndText(s.ended))
-                << '\n';
+                                 : EndText(s.ended));
+    // The lab's sessions come from many benches.
+    if (!context.serverUri.isEmpty()) {
+      context.out << tab << s.bench;
+    }
+    context.out << '\n';
   }
   return Finished(context, kExitOk);
 }

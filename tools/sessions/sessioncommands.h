@@ -8,14 +8,17 @@
 #include "sessionreader.h"
 
 // What every command of orvanta-sessions gets: the store file (from --db or
-// the default), its own arguments, and the two output streams.
+// the default) or the lab server (--server), its own arguments, and the two
+// output streams.
 struct CommandContext {
   QString dbPath;
-  QStringList arguments;  // after the command's name, --db removed
+  QString serverUri;  // when set, sessions are read from the lab server
+  QStringList arguments;  // after the command's name, --db and --server removed
   QTextStream& out;
   QTextStream& err;
 
-  // Opens the store; on failure reports to `err` and returns null.
+  // Opens the store, or the server when one is given; on failure reports to
+  // `err` and returns null.
   std::unique_ptr<SessionReader> OpenStore();
   // A session named by "latest" or its id; on failure reports to `err`.
   std::optional<StoredSession> FindSession(SessionReader& reader, const QString& name);

@@ -1,0 +1,349 @@
+#include "serversessionreader.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "labserver.h"
+
+namespace {
+
+QDateTime Utc(const QVariant& ms) {
+  return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC);
+}
+
+const QString kSessionColumns = QStringLiteral(
+    "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, uuid::text, bench,"
+    " cell1, cell2 FROM sessions");
+
+StoredSession SessionFrom(const QSqlQuery& q) {
+  StoredSession s;
+  s.id = q.value(0).toLongLong();
+  s.startUtc = Utc(q.value(1));
+  s.endUtc = Utc(q.value(2));
+  s.port = q.value(3).toString();
+  s.device = q.value(4).toString();
+  const int ended = q.value(5).toInt();
+  s.ended = ended >= 0 && ended <= int(SessionEnd::Interrupted) ? SessionEnd(ended)
+                                                                : SessionEnd::Interrupted;
+  s.chunks = q.value(6).toLongLong();
+  s.frames = q.value(7).toLongLong();
+  s.uuid = q.value(8).toString();
+  s.bench = q.value(9).toString();
+  s.cells = {q.value(10).toString(), q.value(11).toString()};
+  // Everything the server holds is confirmed, by definition.
+  s.confirmedSeq = s.chunks;
+  return s;
+}
+
+const QString kReadingColumns = QStringLiteral("t1, v1, i1, r1, w1, t2, v2, i2, r2, w2");
+
+// The ten readings from column `first` on, in Quantity order per channel.
+void ReadingsFrom(const QSqlQuery& q, int first, StoredChunk* chunk) {
+  for (int c = 0; c < 2; ++c) {
+    for (int f = 0; f < kQuantityCount; ++f) {
+      const QVariant v = q.value(first + c * kQuantityCount + f);
+      chunk->channel[size_t(c)].fields[size_t(f)] =
+          v.isNull() ? std::nullopt : std::optional<qint32>(v.toInt());
+    }
+  }
+}
+
+}  // namespace
+
+ServerSessionReader::ServerSessionReader(QString connection)
+    : m_connection(std::move(connection)) {}
+
+ServerSessionReader::~ServerSessionReader() {
+  labserver::Close(m_connection);
+}
+
+std::unique_ptr<ServerSessionReader> ServerSessionReader::Open(const QString& uri,
+                                                               QString* error) {
+  const QString connection = labserver::Connect(uri, "reader", error);
+  if (connection.isEmpty()) {
+    return nullptr;
+  }
+  return std::unique_ptr<ServerSessionReader>(new ServerSessionReader(connection));
+}
+
+QSqlDriver* ServerSessionReader::Driver() const {
+  return QSqlDatabase::database(m_connection, false).driver();
+}
+
+QList<StoredSession> ServerSessionReader::Sessions() {
+  QList<StoredSession> sessions;
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  if (q.exec(kSessionColumns + QStringLiteral(" ORDER BY id"))) {
+    while (q.next()) {
+      sessions << SessionFrom(q);
+    }
+  }
+  m_readError = q.lastError().isValid() ? q.lastError().text() : QString();
+  if (!m_readError.isEmpty()) {
+    sessions.clear();
+  }
+  return sessions;
+}
+
+std::optional<StoredSession> ServerSessionReader::Find(std::optional<qint64> id) {
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  if (id) {
+    q.prepare(kSessionColumns + QStringLiteral(" WHERE id = ?"));
+    q.addBindValue(*id);
+  } else {
+    q.prepare(kSessionColumns + QStringLiteral(" ORDER BY id DESC LIMIT 1"));
+  }
+  std::optional<StoredSession> found;
+  if (q.exec() && q.next()) {
+    found = SessionFrom(q);
+  }
+  m_readError = q.lastError().isValid() ? q.lastError().text() : QString();
+  return m_readError.isEmpty() ? found : std::nullopt;
+}
+
+std::optional<StoredSession> ServerSessionReader::FindByUuid(const QString& uuid) {
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  // Compared as text, so a malformed uuid finds nothing instead of failing.
+  q.prepare(kSessionColumns + QStringLiteral(" WHERE uuid::text = ?"));
+  q.addBindValue(uuid.toLower());
+  std::optional<StoredSession> found;
+  if (q.exec() && q.next()) {
+    found = SessionFrom(q);
+  }
+  m_readError = q.lastError().isValid() ? q.lastError().text() : QString();
+  return m_readError.isEmpty() ? found : std::nullopt;
+}
+
+std::optional<QString> ServerSessionReader::UuidOf(qint64 sessionId) {
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral("SELECT uuid::text FROM sessions WHERE id = ?"));
+  q.addBindValue(sessionId);
+  if (!q.exec() || !q.next()) {
+    return std::nullopt;
+  }
+  return q.value(0).toString();
+}
+
+template <typename Row>
+bool ServerSessionReader::Stream(qint64 sessionId, qint64 afterSeq, const QString& columns,
+                                 const QVariantList& columnValues, Row&& row) {
+  const std::optional<QString> uuid = UuidOf(sessionId);
+  if (!uuid) {
+    return false;
+  }
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  // Not forward-only: the driver then takes each batch in one result
+  // instead of one result per row, which costs several times more.
+  q.prepare(QStringLiteral("SELECT seq%1 FROM chunks WHERE session_uuid = ?::uuid AND seq > ? "
+                           "ORDER BY seq LIMIT %2")
+                .arg(columns.isEmpty() ? QString() : QStringLiteral(", ") + columns)
+                .arg(kBatchRows));
+  qint64 last = afterSeq;
+  for (;;) {
+    int at = 0;
+    for (const QVariant& value : columnValues) {
+      q.bindValue(at++, value);
+    }
+    q.bindValue(at++, *uuid);
+    q.bindValue(at, last);
+    if (!q.exec()) {
+      return false;
+    }
+    int rows = 0;
+    while (q.next()) {
+      ++rows;
+      last = q.value(0).toLongLong();
+      if (!row(q, last)) {
+        return true;
+      }
+    }
+    if (q.lastError().isValid()) {
+      return false;
+    }
+    if (rows < kBatchRows) {
+      return true;
+    }
+  }
+}
+
+bool ServerSessionReader::ForEachChunk(qint64 sessionId,
+                                       const std::function<void(const StoredChunk&)>& visit) {
+  return ForEachChunkAfter(sessionId, 0, visit);
+}
+
+bool ServerSessionReader::ForEachChunkAfter(
+    qint64 sessionId, qint64 afterSeq, const std::function<void(const StoredChunk&)>& visit) {
+  StoredChunk chunk;
+  return Stream(sessionId, afterSeq,
+                QStringLiteral("wall_ms, mono_ms, ") + QLatin1StringView(labserver::kTextColumns) +
+                    QStringLiteral(", ") + kReadingColumns,
+                {}, [&](const QSqlQuery& q, qint64 seq) {
+                  chunk.seq = seq;
+                  chunk.wallMs = q.value(1).toLongLong();
+                  chunk.monoMs = q.value(2).toLongLong();
+                  chunk.text = labserver::TextFrom(q, 3);
+                  ReadingsFrom(q, 3 + labserver::kTextColumnCount, &chunk);
+                  visit(chunk);
+                  return true;
+                });
+}
+
+bool ServerSessionReader::ForEachChunkPart(
+    qint64 sessionId, ChunkParts parts, const std::function<void(const StoredChunk&)>& visit) {
+  if (parts == ChunkParts::All) {
+    return ForEachChunk(sessionId, visit);
+  }
+  const bool text = parts == ChunkParts::Text;
+  StoredChunk chunk;
+  return Stream(sessionId, 0,
+                QStringLiteral("wall_ms, mono_ms, ") +
+                    (text ? QString::fromLatin1(labserver::kTextColumns) : kReadingColumns),
+                {}, [&](const QSqlQuery& q, qint64 seq) {
+                  chunk.seq = seq;
+                  chunk.wallMs = q.value(1).toLongLong();
+                  chunk.monoMs = q.value(2).toLongLong();
+                  if (text) {
+                    chunk.text = labserver::TextFrom(q, 3);
+                  } else {
+                    ReadingsFrom(q, 3, &chunk);
+                    if (parts == ChunkParts::CompleteReadings) {
+                      for (StoredChannel& channel : chunk.channel) {
+                        if (!channel.All()) {
+                          channel.fields.fill(std::nullopt);
+                        }
+                      }
+                    }
+                  }
+                  visit(chunk);
+                  return true;
+                });
+}
+
+bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& marker,
+                                           const std::function<void(const StoredChunk&)>& visit) {
+  // The server tells which chunks are one whole line free of the marker,
+  // so only the others bring their text over the network.
+  StoredChunk chunk;
+  const QString columns =
+      kReadingColumns + QStringLiteral(", ") + QLatin1StringView(labserver::kLineTextColumns);
+  return Stream(sessionId, 0, columns, {marker}, [&](const QSqlQuery& q, qint64 seq) {
+    ReadingsFrom(q, 1, &chunk);
+    for (StoredChannel& channel : chunk.channel) {
+      if (!channel.All()) {
+        channel.fields.fill(std::nullopt);
+      }
+    }
+    // A text stored escaped comes whole and is looked at here.
+    const int text = 1 + 2 * kQuantityCount;
+    chunk.text = labserver::IsWholeLine(q, text) ? QString() : labserver::TextFrom(q, text);
+    if (!chunk.text.isNull() && chunk.text.indexOf(u'\n') == chunk.text.size() - 1 &&
+        !chunk.text.contains(marker)) {
+      chunk.text = QString();
+    }
+    chunk.seq = chunk.text.isNull() ? 0 : seq;
+    visit(chunk);
+    return true;
+  });
+}
+
+std::optional<QString> ServerSessionReader::ChunkTextAfter(qint64 sessionId, qint64 seq) {
+  std::optional<QString> uuid = UuidOf(sessionId);
+  if (!uuid) {
+    return std::nullopt;
+  }
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral("SELECT %1 FROM chunks WHERE session_uuid = ?::uuid AND seq > ? "
+                           "ORDER BY seq LIMIT 1")
+                .arg(QLatin1StringView(labserver::kTextColumns)));
+  q.addBindValue(*uuid);
+  q.addBindValue(seq);
+  if (!q.exec() || !q.next()) {
+    return std::nullopt;
+  }
+  return labserver::TextFrom(q, 0);
+}
+
+std::optional<bool> ServerSessionReader::AnyChunkContains(qint64 sessionId, const QString& text) {
+  std::optional<QString> uuid = UuidOf(sessionId);
+  if (!uuid) {
+    return std::nullopt;
+  }
+  // The server searches the texts stored as they are; the few stored
+  // escaped are decoded here, as a search in their escaped form could match
+  // across an escape.
+  // Only an escaped text can hold U+0000, which a bound value cannot carry.
+  if (!text.contains(QChar(0))) {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT EXISTS(SELECT 1 FROM chunks WHERE session_uuid = ?::uuid "
+                             "AND NOT text_escaped AND strpos(text, ?) > 0)"));
+    q.addBindValue(*uuid);
+    q.addBindValue(text);
+    if (!q.exec() || !q.next()) {
+      return std::nullopt;
+    }
+    if (q.value(0).toBool()) {
+      return true;
+    }
+  }
+  QSqlQuery escaped(QSqlDatabase::database(m_connection, false));
+  escaped.prepare(QStringLiteral(
+      "SELECT text, text_escaped FROM chunks WHERE session_uuid = ?::uuid AND text_escaped"));
+  escaped.addBindValue(*uuid);
+  if (!escaped.exec()) {
+    return std::nullopt;
+  }
+  while (escaped.next()) {
+    if (labserver::TextFrom(escaped, 0).contains(text)) {
+      return true;
+    }
+  }
+  return escaped.lastError().isValid() ? std::nullopt : std::optional<bool>(false);
+}
+
+std::optional<std::optional<qint64>> ServerSessionReader::LastChunkWallMs(qint64 sessionId) {
+  std::optional<QString> uuid = UuidOf(sessionId);
+  if (!uuid) {
+    return std::nullopt;
+  }
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral(
+      "SELECT wall_ms FROM chunks WHERE session_uuid = ?::uuid ORDER BY seq DESC LIMIT 1"));
+  q.addBindValue(*uuid);
+  if (!q.exec()) {
+    return std::nullopt;
+  }
+  if (!q.next()) {
+    return std::optional<std::optional<qint64>>(std::nullopt);
+  }
+  return std::optional<qint64>(q.value(0).toLongLong());
+}
+
+std::optional<std::array<StoredChannel, 2>> ServerSessionReader::LastCompleteReadings(
+    qint64 sessionId) {
+  std::optional<QString> uuid = UuidOf(sessionId);
+  if (!uuid) {
+    return std::nullopt;
+  }
+  std::array<StoredChannel, 2> last;
+  for (int c = 1; c <= 2; ++c) {
+    // The newest row where all five came; the server walks the key backwards.
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT t%1, v%1, i%1, r%1, w%1 FROM chunks WHERE session_uuid = "
+                             "?::uuid AND t%1 IS NOT NULL AND v%1 IS NOT NULL AND i%1 IS NOT "
+                             "NULL AND r%1 IS NOT NULL AND w%1 IS NOT NULL ORDER BY seq DESC "
+                             "LIMIT 1")
+                  .arg(c));
+    q.addBindValue(*uuid);
+    if (!q.exec()) {
+      return std::nullopt;
+    }
+    if (q.next()) {
+      for (int f = 0; f < kQuantityCount; ++f) {
+        last[size_t(c - 1)].fields[size_t(f)] = q.value(f).toInt();
+      }
+    }
+  }
+  return last;
+}
