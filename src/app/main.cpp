@@ -6,6 +6,8 @@
 
 #include "clock.h"
 #include "commandline.h"
+#include "lablaunch.h"
+#include "labsettings.h"
 #include "mainwindow.h"
 #include "noticebox.h"
 #include "portsettings.h"
@@ -25,6 +27,7 @@ void DescribeCommandLine(QCommandLineParser& parser) {
   parser.addVersionOption();
   AddStoreOptions(parser);
   AddNotifyOptions(parser);
+  AddLabOptions(parser);
   parser.addOption(QCommandLineOption(
       QStringLiteral("review"),
       QCoreApplication::translate("main", "只打开历史记录窗口，并打开所列的会话或数据文件。")));
@@ -96,8 +99,21 @@ int main(int argc, char* argv[]) {
   const StoreOpener openStore = [path = store.path](QString* error) {
     return SessionReader::Open(path, error);
   };
+  const QString server = ConfiguredServer(ServerOption(parser), UserSettings());
+  if (LabAsked(parser)) {
+    if (server.isEmpty()) {
+      std::fprintf(stderr, "orvanta: %s\n",
+                   qPrintable(QCoreApplication::translate(
+                       "main", "--lab 需要实验室服务器：用 --server URI、环境变量 ORVANTA_SERVER "
+                               "或设置文件中的 server 键指定。")));
+      return 2;
+    }
+    return RunLabWindow(server);
+  }
   if (parser.isSet(QStringLiteral("review"))) {
-    return RunReviewWindow(parser.positionalArguments(), openStore);
+    // With a lab server the window reads every bench's sessions from it.
+    return server.isEmpty() ? RunReviewWindow(parser.positionalArguments(), openStore)
+                            : RunServerReview(parser.positionalArguments(), server);
   }
 
   // Declared before the window, so the session outlives every pass.

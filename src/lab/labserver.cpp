@@ -57,8 +57,4 @@ QString TextFrom(const QSqlQuery& q, int first) {
   return serverschema::DecodeText(q.value(first).toString(), q.value(first + 1).toBool());
 }
 
-bool IsWholeLine(const QSqlQuery& q, int first) {
-  return q.value(first).isNull();
-}
-
 }  // namespace labserver

@@ -21,13 +21,4 @@ inline constexpr int kTextColumnCount = 2;
 // The chunk text from the kTextColumns selected from column `first` on.
 QString TextFrom(const QSqlQuery& q, int first);
 
-// Columns in place of kTextColumns for reading a session line by line: NULL
-// text where the chunk is one whole line (exactly one LF, at its end) free
-// of the marker, which is bound first among the query's values.
-inline constexpr char kLineTextColumns[] =
-    "CASE WHEN NOT text_escaped AND strpos(text, chr(10)) = length(text) AND strpos(text, ?) = 0"
-    " THEN NULL ELSE text END, text_escaped";
-// Whether that chunk's text was left out.
-bool IsWholeLine(const QSqlQuery& q, int first);
-
 }  // namespace labserver

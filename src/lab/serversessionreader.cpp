@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 
 #include "labserver.h"
+#include "serverschema.h"
 
 namespace {
 
@@ -47,6 +48,38 @@ void ReadingsFrom(const QSqlQuery& q, int first, StoredChunk* chunk) {
       chunk->channel[size_t(c)].fields[size_t(f)] =
           v.isNull() ? std::nullopt : std::optional<qint32>(v.toInt());
     }
+  }
+}
+
+// Each channel's complete readings in three columns: time and voltage, then
+// current and capacity, packed two to a 64-bit integer, then temperature.
+// Fewer columns cost the server and the driver less per row; a missing
+// reading makes its pair NULL, which leaves the channel out as incomplete.
+const QString kPackedColumns = QStringLiteral(
+    "(t1::bigint << 32) | (v1::bigint & 4294967295), (i1::bigint << 32) | (r1::bigint & "
+    "4294967295), w1, (t2::bigint << 32) | (v2::bigint & 4294967295), (i2::bigint << 32) | "
+    "(r2::bigint & 4294967295), w2");
+
+void PackedFrom(const QSqlQuery& q, int first, StoredChunk* chunk) {
+  static_assert(kQuantityCount == 5 && int(Quantity::Time) == 0 && int(Quantity::Voltage) == 1 &&
+                int(Quantity::Current) == 2 && int(Quantity::Capacity) == 3 &&
+                int(Quantity::Temperature) == 4);
+  for (int c = 0; c < 2; ++c) {
+    auto& fields = chunk->channel[size_t(c)].fields;
+    const QVariant tv = q.value(first + 3 * c);
+    const QVariant ir = q.value(first + 3 * c + 1);
+    const QVariant w = q.value(first + 3 * c + 2);
+    if (tv.isNull() || ir.isNull() || w.isNull()) {
+      fields.fill(std::nullopt);
+      continue;
+    }
+    const auto high = [](const QVariant& v) { return qint32(quint32(quint64(v.toLongLong()) >> 32)); };
+    const auto low = [](const QVariant& v) { return qint32(quint32(quint64(v.toLongLong()))); };
+    fields[0] = high(tv);
+    fields[1] = low(tv);
+    fields[2] = high(ir);
+    fields[3] = low(ir);
+    fields[4] = w.toInt();
   }
 }
 
@@ -195,8 +228,15 @@ bool ServerSessionReader::ForEachChunkPart(
   if (parts == ChunkParts::All) {
     return ForEachChunk(sessionId, visit);
   }
-  const bool text = parts == ChunkParts::Text;
   StoredChunk chunk;
+  if (parts == ChunkParts::CompleteReadings) {
+    return Stream(sessionId, 0, kPackedColumns, {}, [&](const QSqlQuery& q, qint64) {
+      PackedFrom(q, 1, &chunk);
+      visit(chunk);
+      return true;
+    });
+  }
+  const bool text = parts == ChunkParts::Text;
   return Stream(sessionId, 0,
                 QStringLiteral("wall_ms, mono_ms, ") +
                     (text ? QString::fromLatin1(labserver::kTextColumns) : kReadingColumns),
@@ -208,13 +248,6 @@ bool ServerSessionReader::ForEachChunkPart(
                     chunk.text = labserver::TextFrom(q, 3);
                   } else {
                     ReadingsFrom(q, 3, &chunk);
-                    if (parts == ChunkParts::CompleteReadings) {
-                      for (StoredChannel& channel : chunk.channel) {
-                        if (!channel.All()) {
-                          channel.fields.fill(std::nullopt);
-                        }
-                      }
-                    }
                   }
                   visit(chunk);
                   return true;
@@ -224,23 +257,31 @@ bool ServerSessionReader::ForEachChunkPart(
 bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& marker,
                                            const std::function<void(const StoredChunk&)>& visit) {
   // The server tells which chunks are one whole line free of the marker,
-  // so only the others bring their text over the network.
+  // so only the others bring their text over the network; a text stored
+  // escaped comes whole (flagged by its first character) and is looked at
+  // here.
   StoredChunk chunk;
+  // LIKE scans bytes; strpos() and length() would count characters.
   const QString columns =
-      kReadingColumns + QStringLiteral(", ") + QLatin1StringView(labserver::kLineTextColumns);
-  return Stream(sessionId, 0, columns, {marker}, [&](const QSqlQuery& q, qint64 seq) {
-    ReadingsFrom(q, 1, &chunk);
-    for (StoredChannel& channel : chunk.channel) {
-      if (!channel.All()) {
-        channel.fields.fill(std::nullopt);
+      kPackedColumns +
+      QStringLiteral(", CASE WHEN NOT text_escaped AND text LIKE '%' || chr(10) AND text NOT "
+                     "LIKE '%' || chr(10) || '_%' AND text NOT LIKE ? THEN NULL "
+                     "WHEN text_escaped THEN '1' || text ELSE '0' || text END");
+  QString pattern = marker;
+  pattern.replace(u'\\', QStringLiteral("\\\\"))
+      .replace(u'%', QStringLiteral("\\%"))
+      .replace(u'_', QStringLiteral("\\_"));
+  pattern = u'%' + pattern + u'%';
+  return Stream(sessionId, 0, columns, {pattern}, [&](const QSqlQuery& q, qint64 seq) {
+    PackedFrom(q, 1, &chunk);
+    const QVariant stored = q.value(7);
+    chunk.text = QString();
+    if (!stored.isNull()) {
+      const QString flagged = stored.toString();
+      chunk.text = serverschema::DecodeText(flagged.mid(1), flagged.startsWith(u'1'));
+      if (chunk.text.indexOf(u'\n') == chunk.text.size() - 1 && !chunk.text.contains(marker)) {
+        chunk.text = QString();
       }
-    }
-    // A text stored escaped comes whole and is looked at here.
-    const int text = 1 + 2 * kQuantityCount;
-    chunk.text = labserver::IsWholeLine(q, text) ? QString() : labserver::TextFrom(q, text);
-    if (!chunk.text.isNull() && chunk.text.indexOf(u'\n') == chunk.text.size() - 1 &&
-        !chunk.text.contains(marker)) {
-      chunk.text = QString();
     }
     chunk.seq = chunk.text.isNull() ? 0 : seq;
     visit(chunk);

@@ -80,8 +80,8 @@ class TestServerReader : public QObject {
     QVERIFY(labfixture::PutSession(uuid, u"bench-a"_qs, u"COM1"_qs, 1'700'000'000'000));
     const QList<Chunk> chunks = {
         {1, 1'700'000'001'000, u"1 3900 1000 10 25 1 3800 900 11 26\n"_qs,
-         Readings({1, 3900, 1000, 10, 25}, std::array<qint32, 5>{1, 3800, 900, 11, 26})},
-        {2, 1'700'000'002'000, text, Readings({2, 3890, 1001, 11, 25}, std::nullopt)},
+         Readings({1, 3900, 1000, 10, 25}, std::array<qint32, 5>{1, 3800, -900, 11, -3})},
+        {2, 1'700'000'002'000, text, Readings({2, 3890, -1001, 11, 25}, std::nullopt)},
         {3, 1'700'000'003'000, u"3 3880 1000 12 25 3 3790 900 12 26\n"_qs,
          Readings({3, 3880, 1000, 12, 25}, std::array<qint32, 5>{3, 3790, 900, 12, 26})},
     };
@@ -108,6 +108,22 @@ class TestServerReader : public QObject {
       QCOMPARE(all[i].text, stored[qsizetype(i)].text);
       for (size_t c = 0; c < 2; ++c) {
         QCOMPARE(all[i].channel[c].fields, stored[qsizetype(i)].readings[c]);
+      }
+    }
+
+    // Complete readings alone, as a chart reads them: a channel cut short
+    // comes empty.
+    std::vector<std::array<StoredChannel, 2>> readings;
+    QVERIFY(reader->ForEachChunkPart(session->id, SessionReader::ChunkParts::CompleteReadings,
+                                     [&](const StoredChunk& c) { readings.push_back(c.channel); }));
+    QCOMPARE(readings.size(), size_t(3));
+    for (size_t i = 0; i < 3; ++i) {
+      for (size_t c = 0; c < 2; ++c) {
+        StoredChannel expected = all[i].channel[c];
+        if (!expected.All()) {
+          expected.fields.fill(std::nullopt);
+        }
+        QCOMPARE(readings[i][c].fields, expected.fields);
       }
     }
 

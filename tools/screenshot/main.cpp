@@ -5,7 +5,8 @@
 //                      [--crop x,y,w,h] [--offset-channel1 S]
 //   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE] [--store FILE]
 //   orvanta-screenshot --review --cycles [--out FILE] [--size WxH]
-//   either form also takes [--print-page FILE]
+//   orvanta-screenshot --lab --server URI [--out FILE] [--size WxH]
+//   the first two forms also take [--print-page FILE]
 // --review renders the review window instead, comparing three simulated
 // discharges aligned by capacity; --report also writes its report page
 // (".pdf" or ".png"). --print-page also writes the chart's (or the review
@@ -13,6 +14,9 @@
 // both turned into pictures by pdftoppm. --cycles shows one cell's repeated
 // discharges instead: the cycle table, and beside FILE the fade and the dQ/dV
 // plots.
+// --lab puts four simulated benches on the lab server URI and renders the
+// live lab view of it; under pg_virtualenv, --server postgresql:// reaches
+// its throw-away server.
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
 #include <QApplication>
@@ -26,6 +30,7 @@
 #include "commandline.h"
 #include "cyclerender.h"
 #include "dischargechart.h"
+#include "labrender.h"
 #include "mainwindow.h"
 #include "printcompare.h"
 #include "replayport.h"
@@ -81,8 +86,14 @@ int main(int argc, char* argv[]) {
       QStringLiteral("print-page"),
       Screenshot::tr("另写出一张 PNG：左边是保存的 PDF，右边是打印到 1200 dpi PDF 打印机的页面。"),
       QStringLiteral("file"));
-  parser.addOptions(
-      {out, size, frames, log, notice, crop, offset, review, cycles, report, store, printPage});
+  const QCommandLineOption lab(
+      QStringLiteral("lab"),
+      Screenshot::tr("改为渲染实验室窗口：先在 --server 所指的服务器上放四个模拟工作台的会话。"));
+  const QCommandLineOption server(QStringLiteral("server"),
+                                  Screenshot::tr("与 --lab 一起使用：实验室服务器的 URI。"),
+                                  QStringLiteral("URI"));
+  parser.addOptions({out, size, frames, log, notice, crop, offset, review, cycles, report, store,
+                     printPage, lab, server});
   parser.process(*app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -97,6 +108,9 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
+  if (parser.isSet(lab)) {
+    return RenderLabShot(QSize(width, height), parser.value(out), parser.value(server));
+  }
   if (parser.isSet(review) && parser.isSet(cycles)) {
     return RenderCycleShot(QSize(width, height), parser.value(out));
   }
