@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "chunkprefetch.h"
 #include "labserver.h"
 #include "serverschema.h"
 
@@ -85,8 +86,8 @@ void PackedFrom(const QSqlQuery& q, int first, StoredChunk* chunk) {
 
 }  // namespace
 
-ServerSessionReader::ServerSessionReader(QString connection)
-    : m_connection(std::move(connection)) {}
+ServerSessionReader::ServerSessionReader(QString connection, QString uri)
+    : m_connection(std::move(connection)), m_uri(std::move(uri)) {}
 
 ServerSessionReader::~ServerSessionReader() {
   labserver::Close(m_connection);
@@ -98,7 +99,7 @@ std::unique_ptr<ServerSessionReader> ServerSessionReader::Open(const QString& ur
   if (connection.isEmpty()) {
     return nullptr;
   }
-  return std::unique_ptr<ServerSessionReader>(new ServerSessionReader(connection));
+  return std::unique_ptr<ServerSessionReader>(new ServerSessionReader(connection, uri));
 }
 
 QSqlDriver* ServerSessionReader::Driver() const {
@@ -159,21 +160,45 @@ std::optional<QString> ServerSessionReader::UuidOf(qint64 sessionId) {
   return q.value(0).toString();
 }
 
-template <typename Row>
 bool ServerSessionReader::Stream(qint64 sessionId, qint64 afterSeq, const QString& columns,
-                                 const QVariantList& columnValues, Row&& row) {
+                                 const QVariantList& columnValues,
+                                 const chunkprefetch::Decode& decode,
+                                 const std::function<void(const StoredChunk&)>& visit) {
   const std::optional<QString> uuid = UuidOf(sessionId);
   if (!uuid) {
     return false;
   }
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  qint64 last = afterSeq;
+  // A long run is read on more connections at once, up to the newest chunk
+  // there now; what comes after it is read here.
+  q.prepare(QStringLiteral("SELECT max(seq) FROM chunks WHERE session_uuid = ?::uuid"));
+  q.addBindValue(*uuid);
+  if (!q.exec() || !q.next()) {
+    return false;
+  }
+  const qint64 newest = q.value(0).toLongLong();
+  if (!m_uri.isEmpty() && newest - afterSeq > kParallelRows) {
+    chunkprefetch::Range range;
+    range.uri = m_uri;
+    range.uuid = *uuid;
+    range.afterSeq = afterSeq;
+    range.lastSeq = newest;
+    range.columns = columns;
+    range.values = columnValues;
+    range.rangeRows = kBatchRows;
+    if (!chunkprefetch::Read(range, decode, visit)) {
+      return false;
+    }
+    last = newest;
+  }
   // Not forward-only: the driver then takes each batch in one result
   // instead of one result per row, which costs several times more.
-  q.prepare(QStringLiteral("SELECT seq%1 FROM chunks WHERE session_uuid = ?::uuid AND seq > ? "
+  q.prepare(QStringLiteral("SELECT seq, %1 FROM chunks WHERE session_uuid = ?::uuid AND seq > ? "
                            "ORDER BY seq LIMIT %2")
-                .arg(columns.isEmpty() ? QString() : QStringLiteral(", ") + columns)
+                .arg(columns)
                 .arg(kBatchRows));
-  qint64 last = afterSeq;
+  StoredChunk chunk;
   for (;;) {
     int at = 0;
     for (const QVariant& value : columnValues) {
@@ -188,9 +213,8 @@ bool ServerSessionReader::Stream(qint64 sessionId, qint64 afterSeq, const QStrin
     while (q.next()) {
       ++rows;
       last = q.value(0).toLongLong();
-      if (!row(q, last)) {
-        return true;
-      }
+      decode(q, last, chunk);
+      visit(chunk);
     }
     if (q.lastError().isValid()) {
       return false;
@@ -208,39 +232,39 @@ bool ServerSessionReader::ForEachChunk(qint64 sessionId,
 
 bool ServerSessionReader::ForEachChunkAfter(
     qint64 sessionId, qint64 afterSeq, const std::function<void(const StoredChunk&)>& visit) {
-  StoredChunk chunk;
   return Stream(sessionId, afterSeq,
                 QStringLiteral("wall_ms, mono_ms, ") + QLatin1StringView(labserver::kTextColumns) +
                     QStringLiteral(", ") + kReadingColumns,
-                {}, [&](const QSqlQuery& q, qint64 seq) {
+                {},
+                [](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
                   chunk.seq = seq;
                   chunk.wallMs = q.value(1).toLongLong();
                   chunk.monoMs = q.value(2).toLongLong();
                   chunk.text = labserver::TextFrom(q, 3);
                   ReadingsFrom(q, 3 + labserver::kTextColumnCount, &chunk);
-                  visit(chunk);
-                  return true;
-                });
+                },
+                visit);
 }
 
 bool ServerSessionReader::ForEachChunkPart(
     qint64 sessionId, ChunkParts parts, const std::function<void(const StoredChunk&)>& visit) {
-  if (parts == ChunkParts::All) {
-    return ForEachChunk(sessionId, visit);
-  }
-  StoredChunk chunk;
-  if (parts == ChunkParts::CompleteReadings) {
-    return Stream(sessionId, 0, kPackedColumns, {}, [&](const QSqlQuery& q, qint64) {
-      PackedFrom(q, 1, &chunk);
-      visit(chunk);
-      return true;
-    });
+  switch (parts) {
+    case ChunkParts::All:
+      return ForEachChunk(sessionId, visit);
+    case ChunkParts::CompleteReadings:
+      return Stream(
+          sessionId, 0, kPackedColumns, {},
+          [](const QSqlQuery& q, qint64, StoredChunk& chunk) { PackedFrom(q, 1, &chunk); }, visit);
+    case ChunkParts::Text:
+    case ChunkParts::Readings:
+      break;
   }
   const bool text = parts == ChunkParts::Text;
   return Stream(sessionId, 0,
                 QStringLiteral("wall_ms, mono_ms, ") +
                     (text ? QString::fromLatin1(labserver::kTextColumns) : kReadingColumns),
-                {}, [&](const QSqlQuery& q, qint64 seq) {
+                {},
+                [text](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
                   chunk.seq = seq;
                   chunk.wallMs = q.value(1).toLongLong();
                   chunk.monoMs = q.value(2).toLongLong();
@@ -249,9 +273,8 @@ bool ServerSessionReader::ForEachChunkPart(
                   } else {
                     ReadingsFrom(q, 3, &chunk);
                   }
-                  visit(chunk);
-                  return true;
-                });
+                },
+                visit);
 }
 
 bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& marker,
@@ -260,7 +283,6 @@ bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& mark
   // so only the others bring their text over the network; a text stored
   // escaped comes whole (flagged by its first character) and is looked at
   // here.
-  StoredChunk chunk;
   // LIKE scans bytes; strpos() and length() would count characters.
   const QString columns =
       kPackedColumns +
@@ -272,21 +294,22 @@ bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& mark
       .replace(u'%', QStringLiteral("\\%"))
       .replace(u'_', QStringLiteral("\\_"));
   pattern = u'%' + pattern + u'%';
-  return Stream(sessionId, 0, columns, {pattern}, [&](const QSqlQuery& q, qint64 seq) {
-    PackedFrom(q, 1, &chunk);
-    const QVariant stored = q.value(7);
-    chunk.text = QString();
-    if (!stored.isNull()) {
-      const QString flagged = stored.toString();
-      chunk.text = serverschema::DecodeText(flagged.mid(1), flagged.startsWith(u'1'));
-      if (chunk.text.indexOf(u'\n') == chunk.text.size() - 1 && !chunk.text.contains(marker)) {
+  return Stream(
+      sessionId, 0, columns, {pattern},
+      [marker](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
+        PackedFrom(q, 1, &chunk);
+        const QVariant stored = q.value(7);
         chunk.text = QString();
-      }
-    }
-    chunk.seq = chunk.text.isNull() ? 0 : seq;
-    visit(chunk);
-    return true;
-  });
+        if (!stored.isNull()) {
+          const QString flagged = stored.toString();
+          chunk.text = serverschema::DecodeText(flagged.mid(1), flagged.startsWith(u'1'));
+          if (chunk.text.indexOf(u'\n') == chunk.text.size() - 1 && !chunk.text.contains(marker)) {
+            chunk.text = QString();
+          }
+        }
+        chunk.seq = chunk.text.isNull() ? 0 : seq;
+      },
+      visit);
 }
 
 std::optional<QString> ServerSessionReader::ChunkTextAfter(qint64 sessionId, qint64 seq) {

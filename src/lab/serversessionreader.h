@@ -6,6 +6,7 @@
 
 class QSqlDriver;
 
+#include "chunkprefetch.h"
 #include "sessionreader.h"
 
 // Read-only access to the lab server's sessions, through the same interface
@@ -52,18 +53,20 @@ class ServerSessionReader final : public SessionReader {
 
   // Rows per batch of a chunk stream.
   static constexpr int kBatchRows = 20'000;
+  // A stream longer than this is read on several connections at once.
+  static constexpr qint64 kParallelRows = 3 * kBatchRows;
 
  private:
-  explicit ServerSessionReader(QString connection);
-  // Streams the session's chunks after `afterSeq` in batches, each row's
-  // columns after seq given by `columns`; `row` turns a row into a chunk
-  // and returns false to stop.
-  // `columnValues` are bound to the placeholders in `columns`.
-  template <typename Row>
+  ServerSessionReader(QString connection, QString uri);
+  // Streams the session's chunks after `afterSeq` in order, each row's
+  // columns after seq given by `columns` (`columnValues` bound to their
+  // placeholders) and turned into a chunk by `decode`.
   bool Stream(qint64 sessionId, qint64 afterSeq, const QString& columns,
-              const QVariantList& columnValues, Row&& row);
+              const QVariantList& columnValues, const chunkprefetch::Decode& decode,
+              const std::function<void(const StoredChunk&)>& visit);
   std::optional<QString> UuidOf(qint64 sessionId);
 
   QString m_connection;
+  QString m_uri;
   QString m_readError;
 };

@@ -154,12 +154,12 @@ class TestServerReader : public QObject {
              std::optional<std::optional<qint64>>(1'700'000'003'000));
   }
 
-  // Longer than a few batches, ending just past a batch boundary: every
-  // chunk once, in order.
+  // Long enough to be read on several connections at once, ending past a
+  // batch boundary: every chunk once, in order.
   void longSessionStreamsInBatches() {
     const QString uuid = labfixture::NewUuid();
     QVERIFY(labfixture::PutSession(uuid, u"bench-long"_qs, u"COM2"_qs, 1'700'000'000'000));
-    const qint64 n = 2 * ServerSessionReader::kBatchRows + 1;
+    const qint64 n = ServerSessionReader::kParallelRows + ServerSessionReader::kBatchRows / 2 + 1;
     QSqlQuery q(labfixture::Admin());
     q.prepare(QStringLiteral(
         "INSERT INTO chunks(session_uuid, seq, wall_ms, mono_ms, text, text_escaped, "
