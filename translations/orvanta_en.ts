@@ -387,6 +387,156 @@ energy (mWh)</translation>
     </message>
 </context>
 <context>
+    <name>LabServer</name>
+    <message>
+        <source>无法接收实验室服务器的更新通知：%1</source>
+        <translation>Cannot receive the lab server&apos;s update notifications: %1</translation>
+    </message>
+    <message>
+        <source>无法读取实验室服务器：%1</source>
+        <translation>Cannot read the lab server: %1</translation>
+    </message>
+    <message>
+        <source>与实验室服务器的连接断开了：%1</source>
+        <translation>The connection to the lab server was lost: %1</translation>
+    </message>
+    <message>
+        <source>无法连接实验室服务器：%1</source>
+        <translation>Cannot connect to the lab server: %1</translation>
+    </message>
+    <message>
+        <source>无法读取实验室服务器 %1：%2</source>
+        <translation>Cannot read the lab server %1: %2</translation>
+    </message>
+    <message>
+        <source>实验室服务器 %1 上还没有记录（还没有工作台上传过）。</source>
+        <translation>The lab server %1 holds no sessions yet (no bench has uploaded to it).</translation>
+    </message>
+    <message>
+        <source>实验室服务器 %1 的数据格式（版本 %2）比本程序新，请升级本程序。</source>
+        <translation>The lab server %1 has a newer layout (version %2) than this program; please update the program.</translation>
+    </message>
+    <message>
+        <source>实验室服务器上没有这个会话了</source>
+        <translation>The lab server no longer has this session</translation>
+    </message>
+    <message>
+        <source>无法读取实验室服务器</source>
+        <translation>Cannot read the lab server</translation>
+    </message>
+</context>
+<context>
+    <name>LabWindow</name>
+    <message>
+        <source>%1 秒前</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>%1 分 %2 秒前</source>
+        <translation>%1 min %2 s ago</translation>
+    </message>
+    <message>
+        <source>%1 小时 %2 分前</source>
+        <translation>%1 h %2 min ago</translation>
+    </message>
+    <message>
+        <source>实验室</source>
+        <translation>Lab</translation>
+    </message>
+    <message>
+        <source>正在连接实验室服务器 %1…</source>
+        <translation>Connecting to the lab server %1…</translation>
+    </message>
+    <message>
+        <source>服务器状态</source>
+        <translation>Server status</translation>
+    </message>
+    <message>
+        <source>工作台</source>
+        <translation>Bench</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>电池</source>
+        <translation>Cells</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>通道1
+电压(mV)</source>
+        <translation>Ch. 1
+voltage (mV)</translation>
+    </message>
+    <message>
+        <source>通道1
+电流(mA)</source>
+        <translation>Ch. 1
+current (mA)</translation>
+    </message>
+    <message>
+        <source>通道1
+容量(mAh)</source>
+        <translation>Ch. 1
+capacity (mAh)</translation>
+    </message>
+    <message>
+        <source>通道2
+电压(mV)</source>
+        <translation>Ch. 2
+voltage (mV)</translation>
+    </message>
+    <message>
+        <source>通道2
+电流(mA)</source>
+        <translation>Ch. 2
+current (mA)</translation>
+    </message>
+    <message>
+        <source>通道2
+容量(mAh)</source>
+        <translation>Ch. 2
+capacity (mAh)</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>最新数据</source>
+        <translation>Newest data</translation>
+    </message>
+    <message>
+        <source>正在记录的会话</source>
+        <translation>Sessions recording</translation>
+    </message>
+    <message>
+        <source>双击一行，在历史记录窗口中打开该会话并跟随新数据</source>
+        <translation>Double-click a row to open its session in a review window that follows new data</translation>
+    </message>
+    <message>
+        <source>实验室服务器 %1：%2 个会话正在记录。</source>
+        <translation>Lab server %1: %2 sessions recording.</translation>
+    </message>
+    <message>
+        <source>⚠ 实验室服务器不可用，%1 秒后重试：%2</source>
+        <translation>⚠ The lab server is unavailable; trying again in %1 s: %2</translation>
+    </message>
+    <message>
+        <source>还没有数据</source>
+        <translation>no data yet</translation>
+    </message>
+    <message>
+        <source>⚠ %1（超过 10 秒没有新数据）</source>
+        <translation>⚠ %1 (no new data for over 10 s)</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>串口</source>
@@ -468,6 +618,49 @@ energy (mWh)</translation>
         <translation>
 … (%1 characters left out) …
 </translation>
+    </message>
+</context>
+<context>
+    <name>ReviewFilterBar</name>
+    <message>
+        <source>（无名）</source>
+        <translation>(unnamed)</translation>
+    </message>
+    <message>
+        <source>工作台</source>
+        <translation>Bench</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>结束方式</source>
+        <translation>Ended by</translation>
+    </message>
+    <message>
+        <source>开始日期</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>按开始日期筛选</source>
+        <translation>Filter by start date</translation>
+    </message>
+    <message>
+        <source>开始日期从</source>
+        <translation>Started from</translation>
+    </message>
+    <message>
+        <source>开始日期到</source>
+        <translation>Started until</translation>
+    </message>
+    <message>
+        <source>至</source>
+        <translation>to</translation>
     </message>
 </context>
 <context>
@@ -943,6 +1136,18 @@ energy (mWh)</translation>
         <source>循环</source>
         <translation>Cycles</translation>
     </message>
+    <message>
+        <source>实验室</source>
+        <translation>Lab</translation>
+    </message>
+    <message>
+        <source>实验室中所有正在记录的会话</source>
+        <translation>Every session recording in the lab</translation>
+    </message>
+    <message>
+        <source>工作台</source>
+        <translation>Bench</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -997,6 +1202,14 @@ energy (mWh)</translation>
     <message>
         <source>与 --review 一起使用：改为显示一节电池的多次循环、容量衰减和 dQ/dV。</source>
         <translation>With --review: show one cell&apos;s cycles, its capacity fade and dQ/dV instead.</translation>
+    </message>
+    <message>
+        <source>改为渲染实验室窗口：先在 --server 所指的服务器上放四个模拟工作台的会话。</source>
+        <translation>Render the lab window instead, after putting four simulated benches&apos; sessions on the server given by --server.</translation>
+    </message>
+    <message>
+        <source>与 --lab 一起使用：实验室服务器的 URI。</source>
+        <translation>With --lab: the lab server&apos;s URI.</translation>
     </message>
 </context>
 <context>
@@ -1098,6 +1311,14 @@ energy (mWh)</translation>
       orvanta-sessions export ID|latest|FILE --bdf DIR</source>
         <translation>Usage: orvanta-sessions export ID|latest (--csv FILE | --data1 FILE)
        orvanta-sessions export ID|latest|FILE --bdf DIR</translation>
+    </message>
+    <message>
+        <source>--server URI 读实验室服务器（libpq 连接 URI）上所有工作台的记录；list 的最后一列是工作台</source>
+        <translation>--server URI reads every bench&apos;s sessions from the lab server (a libpq connection URI); list then ends each line with the bench</translation>
+    </message>
+    <message>
+        <source>backup 只复制本机的记录文件；实验室服务器请用其数据库的备份</source>
+        <translation>backup copies this computer&apos;s store only; back the lab server up with its database&apos;s own backup</translation>
     </message>
 </context>
 <context>
@@ -1283,6 +1504,18 @@ energy (mWh)</translation>
     <message>
         <source>放电结束、设备一分钟无数据或记录停止一分钟时不发桌面通知（也可在设置文件的 [notify] 节写 enabled=false）。</source>
         <translation>Send no desktop notification when a discharge ends, the device sends nothing for a minute or recording stops for a minute (or write enabled=false in the [notify] section of the settings file).</translation>
+    </message>
+    <message>
+        <source>--lab 需要实验室服务器：用 --server URI、环境变量 ORVANTA_SERVER 或设置文件中的 server 键指定。</source>
+        <translation>--lab needs a lab server: name it with --server URI, the environment variable ORVANTA_SERVER or the key server in the settings file.</translation>
+    </message>
+    <message>
+        <source>实验室服务器（PostgreSQL 的 libpq 连接 URI，例如 postgresql://orvanta@labdb/orvanta?sslmode=verify-full）。也可用环境变量 ORVANTA_SERVER 或设置文件中的 server 键。密码不写在这里，写在 libpq 的密码文件（PGPASSFILE）中。与 --review 一起使用时，历史记录窗口列出服务器上所有工作台的会话。</source>
+        <translation>The lab server (a PostgreSQL libpq connection URI, for example postgresql://orvanta@labdb/orvanta?sslmode=verify-full). The environment variable ORVANTA_SERVER or the key server in the settings file can name it too. No password here: libpq&apos;s password file (PGPASSFILE) holds it. With --review the review window lists every bench&apos;s sessions on the server.</translation>
+    </message>
+    <message>
+        <source>只打开实验室窗口：服务器上每个正在记录的会话及其最新读数，随时更新。</source>
+        <translation>Open only the lab window: every session recording on the server with its newest readings, kept up to date.</translation>
     </message>
 </context>
 </TS>
