@@ -16,14 +16,130 @@ constexpr double kPageW = 2100;  // 0.1 mm units
 constexpr double kPageH = 2970;
 constexpr double kMargin = 120;
 
-// The window's Song face, sized in page units.
 QFont PageFont(int pixelSize, bool bold = false) {
+  return ReportFont(pixelSize, bold);
+}
+
+double Advance(const QFont& font, const QString& text) {
+  return QFontMetricsF(font).horizontalAdvance(text);
+}
+
+// Paints a table from `y` down, as far as the page allows; returns where it
+// ended and how many rows it left out.
+double PaintTable(QPainter& painter, double y, double width, const QStringList& header,
+                  const QList<QStringList>& rows, const QList<QColor>& marks, int* left) {
+  const double markW = marks.isEmpty() ? 0 : 40;
+  const ReportTableLayout layout = LayOutReportTable(header, rows, width, markW);
+  const int columns = int(layout.widths.size());
+  const double lineH = layout.fontPx * 1.5;
+  const double rowH = lineH + 12;
+  int lines = 1;
+  for (const QString& h : header) {
+    lines = std::max(lines, int(h.count(u'\n')) + 1);
+  }
+  const double headH = lines * lineH + 12;
+  const auto cellRect = [&](int c, double top, double h) {
+    double left = kMargin;
+    for (int k = 0; k < c; ++k) {
+      left += layout.widths[size_t(k)];
+    }
+    return QRectF(left, top, layout.widths[size_t(c)], h)
+        .adjusted(kReportCellPadding / 2, 0, -kReportCellPadding / 2, 0);
+  };
+  painter.setFont(PageFont(layout.fontPx, true));
+  painter.fillRect(QRectF(kMargin, y, width, headH), QColor(225, 225, 225));
+  for (int c = 0; c < columns; ++c) {
+    painter.drawText(cellRect(c, y, headH),
+                     Qt::AlignVCenter | (c == 0 ? Qt::AlignLeft : Qt::AlignRight), header[c]);
+  }
+  y += headH;
+  painter.setFont(PageFont(layout.fontPx));
+  const QFontMetricsF metrics(painter.font());
+  *left = 0;
+  for (qsizetype i = 0; i < rows.size(); ++i) {
+    if (y + rowH > kPageH - kMargin - (i + 1 < rows.size() ? rowH : 0)) {
+      *left = int(rows.size() - i);
+      break;
+    }
+    if (i < marks.size()) {
+      const QRectF mark(kMargin + 6, y + rowH / 2 - 10, markW - 12, 20);
+      painter.fillRect(mark, marks[i]);
+      painter.setPen(QPen(Qt::black, 1));
+      painter.drawRect(mark);
+    }
+    for (int c = 0; c < columns && c < rows[i].size(); ++c) {
+      QRectF r = cellRect(c, y, rowH);
+      if (c == 0) {
+        r.setLeft(r.left() + markW);
+      }
+      painter.drawText(r, Qt::AlignVCenter | (c == 0 ? Qt::AlignLeft : Qt::AlignRight),
+                       metrics.elidedText(rows[i][c], Qt::ElideMiddle, r.width()));
+    }
+    y += rowH;
+    painter.setPen(QPen(QColor(200, 200, 200), 1));
+    painter.drawLine(QPointF(kMargin, y), QPointF(kMargin + width, y));
+    painter.setPen(Qt::black);
+  }
+  return y;
+}
+
+}  // namespace
+
+QFont ReportFont(int pixelSize, bool bold) {
+  // The window's Song face, sized in page units.
   QFont font = SongFont(12, bold);
   font.setPixelSize(pixelSize);
   return font;
 }
 
-}  // namespace
+ReportTableLayout LayOutReportTable(const QStringList& header, const QList<QStringList>& rows,
+                                    double width, double firstExtra) {
+  ReportTableLayout layout;
+  const int columns = int(header.size());
+  for (int px = 24; px >= 16; px -= 2) {
+    const QFont bold = ReportFont(px, true);
+    const QFont plain = ReportFont(px);
+    std::vector<double> need(size_t(columns), 0);
+    for (int c = 0; c < columns; ++c) {
+      for (const QString& line : header[c].split(u'\n')) {
+        need[size_t(c)] = std::max(need[size_t(c)], Advance(bold, line));
+      }
+      for (const QStringList& row : rows) {
+        if (c < row.size()) {
+          need[size_t(c)] = std::max(need[size_t(c)], Advance(plain, row[c]));
+        }
+      }
+      // A little over the measure: a printer's glyphs may set a hair wider.
+      need[size_t(c)] = std::ceil(need[size_t(c)] * 1.03) + kReportCellPadding;
+    }
+    double others = 0;
+    for (int c = 1; c < columns; ++c) {
+      others += need[size_t(c)];
+    }
+    layout.fontPx = px;
+    layout.widths = need;
+    if (columns > 0) {
+      layout.widths[0] = width - others;
+      const double firstNeeds = need[0] + firstExtra;
+      if (layout.widths[0] >= std::min(firstNeeds, width / 4)) {
+        return layout;
+      }
+    }
+  }
+  // Still too wide at the smallest font: the numbers' columns share what
+  // is left beside a quarter for the first.
+  double others = 0;
+  for (int c = 1; c < columns; ++c) {
+    others += layout.widths[size_t(c)];
+  }
+  for (int c = 1; c < columns; ++c) {
+    layout.widths[size_t(c)] *= (width * 0.75) / std::max(1.0, others);
+  }
+  if (columns > 0) {
+    layout.widths[0] = width / 4;
+  }
+  return layout;
+}
 
 void PaintReport(QPainter& painter, const QRectF& device, const ReportContent& content) {
   painter.save();
@@ -60,47 +176,32 @@ void PaintReport(QPainter& painter, const QRectF& device, const ReportContent& c
     y += h + 40;
   }
 
-  // The summary table: the first column takes what the others leave.
-  const int columns = int(content.header.size());
-  if (columns > 0) {
-    const double rowH = 48;
-    const double markW = 40;
-    const double numW = std::min(150.0, (width * 0.62) / std::max(1, columns - 1));
-    const double firstW = width - numW * (columns - 1);
-    auto cellRect = [&](int c, double top) {
-      const double left = c == 0 ? kMargin : kMargin + firstW + numW * (c - 1);
-      return QRectF(left, top, c == 0 ? firstW : numW, rowH);
-    };
-    painter.setFont(PageFont(24, true));
-    painter.fillRect(QRectF(kMargin, y, width, rowH), QColor(225, 225, 225));
-    for (int c = 0; c < columns; ++c) {
-      painter.drawText(
-          cellRect(c, y).adjusted(6, 0, -6, 0),
-          Qt::AlignVCenter | (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::TextWordWrap,
-          content.header[c]);
-    }
-    y += rowH;
-    painter.setFont(PageFont(24));
+  if (!content.header.isEmpty()) {
+    QList<QStringList> rows;
+    QList<QColor> marks;
     for (const ReportContent::Row& row : content.rows) {
-      if (y + rowH > kPageH - kMargin) {
-        break;
-      }
-      painter.fillRect(QRectF(kMargin + 6, y + 14, markW - 12, rowH - 28), row.colour);
-      painter.setPen(QPen(Qt::black, 1));
-      painter.drawRect(QRectF(kMargin + 6, y + 14, markW - 12, rowH - 28));
-      for (int c = 0; c < columns && c < row.cells.size(); ++c) {
-        QRectF r = cellRect(c, y).adjusted(6, 0, -6, 0);
-        if (c == 0) {
-          r.setLeft(r.left() + markW);
-        }
-        const QString text =
-            painter.fontMetrics().elidedText(row.cells[c], Qt::ElideMiddle, int(r.width()));
-        painter.drawText(r, Qt::AlignVCenter | (c == 0 ? Qt::AlignLeft : Qt::AlignRight), text);
-      }
-      y += rowH;
-      painter.setPen(QPen(QColor(200, 200, 200), 1));
-      painter.drawLine(QPointF(kMargin, y), QPointF(kMargin + width, y));
-      painter.setPen(Qt::black);
+      rows << row.cells;
+      marks << row.colour;
+    }
+    int left = 0;
+    y = PaintTable(painter, y, width, content.header, rows, marks, &left) + 40;
+  }
+
+  if (!content.gradingRows.isEmpty() && y + 200 < kPageH - kMargin) {
+    painter.setFont(PageFont(32, true));
+    painter.drawText(QRectF(kMargin, y, width, 48), Qt::AlignLeft | Qt::AlignVCenter,
+                     content.gradingTitle);
+    painter.setFont(PageFont(28));
+    painter.drawText(QRectF(kMargin, y, width, 48), Qt::AlignRight | Qt::AlignVCenter,
+                     content.gradingSummary);
+    y += 56;
+    int left = 0;
+    y = PaintTable(painter, y, width, content.gradingHeader, content.gradingRows, {}, &left);
+    if (left > 0) {
+      painter.setFont(PageFont(24));
+      painter.drawText(
+          QRectF(kMargin, y, width, 40), Qt::AlignLeft | Qt::AlignVCenter,
+          QCoreApplication::translate("ReviewWindow", "……另有 %n 行，见分选 CSV", nullptr, left));
     }
   }
   painter.restore();

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // One A4 page about the recordings opened for review: a title, the sources
 // with their dates, the plot's picture and the summary table, one row per
@@ -21,7 +22,28 @@ struct ReportContent {
   };
   QList<Row> rows;
   QDateTime made;  // local
+  // The grading of the batch, printed below the summaries when it has rows.
+  QString gradingTitle;
+  QString gradingSummary;
+  QStringList gradingHeader;
+  QList<QStringList> gradingRows;
 };
+
+// How a table is laid out on the page (0.1 mm units): the font's pixel size
+// and each column's width. Every column but the first is as wide as its
+// widest header line ('\n' breaks a header) or cell; the first takes what
+// they leave (its cells are shortened in the middle when they do not fit).
+// The font shrinks, down to 16, until the first column keeps at least a
+// quarter of the width or all it needs.
+struct ReportTableLayout {
+  int fontPx = 24;
+  std::vector<double> widths;
+};
+inline constexpr double kReportCellPadding = 12;  // left and right together
+ReportTableLayout LayOutReportTable(const QStringList& header, const QList<QStringList>& rows,
+                                    double width, double firstExtra);
+// The report's font at `pixelSize` page units.
+QFont ReportFont(int pixelSize, bool bold = false);
 
 // Paints the page into `painter`, whose device spans `device` (any
 // resolution): the layout is done on an A4 sheet of 2100 x 2970 units.

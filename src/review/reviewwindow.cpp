@@ -26,6 +26,7 @@
 #include "bdfexport.h"
 #include "cycleviews.h"
 #include "focusmark.h"
+#include "gradingview.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
 #include "savefile.h"
@@ -168,7 +169,14 @@ void ReviewWindow::BuildUi() {
   leftLayout->addWidget(m_openedTree, 2);
   auto* bdf = new QPushButton(tr("导出 BDF…"), left);
   bdf->setToolTip(tr("把打开的每个通道写成电池数据格式（BDF）文件"));
-  leftLayout->addWidget(bdf, 0, Qt::AlignLeft);
+  auto* grading = new QPushButton(tr("分选…"), left);
+  grading->setToolTip(tr("按容量给打开的电池排序、分组，用于配组"));
+  auto* exports = new QHBoxLayout;
+  exports->addWidget(bdf);
+  exports->addWidget(grading);
+  exports->addStretch(1);
+  leftLayout->addLayout(exports);
+  connect(grading, &QPushButton::clicked, this, &ReviewWindow::OpenGrading);
   m_status = new QLabel(left);
   m_status->setWordWrap(true);
   leftLayout->addWidget(m_status);
@@ -707,21 +715,26 @@ void ReviewWindow::OnOpenFileClicked() {
 }
 
 ReportContent ReviewWindow::Report() {
+  // Only what the plot shows: a curve ticked off leaves the page.
+  const auto shown = [](const Opened& o, int channel) {
+    return o.shown[size_t(channel - 1)] && !o.source.Channel(channel).empty();
+  };
   ReportContent report;
-  report.title = m_sources.size() > 1 ? tr("放电比较报告") : tr("放电报告");
   report.made = QDateTime::currentDateTime();
   for (const Opened& o : m_sources) {
-    report.sources << (o.source.startIsSave ? tr("%1  保存于 %2  %3") : tr("%1  开始于 %2  %3"))
-                          .arg(o.source.name, DateText(o.source.start), o.source.detail);
+    if (shown(o, 1) || shown(o, 2)) {
+      report.sources << (o.source.startIsSave ? tr("%1  保存于 %2  %3") : tr("%1  开始于 %2  %3"))
+                            .arg(o.source.name, DateText(o.source.start), o.source.detail);
+    }
   }
+  report.title = report.sources.size() > 1 ? tr("放电比较报告") : tr("放电报告");
   report.plot = m_plot->RenderImage(QSize(1000, 600), 2);
   for (int c = 0; c < m_summaryTable->columnCount(); ++c) {
-    // The table breaks its headers before the unit; the page has room.
-    report.header << m_summaryTable->horizontalHeaderItem(c)->text().replace(u'\n', QString());
+    report.header << m_summaryTable->horizontalHeaderItem(c)->text();
   }
   for (const Opened& o : m_sources) {
     for (const DischargeSummary& s : o.summaries) {
-      if (s.frames == 0) {
+      if (s.frames == 0 || !shown(o, s.channel)) {
         continue;
       }
       ReportContent::Row row;
@@ -730,7 +743,18 @@ ReportContent ReviewWindow::Report() {
       report.rows << row;
     }
   }
+  AddGrading(report, *this, m_grading);
   return report;
+}
+
+void ReviewWindow::OpenGrading() {
+  if (!m_grading) {
+    m_grading = new GradingView(ShownCurveCycles(*this), m_dialogs, this);
+    connect(this, &ReviewWindow::LoadFinished, m_grading, &GradingView::Refresh);
+  }
+  m_grading->Refresh();
+  m_grading->show();
+  m_grading->raise();
 }
 
 bool ReviewWindow::SaveReport(const QString& path) {

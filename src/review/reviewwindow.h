@@ -26,6 +26,7 @@ class QTreeWidget;
 class QThread;
 class QTreeWidgetItem;
 class CycleViews;
+class GradingView;
 class ReviewDialogs;
 class ReviewPlot;
 
@@ -68,6 +69,12 @@ class ReviewWindow : public QWidget {
   void SetQuantity(Quantity quantity);
   // Shows or hides one channel's curve of an opened source.
   void SetCurveShown(int source, int channel, bool shown);
+  bool CurveShown(int source, int channel) const {
+    return m_sources[size_t(source)].shown[size_t(channel - 1)];
+  }
+  QString CurveTitle(int source, int channel) const {
+    return CurveName(m_sources[size_t(source)], channel);
+  }
 
   int SourceCount() const { return int(m_sources.size()); }
   const ReviewSource& Source(int i) const { return m_sources[size_t(i)].source; }
@@ -101,6 +108,10 @@ class ReviewWindow : public QWidget {
 
  public:
   ReportContent Report();
+  // The grading window, once opened (tools and tests); null before.
+  GradingView* GradingWindow() const { return m_grading; }
+  // Opens (or raises) the grading window over the curves shown.
+  void OpenGrading();
   bool SaveReport(const QString& path);
   // CSV of everything opened, in the columns of the store's export.
   bool ExportCsv(const QString& path, QString* error = nullptr);
@@ -190,4 +201,5 @@ class ReviewWindow : public QWidget {
   CycleViews* m_cycles = nullptr;
   std::unique_ptr<ReviewDialogs> m_systemDialogs;
   ReviewDialogs* m_dialogs = nullptr;
+  GradingView* m_grading = nullptr;  // made when first asked for
 };

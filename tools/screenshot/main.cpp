@@ -4,12 +4,14 @@
 //   orvanta-screenshot [--out FILE] [--size WxH] [--frames N] [--log] [--notice]
 //                      [--crop x,y,w,h] [--offset-channel1 S]
 //   orvanta-screenshot --review [--out FILE] [--size WxH] [--report FILE] [--store FILE]
+//                      [--grading FILE]
 //   orvanta-screenshot --review --cycles [--out FILE] [--size WxH]
 //   orvanta-screenshot --lab --server URI [--out FILE] [--size WxH]
 //   the first two forms also take [--print-page FILE]
 // --review renders the review window instead, comparing three simulated
 // discharges aligned by capacity; --report also writes its report page
-// (".pdf" or ".png"). --print-page also writes the chart's (or the review
+// (".pdf" or ".png"), --grading the grading window of the three cells.
+// --print-page also writes the chart's (or the review
 // plot's) page printed through a 1200 dpi PDF printer beside its saved PDF,
 // both turned into pictures by pdftoppm. --cycles shows one cell's repeated
 // discharges instead: the cycle table, and beside FILE the fade and the dQ/dV
@@ -92,8 +94,11 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption server(QStringLiteral("server"),
                                   Screenshot::tr("与 --lab 一起使用：实验室服务器的 URI。"),
                                   QStringLiteral("URI"));
+  const QCommandLineOption grading(QStringLiteral("grading"),
+                                   Screenshot::tr("与 --review 一起使用：另把分选窗口渲染成 PNG。"),
+                                   QStringLiteral("file"));
   parser.addOptions({out, size, frames, log, notice, crop, offset, review, cycles, report, store,
-                     printPage, lab, server});
+                     printPage, lab, server, grading});
   parser.process(*app);
 
   const QStringList wh = parser.value(size).split(u'x');
@@ -116,7 +121,7 @@ int main(int argc, char* argv[]) {
   }
   if (parser.isSet(review)) {
     return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report),
-                            parser.value(store), parser.value(printPage));
+                            parser.value(store), parser.value(printPage), parser.value(grading));
   }
 
   auto port = std::make_unique<ReplayPort>();

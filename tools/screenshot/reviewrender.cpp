@@ -5,6 +5,7 @@
 #include <QTextCodec>
 
 #include "chargerscript.h"
+#include "gradingview.h"
 #include "printcompare.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
@@ -30,7 +31,7 @@ QByteArray SimulatedFile(double durationS, const QDateTime& saved) {
 }  // namespace
 
 int RenderReviewShot(QSize size, const QString& out, const QString& report, const QString& store,
-                     const QString& printPage) {
+                     const QString& printPage, const QString& grading) {
   QTemporaryDir dir;
   StoreOpener opener;
   if (!store.isEmpty()) {
@@ -68,6 +69,15 @@ int RenderReviewShot(QSize size, const QString& out, const QString& report, cons
   if (!report.isEmpty() && !window.SaveReport(report)) {
     qCritical("could not write %s", qPrintable(report));
     return 1;
+  }
+  if (!grading.isEmpty()) {
+    window.OpenGrading();
+    QWidget& view = *window.GradingWindow();
+    QApplication::processEvents();
+    if (!view.grab().save(grading)) {
+      qCritical("could not write %s", qPrintable(grading));
+      return 1;
+    }
   }
   if (!printPage.isEmpty()) {
     ReviewPlot& plot = window.Plot();

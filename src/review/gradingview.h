@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "grading.h"
+#include "reviewreport.h"
+
+class QDoubleSpinBox;
+class QLabel;
+class QSpinBox;
+class QTableWidget;
+class ReviewDialogs;
+
+// The grading of the curves the review shows, in a window of its own: one
+// row per cell and cycle ranked by capacity, each with its group, the
+// batch's mean and standard deviation, the group width (± %) and an
+// optional cut-off voltage to choose, and the table exported as CSV.
+class GradingView : public QWidget {
+  Q_OBJECT
+ public:
+  // `entries` gives the batch's figures for a cut-off (none for no cut-off).
+  using EntrySource = std::function<std::vector<GradeEntry>(std::optional<qint32> cutoffMv)>;
+  GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* parent = nullptr);
+
+  double Percent() const;
+  std::optional<qint32> Cutoff() const;  // none when set to 0
+  void SetPercent(double percent);
+  void SetCutoff(std::optional<qint32> cutoffMv);
+  const Grading& Result() const { return m_grading; }
+  QTableWidget& Table() const { return *m_table; }
+  bool ExportCsv(const QString& path, QString* error);
+
+  // Grades the batch again (new sources, another width or cut-off).
+  void Refresh();
+
+ private:
+  void OnCsvClicked();
+
+  EntrySource m_entries;
+  ReviewDialogs* m_dialogs;
+  Grading m_grading;
+  QDoubleSpinBox* m_percent = nullptr;
+  QSpinBox* m_cutoff = nullptr;
+  QLabel* m_summary = nullptr;
+  QTableWidget* m_table = nullptr;
+};
+
+class ReviewWindow;
+// The figures of each cycle of each curve the review window shows (a curve
+// ticked off leaves the batch); the window outlives what this returns.
+GradingView::EntrySource ShownCurveCycles(const ReviewWindow& window);
+// Adds the grading of the curves shown to the report, with the grading
+// window's range and cut-off (the defaults when `view` is null), when there
+// are at least two rows to compare.
+void AddGrading(ReportContent& report, const ReviewWindow& window, const GradingView* view);
