@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cycles.h"
+#include "cellcycles.h"
 #include "dischargesummary.h"
 
 namespace {
@@ -79,7 +79,8 @@ std::vector<GradeEntry> GradeChannel(const ReviewSource& source, int channel,
                                      const QString& unlabelled, std::optional<qint32> cutoffMv) {
   std::vector<GradeEntry> entries;
   const QString label = source.cells[size_t(channel - 1)].trimmed();
-  for (const CycleSummary& c : SummarizeCycles(channel, source.Channel(channel), cutoffMv)) {
+  const CycleOptions options{.cutoffMv = cutoffMv};
+  for (const CycleSummary& c : SummarizeCycles(channel, source.Channel(channel), options)) {
     GradeEntry e;
     e.cell = label.isEmpty() ? unlabelled : label;
     e.cycle = c.cycle;
@@ -87,6 +88,7 @@ std::vector<GradeEntry> GradeChannel(const ReviewSource& source, int channel,
     e.cutoffMah = c.cutoffMah;
     e.energyMwh = c.energyMwh;
     e.avgMv = c.avgMv;
+    e.medianMohm = c.medianMohm;
     entries.push_back(e);
   }
   return entries;

@@ -52,7 +52,7 @@ GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* p
   m_table->horizontalHeader()->setStretchLastSection(true);
   m_table->setAccessibleName(tr("分选结果"));
   layout->addWidget(m_table);
-  resize(760, 420);
+  resize(900, 420);
 
   connect(m_percent, &QDoubleSpinBox::valueChanged, this, &GradingView::Refresh);
   connect(m_cutoff, &QSpinBox::valueChanged, this, &GradingView::Refresh);
