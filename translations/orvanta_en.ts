@@ -387,6 +387,88 @@ energy (mWh)</translation>
     </message>
 </context>
 <context>
+    <name>Grading</name>
+    <message>
+        <source>电池</source>
+        <translation>Cell</translation>
+    </message>
+    <message>
+        <source>组</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>循环</source>
+        <translation>Cycle</translation>
+    </message>
+    <message>
+        <source>容量(mAh)</source>
+        <translation>Capacity (mAh)</translation>
+    </message>
+    <message>
+        <source>到截止电压容量(mAh)</source>
+        <translation>To cut-off (mAh)</translation>
+    </message>
+    <message>
+        <source>能量(mWh)</source>
+        <translation>Energy (mWh)</translation>
+    </message>
+    <message>
+        <source>平均电压(mV)</source>
+        <translation>Mean voltage (mV)</translation>
+    </message>
+    <message>
+        <source>内阻中位数(mΩ)</source>
+        <translation>Median resistance (mΩ)</translation>
+    </message>
+    <message>
+        <source>平均 %1 mAh，标准差 %2 mAh（样本），%3 组（±%4%）</source>
+        <translation>Mean %1 mAh, standard deviation %2 mAh (sample), %3 groups (±%4%)</translation>
+    </message>
+</context>
+<context>
+    <name>GradingView</name>
+    <message>
+        <source>分选</source>
+        <translation>Grading</translation>
+    </message>
+    <message>
+        <source>分组范围 ±</source>
+        <translation>Group range ±</translation>
+    </message>
+    <message>
+        <source>分组范围（百分比）</source>
+        <translation>Group range (percent)</translation>
+    </message>
+    <message>
+        <source>截止电压</source>
+        <translation>Cut-off voltage</translation>
+    </message>
+    <message>
+        <source>不设</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>截止电压（毫伏）</source>
+        <translation>Cut-off voltage (mV)</translation>
+    </message>
+    <message>
+        <source>导出 CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>分选结果</source>
+        <translation>Grading result</translation>
+    </message>
+    <message>
+        <source>没有可分选的曲线。</source>
+        <translation>No curves to grade.</translation>
+    </message>
+    <message>
+        <source>无法把分选结果保存到 %1：%2</source>
+        <translation>Cannot save the grading to %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>LabServer</name>
     <message>
         <source>无法接收实验室服务器的更新通知：%1</source>
@@ -1148,6 +1230,21 @@ energy (mWh)</translation>
         <source>工作台</source>
         <translation>Bench</translation>
     </message>
+    <message numerus="yes">
+        <source>……另有 %n 行，见分选 CSV</source>
+        <translation>
+            <numerusform>… %n more row: see the grading CSV</numerusform>
+            <numerusform>… %n more rows: see the grading CSV</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>分选…</source>
+        <translation>Grading…</translation>
+    </message>
+    <message>
+        <source>按容量给打开的电池排序、分组，用于配组</source>
+        <translation>Ranks and groups the opened cells by capacity, for matching them into packs</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -1210,6 +1307,10 @@ energy (mWh)</translation>
     <message>
         <source>与 --lab 一起使用：实验室服务器的 URI。</source>
         <translation>With --lab: the lab server&apos;s URI.</translation>
+    </message>
+    <message>
+        <source>与 --review 一起使用：另把分选窗口渲染成 PNG。</source>
+        <translation>With --review: also render the grading window to a PNG.</translation>
     </message>
 </context>
 <context>
