@@ -13,11 +13,13 @@
 #include "portsettings.h"
 #include "reviewlaunch.h"
 #include "serialportdevice.h"
+#include "serveroptions.h"
 #include "sessionreader.h"
 #include "sessionrecording.h"
 #include "storeoptions.h"
 #include "testnotifications.h"
 #include "translations.h"
+#include "uploader.h"
 #include "usersettings.h"
 
 namespace {
@@ -28,6 +30,7 @@ void DescribeCommandLine(QCommandLineParser& parser) {
   AddStoreOptions(parser);
   AddNotifyOptions(parser);
   AddLabOptions(parser);
+  AddBenchOption(parser);
   parser.addOption(QCommandLineOption(
       QStringLiteral("review"),
       QCoreApplication::translate("main", "只打开历史记录窗口，并打开所列的会话或数据文件。")));
@@ -116,6 +119,15 @@ int main(int argc, char* argv[]) {
                             : RunServerReview(parser.positionalArguments(), server);
   }
 
+  ServerOptions lab;
+  {
+    QSettings settings = UserSettings();
+    if (!ReadServerOptions(server, parser, settings, &lab, &error)) {
+      std::fprintf(stderr, "orvanta: %s\n", qPrintable(error));
+      return 2;
+    }
+  }
+
   // Declared before the window, so the session outlives every pass.
   SystemClock clock;
   std::unique_ptr<SessionRecording> recording;
@@ -126,9 +138,22 @@ int main(int argc, char* argv[]) {
   services.port = std::make_unique<SerialPortDevice>();
   if (store.enabled) {
     recording = std::make_unique<SessionRecording>(
-        SessionStore::Settings{.path = store.path, .limitBytes = store.limitBytes}, clock);
+        SessionStore::Settings{.path = store.path,
+                               .limitBytes = store.limitBytes,
+                               .bench = lab.bench,
+                               .keepUnconfirmed = !lab.uri.isEmpty()},
+        clock);
     QObject::connect(&recording->Store(), &SessionStore::RecordingChanged, &notifications.Watch(),
                      &AttentionWatch::RecordingChanged);
+  }
+  // Copies the store to the lab server; declared after the recording, so it
+  // stops first.
+  std::unique_ptr<Uploader> uploader;
+  if (recording && !lab.uri.isEmpty()) {
+    uploader = std::make_unique<Uploader>(Uploader::Settings{
+        .batch = {.uri = lab.uri, .storePath = store.path, .bench = lab.bench}});
+    QObject::connect(&recording->Store(), &SessionStore::Committed, uploader.get(),
+                     &Uploader::Wake);
   }
   PassRecorderPair recorders(recording.get(), &notifications.Watch());
   services.recorder = &recorders;
@@ -148,6 +173,26 @@ int main(int argc, char* argv[]) {
       window.SetTitleNotice(TitleNotices::Slot::Recording, text);
     });
     recording->SetMessage([&window](const QString& text) { ShowNoticeBox(&window, text); });
+  }
+  if (uploader) {
+    // The title says so while the server is behind because of a failure;
+    // why, the first time, in a box (a wrong password needs the user), and
+    // every time on the standard error.
+    QObject::connect(uploader.get(), &Uploader::StateChanged, &window,
+                     [&window, told = false](bool failing, const QString& error) mutable {
+                       window.SetTitleNotice(TitleNotices::Slot::Server,
+                                             failing ? Uploader::BehindNotice() : QString());
+                       if (!failing) {
+                         return;
+                       }
+                       std::fprintf(stderr, "orvanta: lab server: %s\n", qPrintable(error));
+                       if (!std::exchange(told, true)) {
+                         ShowNoticeBox(&window, QCoreApplication::translate(
+                                                    "main", "无法更新实验室服务器，记录照常保存在本机，"
+                                                            "每 10 秒重试：%1")
+                                                    .arg(error));
+                       }
+                     });
   }
   window.show();
   if (!store.warning.isEmpty()) {

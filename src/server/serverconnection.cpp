@@ -39,6 +39,7 @@ QString ConnectOptions(const QString& uri, QString* error) {
   }
   QStringList parts;
   bool timeout = false;
+  bool keepalives = false;
   bool password = false;
   bool semicolon = false;
   for (PQconninfoOption* o = options; o->keyword; ++o) {
@@ -54,6 +55,7 @@ QString ConnectOptions(const QString& uri, QString* error) {
     // Qt's driver turns every ';' in its options into a space.
     semicolon = semicolon || value.contains(u';');
     timeout = timeout || key == u"connect_timeout";
+    keepalives = keepalives || key.startsWith(u"keepalives");
     parts << key + u'=' + Quoted(value);
   }
   PQconninfoFree(options);
@@ -73,6 +75,11 @@ QString ConnectOptions(const QString& uri, QString* error) {
   }
   if (!timeout) {
     parts << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+  }
+  if (!keepalives) {
+    // A network that goes away in the middle of a batch shows within about
+    // a minute instead of the system's two hours.
+    parts << QStringLiteral("keepalives_idle=30 keepalives_interval=10 keepalives_count=3");
   }
   error->clear();
   return parts.join(u' ');

@@ -104,7 +104,8 @@ void SessionStore::Report(bool ok, const QString& error) {
 void SessionStore::Run() {
   StoreWriter writer({.path = m_settings.path,
                       .limitBytes = m_settings.limitBytes,
-                      .busyTimeoutMs = m_settings.busyTimeoutMs});
+                      .busyTimeoutMs = m_settings.busyTimeoutMs,
+                      .keepUnconfirmed = m_settings.keepUnconfirmed});
   std::deque<StoreCommand> batch;  // taken from the queue, not yet committed
   bool failing = false;
   bool stopping = false;

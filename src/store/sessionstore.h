@@ -34,6 +34,8 @@ class SessionStore : public QObject {
     int limitEveryCommits = 600;  // check the size this often (and at open)
     // This bench's name, stored with each session.
     QString bench = QSysInfo::machineHostName();
+    // A lab server is configured: the size limit keeps what it lacks.
+    bool keepUnconfirmed = false;
   };
 
   explicit SessionStore(Settings settings, QObject* parent = nullptr);

@@ -70,6 +70,10 @@ const std::vector<std::vector<const char*>>& Steps() {
           " || '-' || hex(randomblob(6)))",
           "CREATE UNIQUE INDEX sessions_uuid ON sessions(uuid)",
       },
+      // 3 -> 4: how far the lab server has a session's end.
+      {
+          "ALTER TABLE sessions ADD COLUMN confirmed_end INTEGER NOT NULL DEFAULT 0",
+      },
   };
   return steps;
 }

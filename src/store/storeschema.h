@@ -25,9 +25,12 @@
 //     recorded before benches had names); cell1, cell2: the cells' labels
 //     per channel ('' when unlabelled); confirmed_seq: the highest chunk seq
 //     the lab server has confirmed (0: none yet).
+// Version 4 adds sessions.confirmed_end: how the session ended as the lab
+//   server has it (0: not yet there), so that a session whose chunks are all
+//   on the server but whose end is not yet is still kept.
 namespace storeschema {
 
-inline constexpr int kVersion = 3;
+inline constexpr int kVersion = 4;
 
 // SQLite result codes the store tells apart (primary codes).
 inline constexpr int kSqliteBusy = 5;

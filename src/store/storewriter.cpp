@@ -494,11 +494,28 @@ int StoreWriter::ApplyLimit() {
     // The newest session is never deleted, finished or not: it is the test
     // the user is most likely to look for (it may have just crashed).
     QSqlQuery oldest(db);
-    if (!oldest.exec(QStringLiteral("SELECT min(id) FROM sessions WHERE ended <> 0 AND "
-                                    "id <> (SELECT max(id) FROM sessions)")) ||
-        !oldest.next() || oldest.value(0).isNull()) {
+    QString sql = QStringLiteral(
+        "SELECT min(id) FROM sessions WHERE ended <> 0 AND id <> (SELECT max(id) FROM sessions)");
+    if (m_config.keepUnconfirmed) {
+      sql += QStringLiteral(
+          " AND confirmed_end <> 0 AND confirmed_seq >="
+          " coalesce((SELECT max(seq) FROM chunks WHERE session_id = sessions.id), 0)");
+    }
+    if (!oldest.exec(sql) || !oldest.next() || oldest.value(0).isNull()) {
       if (oldest.lastError().isValid()) {
         m_limitError = storeschema::Describe(QStringLiteral("limit"), oldest.lastError());
+      } else if (m_config.keepUnconfirmed) {
+        QSqlQuery waiting(db);
+        if (waiting.exec(QStringLiteral(
+                "SELECT count(*) FROM sessions WHERE ended <> 0 AND (confirmed_end = 0 OR"
+                " confirmed_seq < coalesce((SELECT max(seq) FROM chunks"
+                " WHERE session_id = sessions.id), 0))")) &&
+            waiting.next() && waiting.value(0).toLongLong() > 0) {
+          // Without the count, so that it is told once, not at every check.
+          m_limitError = QStringLiteral(
+              "the store stays over its size limit: finished sessions are kept until the lab "
+              "server has them");
+        }
       }
       break;  // nothing left that may be deleted
     }

@@ -28,6 +28,9 @@ class StoreWriter {
     QString path;
     qint64 limitBytes = 0;     // 0: no limit
     int busyTimeoutMs = 5000;  // how long to wait for another writer's lock
+    // A lab server is configured: the size limit keeps every session the
+    // server does not yet have whole (chunks and end).
+    bool keepUnconfirmed = false;
   };
 
   explicit StoreWriter(Config config);
@@ -57,7 +60,8 @@ class StoreWriter {
   // the freed space back to the file system. Never touches a running session
   // or the newest one. A clean-up that fails leaves the store open and
   // recording; LimitError() then says why. Returns how many sessions it
-  // deleted.
+  // deleted. With keepUnconfirmed, sessions not yet on the lab server are
+  // kept, and LimitError() says so when that leaves the store over its limit.
   int ApplyLimit();
   QString LimitError() const { return m_limitError; }
 

@@ -9,7 +9,7 @@
 // slot order.
 class TitleNotices {
  public:
-  enum class Slot { Device, Recording };
+  enum class Slot { Device, Recording, Server };
 
   explicit TitleNotices(QString base) : m_base(std::move(base)) {}
 

@@ -158,25 +158,33 @@ class TestServerSchema : public QObject {
   // layout exists; libpq's password file is honoured.
   void restrictedRoleWithPasswordFile() {
     SkipWithoutServer();
-    QVERIFY(pgserver::Psql(QStringLiteral("CREATE DATABASE restricted")));
+    // The README's set-up, then the owner makes the tables.
+    QVERIFY(pgserver::Psql(QStringLiteral("CREATE ROLE lab_owner LOGIN PASSWORD 'owner-pw'")));
+    QVERIFY(pgserver::Psql(QStringLiteral("CREATE ROLE bench LOGIN PASSWORD 'bench-pw'")));
+    QVERIFY(pgserver::Psql(QStringLiteral("CREATE DATABASE restricted OWNER lab_owner")));
+    QVERIFY(pgserver::Psql(
+        QStringLiteral("ALTER DEFAULT PRIVILEGES FOR ROLE lab_owner"
+                       " GRANT SELECT, INSERT, UPDATE ON TABLES TO bench;"
+                       " ALTER DEFAULT PRIVILEGES FOR ROLE lab_owner"
+                       " GRANT USAGE ON SEQUENCES TO bench"),
+        nullptr, QStringLiteral("restricted")));
     QString error;
-    QVERIFY2(serverconnection::Open(pgserver::Uri(QStringLiteral("restricted")),
-                                    QStringLiteral("owner"), &error),
-             qPrintable(error));
+    const QByteArray password = qgetenv("PGPASSWORD");
+    qputenv("PGPASSWORD", "owner-pw");
+    const bool ownerOpened = serverconnection::Open(
+        QStringLiteral("postgresql://lab_owner@%1:%2/restricted")
+            .arg(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")),
+        QStringLiteral("owner"), &error);
+    qputenv("PGPASSWORD", password);
+    QVERIFY2(ownerOpened, qPrintable(error));
     QSqlDatabase owner = QSqlDatabase::database(QStringLiteral("owner"), false);
     QVERIFY2(serverschema::Migrate(owner, &error), qPrintable(error));
-    QVERIFY(pgserver::Psql(
-        QStringLiteral("CREATE ROLE bench LOGIN PASSWORD 'bench-pw';"
-                       " GRANT SELECT, INSERT, UPDATE ON ALL TABLES IN SCHEMA public TO bench;"
-                       " GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO bench"),
-        nullptr, QStringLiteral("restricted")));
     QTemporaryDir dir;
     QFile pass(dir.filePath(QStringLiteral("pgpass")));
     QVERIFY(pass.open(QIODevice::WriteOnly));
     pass.write(QStringLiteral("*:*:restricted:bench:bench-pw\n").toUtf8());
     pass.close();
     pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    const QByteArray password = qgetenv("PGPASSWORD");
     qunsetenv("PGPASSWORD");
     qputenv("PGPASSFILE", pass.fileName().toLocal8Bit());
     const QString uri = QStringLiteral("postgresql://bench@%1:%2/restricted")
@@ -192,6 +200,7 @@ class TestServerSchema : public QObject {
                  "INSERT INTO sessions(uuid, bench, port, device, start_ms)"
                  " VALUES('7d3c1d36-3b9e-4b8e-9a4c-0f1a2b3c4d5e', 'b', 'COM1', '/dev/x', 1)")),
              qPrintable(q.lastError().text()));
+    QVERIFY(q.exec(QStringLiteral("UPDATE sessions SET ended = 1")));
     QVERIFY(!q.exec(QStringLiteral("DELETE FROM sessions")));
   }
 

@@ -22,6 +22,7 @@
 #include <QString>
 #include <QtTest/QTest>
 #include <cstdlib>
+#include <vector>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,7 +59,8 @@ inline bool ServerBinariesInstalled() {
 
 // Replaces this process with itself run under pg_virtualenv, unless it runs
 // under it already or the server binaries are missing.
-inline void RunUnderVirtualenv(int argc, char** argv) {
+// `options` go to pg_virtualenv (e.g. {"-o", "fsync=on"}).
+inline void RunUnderVirtualenv(int argc, char** argv, const std::vector<const char*>& options = {}) {
   if (std::getenv(kMarker) || !ServerBinariesInstalled()) {
     return;
   }
@@ -70,6 +72,9 @@ inline void RunUnderVirtualenv(int argc, char** argv) {
   std::vector<char*> args;
   args.push_back(const_cast<char*>("pg_virtualenv"));
   args.push_back(const_cast<char*>("-t"));  // its own folder, even as root
+  for (const char* option : options) {
+    args.push_back(const_cast<char*>(option));
+  }
   for (int i = 0; i < argc; ++i) {
     args.push_back(argv[i]);
   }
