@@ -11,13 +11,12 @@ namespace {
 
 const QString kBench = QStringLiteral("bench");
 
-QString Tr(const char* text) { return QCoreApplication::translate("ServerOptions", text); }
-
 }  // namespace
 
 void AddBenchOption(QCommandLineParser& parser) {
   parser.addOption(QCommandLineOption(
-      kBench, Tr("本台架在服务器上的名称（默认为主机名）。也可写在设置文件的 bench 项。"),
+      kBench, QCoreApplication::translate(
+                  "ServerOptions", "本台架在服务器上的名称（默认为主机名）。也可写在设置文件的 bench 项。"),
       QStringLiteral("NAME")));
 }
 
@@ -34,7 +33,7 @@ bool ReadServerOptions(const QString& uri, const QCommandLineParser& parser, QSe
   }
   QString why;
   if (serverconnection::ConnectOptions(options->uri, &why).isEmpty()) {
-    *error = Tr("实验室服务器的地址不可用：%1").arg(why);
+    *error = QCoreApplication::translate("ServerOptions", "实验室服务器的地址不可用：%1").arg(why);
     return false;
   }
   return true;
