@@ -1314,6 +1314,17 @@ energy (mWh)</translation>
     </message>
 </context>
 <context>
+    <name>ServerOptions</name>
+    <message>
+        <source>本台架在服务器上的名称（默认为主机名）。也可写在设置文件的 bench 项。</source>
+        <translation>This bench's name on the lab server (default: the host name). Also the settings file's bench key.</translation>
+    </message>
+    <message>
+        <source>实验室服务器的地址不可用：%1</source>
+        <translation>The lab server address cannot be used: %1</translation>
+    </message>
+</context>
+<context>
     <name>SessionCommands</name>
     <message>
         <source>记录文件默认为 %1</source>
@@ -1589,6 +1600,13 @@ energy (mWh)</translation>
     </message>
 </context>
 <context>
+    <name>Uploader</name>
+    <message>
+        <source>服务器数据未同步，每 10 秒重试</source>
+        <translation>Lab server not up to date, retrying every 10 s</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>只打开历史记录窗口，并打开所列的会话或数据文件。</source>
@@ -1617,6 +1635,10 @@ energy (mWh)</translation>
     <message>
         <source>只打开实验室窗口：服务器上每个正在记录的会话及其最新读数，随时更新。</source>
         <translation>Open only the lab window: every session recording on the server with its newest readings, kept up to date.</translation>
+    </message>
+    <message>
+        <source>无法更新实验室服务器，记录照常保存在本机，每 10 秒重试：%1</source>
+        <translation>Cannot update the lab server; recording goes on on this computer, retrying every 10 s: %1</translation>
     </message>
 </context>
 </TS>
