@@ -45,6 +45,7 @@ class TestSessionsTool : public QObject {
  private slots:
   void outputFailuresAreErrors_data();
   void outputFailuresAreErrors();
+  void labelsAfterTheFact();
 };
 
 void TestSessionsTool::outputFailuresAreErrors_data() {
@@ -161,6 +162,50 @@ void TestSessionsTool::outputFailuresAreErrors() {
   } else if (args.contains(u"--help"_qs)) {
     QVERIFY(tool.readAllStandardOutput().contains("export ID|latest"));
   }
+}
+
+// `label` changes only the channels it names, `list --cell` finds a cell on
+// either channel, and a label never reaches a session that is not there.
+void TestSessionsTool::labelsAfterTheFact() {
+  QTemporaryDir dir;
+  const QString db = dir.filePath(u"sessions.db"_qs);
+  WriteStore(db);
+  WriteStore(db);  // session 2
+  const auto run = [&](const QStringList& args, QString* out = nullptr) {
+    QProcess tool;
+    tool.start(QStringLiteral(ORVANTA_SESSIONS_PATH), QStringList{u"--db"_qs, db} + args);
+    if (!tool.waitForFinished(30000)) {
+      return -1;
+    }
+    if (out) {
+      *out = QString::fromUtf8(tool.readAllStandardOutput());
+    }
+    return tool.exitCode();
+  };
+  QCOMPARE(run({u"label"_qs, u"1"_qs, u"--cell1"_qs, u" A0001\r"_qs}), 0);
+  QCOMPARE(run({u"label"_qs, u"2"_qs, u"--cell2"_qs, u"A0001"_qs}), 0);
+  QCOMPARE(run({u"label"_qs, u"2"_qs, u"--cell1"_qs, u"电芯 B7"_qs}), 0);
+  QCOMPARE(run({u"label"_qs, u"1"_qs, u"--cell1"_qs, u"Z9"_qs, u"--cell1"_qs, u"Z8"_qs}), 2);
+  QCOMPARE(run({u"label"_qs, u"3"_qs, u"--cell1"_qs, u"A0002"_qs}), 1);
+  QCOMPARE(run({u"label"_qs, u"1"_qs}), 2);
+
+  QString listed;
+  QCOMPARE(run({u"list"_qs, u"--cell"_qs, u"A0001"_qs}, &listed), 0);
+  QStringList lines = listed.split(u'\n', Qt::SkipEmptyParts);
+  QCOMPARE(lines.size(), 2);
+  QVERIFY2(lines[0].startsWith(u"1\t"_qs) && lines[0].endsWith(u"\tA0001\t-"_qs),
+           qPrintable(lines[0]));
+  QVERIFY2(lines[1].startsWith(u"2\t"_qs) && lines[1].endsWith(u"\t电芯 B7\tA0001"_qs),
+           qPrintable(lines[1]));
+  QCOMPARE(run({u"list"_qs, u"--cell"_qs, u"B7"_qs}, &listed), 0);
+  QCOMPARE(listed, QString());
+
+  // An empty label takes it off; the other channel keeps its own.
+  QCOMPARE(run({u"label"_qs, u"2"_qs, u"--cell2"_qs, QString()}), 0);
+  QCOMPARE(run({u"list"_qs, u"--cell"_qs, u"A0001"_qs}, &listed), 0);
+  QCOMPARE(listed.count(u'\n'), 1);
+  QCOMPARE(run({u"list"_qs}, &listed), 0);
+  QVERIFY2(listed.split(u'\n')[1].endsWith(u"\t电芯 B7\t-"_qs), qPrintable(listed));
 }
 
 QTEST_GUILESS_MAIN(TestSessionsTool)

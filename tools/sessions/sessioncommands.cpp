@@ -8,10 +8,12 @@
 #include <cstdio>
 
 #include "bdfexport.h"
+#include "celllabel.h"
 #include "cycles.h"
 #include "savefile.h"
 #include "serversessionreader.h"
 #include "sessionexport.h"
+#include "sessionlabel.h"
 #include "sessionsource.h"
 #include "summarycommand.h"
 
@@ -145,11 +147,15 @@ std::optional<StoredSession> CommandContext::FindSession(SessionReader& reader,
 
 const QList<SessionCommand>& SessionCommands() {
   static const QList<SessionCommand> commands = {
-      {"list", "",
-       QT_TRANSLATE_NOOP(
-           "SessionCommands",
-           "每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、结束方式"),
+      {"list", "[--cell LABEL]",
+       QT_TRANSLATE_NOOP("SessionCommands",
+                         "每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、"
+                         "结束方式、通道 1 和通道 2 的电池编号；--cell 只列出装过该电池的记录"),
        &RunList},
+      {"label", "ID --cell1 LABEL --cell2 LABEL",
+       QT_TRANSLATE_NOOP("SessionCommands",
+                         "给记录的通道标上电池编号（只改给出的通道；空编号即去掉）"),
+       &RunLabel},
       {"export", "ID|latest (--csv FILE | --data1 FILE) | ID|latest|FILE --bdf DIR",
        QT_TRANSLATE_NOOP("SessionCommands",
                          "导出一个记录为 CSV 表格或 data1.txt（FILE 为 - 时写到标准输出）；"
@@ -206,10 +212,57 @@ int RunBackup(CommandContext& context) {
   return kExitOk;
 }
 
-int RunList(CommandContext& context) {
-  if (!context.arguments.isEmpty()) {
-    context.err << QCoreApplication::translate("SessionCommands", "list 不带参数") << Qt::endl;
+int RunLabel(CommandContext& context) {
+  const QStringList& args = context.arguments;
+  std::array<std::optional<QString>, 2> cells;
+  QString name;
+  bool usage = false;
+  for (qsizetype i = 0; i < args.size() && !usage; ++i) {
+    if ((args[i] == u"--cell1" || args[i] == u"--cell2") && i + 1 < args.size()) {
+      std::optional<QString>& cell = cells[args[i] == u"--cell1" ? 0 : 1];
+      usage = cell.has_value();
+      cell = args[++i];
+    } else if (name.isEmpty() && !args[i].startsWith(u'-')) {
+      name = args[i];
+    } else {
+      usage = true;
+    }
+  }
+  bool isNumber = false;
+  const qint64 id = name.toLongLong(&isNumber);
+  if (usage || !isNumber || (!cells[0] && !cells[1])) {
+    context.err << QCoreApplication::translate(
+                       "SessionCommands",
+                       "用法：orvanta-sessions label ID [--cell1 编号] [--cell2 编号]")
+                << Qt::endl;
     return kExitUsage;
+  }
+  if (!context.serverUri.isEmpty()) {
+    context.err << QCoreApplication::translate("SessionCommands",
+                                               "label 只改本机的记录文件，不能与 --server 一起用")
+                << Qt::endl;
+    return kExitUsage;
+  }
+  QString error;
+  if (!LabelStoredSession(context.dbPath, id, cells, &error)) {
+    context.err << error << Qt::endl;
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int RunList(CommandContext& context) {
+  QString cell;
+  const QStringList& args = context.arguments;
+  if (!(args.isEmpty() ||
+        (args.size() == 2 && args[0] == u"--cell" && !CleanCellLabel(args[1]).isEmpty()))) {
+    context.err << QCoreApplication::translate("SessionCommands",
+                                               "用法：orvanta-sessions list [--cell 编号]")
+                << Qt::endl;
+    return kExitUsage;
+  }
+  if (!args.isEmpty()) {
+    cell = CleanCellLabel(args[1]);
   }
   const auto reader = context.OpenStore();
   if (!reader) {
@@ -221,18 +274,25 @@ int RunList(CommandContext& context) {
     return kExitFailed;
   }
   const QChar tab(u'\t');
+  // An unlabelled channel shows as "-", so the columns stay countable.
+  const auto label = [](const QString& cell) { return cell.isEmpty() ? u"-"_qs : cell; };
   for (const StoredSession& s : sessions) {
+    if (!cell.isEmpty() && s.cells[0] != cell && s.cells[1] != cell) {
+      continue;
+    }
     context.out << s.id << tab << LocalText(s.startUtc) << tab << LocalText(s.endUtc) << tab
                 << SessionDurationText(s) << tab << s.port << tab << s.device << tab << s.chunks
                 << tab << s.frames << tab
                 << (s.writerGone ? QCoreApplication::translate("SessionCommands",
                                                                "未结束（记录程序已不在运行）")
-                                 : EndText(s.ended));
+                                 : EndText(s.ended))
+                << tab << label(s.cells[0]) << tab << label(s.cells[1]);
     // The lab's sessions come from many benches.
     if (!context.serverUri.isEmpty()) {
       context.out << tab << s.bench;
     }
-    context.out << '\n';
+    context.out << '
+';
   }
   return Finished(context, kExitOk);
 }

@@ -40,6 +40,7 @@ struct SessionCommand {
 const QList<SessionCommand>& SessionCommands();
 
 int RunList(CommandContext& context);
+int RunLabel(CommandContext& context);
 int RunExport(CommandContext& context);
 int RunSummary(CommandContext& context);
 int RunBackup(CommandContext& context);
