@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <cstdio>
 
+#include "celllabel.h"
+#include "celllabeldialog.h"
 #include "clock.h"
 #include "commandline.h"
 #include "lablaunch.h"
@@ -44,6 +46,15 @@ void DescribeCommandLine(QCommandLineParser& parser) {
                              "ORVANTA_COMn 所指的设备，否则打开 /dev/ttyS(n-1)。")
                              .arg(QDir::toNativeSeparators(UserSettings().fileName())),
                          QStringLiteral("COMn=DEVICE")));
+  for (const char* name : {"cell1", "cell2"}) {
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(name),
+        QCoreApplication::translate("main",
+                                    "通道 %1 上电池的编号（例如 A0001），记在每个记录里；"
+                                    "运行中可用图表工具栏的“电池编号”更改。")
+            .arg(QLatin1Char(name[4])),
+        QStringLiteral("LABEL")));
+  }
   parser.addPositionalArgument(QStringLiteral("ID|latest|FILE"),
                                QCoreApplication::translate("main", "与 --review 一起使用。"),
                                QStringLiteral("[ID|latest|FILE…]"));
@@ -168,6 +179,17 @@ int main(int argc, char* argv[]) {
   };
   MainWindow window(std::move(services));
   ConnectHistoryButton(*window.iPlotX, openStore);
+  std::array<QString, 2> cells = {CleanCellLabel(parser.value(QStringLiteral("cell1"))),
+                                  CleanCellLabel(parser.value(QStringLiteral("cell2")))};
+  const auto applyCells = [&cells, &recording, &notifications](const std::array<QString, 2>& to) {
+    cells = to;
+    if (recording) {
+      recording->SetCells(to);
+    }
+    notifications.SetCells(to);
+  };
+  applyCells(cells);
+  ConnectCellsButton(*window.iPlotX, [&cells] { return cells; }, applyCells);
   if (recording) {
     recording->SetNotice([&window](const QString& text) {
       window.SetTitleNotice(TitleNotices::Slot::Recording, text);

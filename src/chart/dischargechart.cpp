@@ -93,6 +93,9 @@ DischargeChart::DischargeChart(QWidget* parent)
   BuildCursorMenu();
   m_historyAction = m_toolbar->addAction(tr("历史记录"));
   connect(m_historyAction, &QAction::triggered, this, &DischargeChart::HistoryRequested);
+  m_cellsAction = m_toolbar->addAction(tr("电池编号"));
+  m_cellsAction->setToolTip(tr("输入或扫码两个通道上电池的编号，记录会带上它们"));
+  connect(m_cellsAction, &QAction::triggered, this, &DischargeChart::CellsRequested);
 
   connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_cursor->Press(event->position())) {

@@ -165,6 +165,8 @@ class DischargeChart : public QWidget, public ChartSink {
  signals:
   // The toolbar's "历史记录" button: the user asks for the review window.
   void HistoryRequested();
+  // The toolbar's "电池编号" button: the user wants to label the cells.
+  void CellsRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -207,6 +209,7 @@ class DischargeChart : public QWidget, public ChartSink {
   std::array<QAction*, 9> m_actions{};
   QMenu* m_cursorMenu = nullptr;
   QAction* m_historyAction = nullptr;
+  QAction* m_cellsAction = nullptr;
   std::unique_ptr<ChartDialogs> m_systemDialogs;
   ChartDialogs* m_dialogs;
 
