@@ -189,7 +189,8 @@ int main(int argc, char* argv[]) {
     notifications.SetCells(to);
   };
   applyCells(cells);
-  ConnectCellsButton(*window.iPlotX, [&cells] { return cells; }, applyCells);
+  ConnectCellsButton(
+      *window.iPlotX, [&cells] { return cells; }, applyCells);
   if (recording) {
     recording->SetNotice([&window](const QString& text) {
       window.SetTitleNotice(TitleNotices::Slot::Recording, text);

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
@@ -139,13 +140,21 @@ void ReviewWindow::BuildUi() {
   auto* left = new QWidget(splitter);
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
-  leftLayout->addWidget(new QLabel(tr("已记录的会话"), left));
+  auto* listHead = new QHBoxLayout;
+  listHead->addWidget(new QLabel(tr("已记录的会话"), left), 1);
+  m_cellFilter = new QLineEdit(left);
+  m_cellFilter->setPlaceholderText(tr("按电池编号查找"));
+  m_cellFilter->setAccessibleName(tr("按电池编号查找"));
+  m_cellFilter->setClearButtonEnabled(true);
+  listHead->addWidget(m_cellFilter);
+  leftLayout->addLayout(listHead);
   m_listBar = new QHBoxLayout;
   leftLayout->addLayout(m_listBar);
-  m_sessionTable = new QTableWidget(0, 8, left);
+  m_sessionTable = new QTableWidget(0, 9, left);
   m_sessionTable->setHorizontalHeaderLabels({tr("编号"), tr("开始"), tr("时长"), tr("端口"),
                                              tr("结束方式"), tr("通道1 容量/终止电压"),
-                                             tr("通道2 容量/终止电压"), tr("工作台")});
+                                             tr("通道2 容量/终止电压"), tr("工作台"),
+                                             tr("电池编号")});
   m_sessionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_sessionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_sessionTable->verticalHeader()->setVisible(false);
@@ -252,6 +261,7 @@ void ReviewWindow::BuildUi() {
   new FocusMark(this);
 
   connect(openSelected, &QPushButton::clicked, this, &ReviewWindow::OnOpenSelectedClicked);
+  connect(m_cellFilter, &QLineEdit::textChanged, this, &ReviewWindow::ApplySessionFilter);
   connect(m_sessionTable, &QTableWidget::cellDoubleClicked, this,
           &ReviewWindow::OnOpenSelectedClicked);
   connect(openFile, &QPushButton::clicked, this, &ReviewWindow::OnOpenFileClicked);
@@ -328,6 +338,7 @@ void ReviewWindow::RefreshSessions() {
       m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
     }
     m_sessionTable->setItem(row, 7, Cell(s.bench, false));
+    m_sessionTable->setItem(row, 8, Cell(CellsText(s.cells), false));
   }
   ApplySessionFilter();
   emit SessionsListed();
@@ -376,7 +387,7 @@ void ReviewWindow::ApplySessionFilter() {
   // Rows are the sessions newest first.
   for (int row = 0; row < m_sessionTable->rowCount() && row < m_sessions.size(); ++row) {
     const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
-    m_sessionTable->setRowHidden(row, m_sessionFilter && !m_sessionFilter(s));
+    m_sessionTable->setRowHidden(row, (m_sessionFilter && !m_sessionFilter(s)) || !CellMatches(s));
   }
 }
 
@@ -590,7 +601,31 @@ QStringList ReviewWindow::SummaryCells(const Opened& o, const DischargeSummary& 
                     : tr("停止")};
 }
 
+QString ReviewWindow::CellsText(const std::array<QString, 2>& cells) {
+  QStringList named;
+  for (int c = 0; c < 2; ++c) {
+    if (!cells[size_t(c)].isEmpty()) {
+      named << tr("%1（通道%2）").arg(cells[size_t(c)]).arg(c + 1);
+    }
+  }
+  return named.join(tr("，"));
+}
+
+bool ReviewWindow::CellMatches(const StoredSession& s) const {
+  // Part of a label finds it: a user may know only the batch's prefix.
+  const QString wanted = m_cellFilter->text().trimmed();
+  return wanted.isEmpty() || s.cells[0].contains(wanted, Qt::CaseInsensitive) ||
+         s.cells[1].contains(wanted, Qt::CaseInsensitive);
+}
+
 QString ReviewWindow::CurveName(const Opened& opened, int channel) const {
+  const QString& cell = opened.source.cells[size_t(channel - 1)];
+  if (!cell.isEmpty()) {
+    return tr("%1 %2 通道%3 电池%4")
+        .arg(opened.source.name, DateText(opened.source.start))
+        .arg(channel)
+        .arg(cell);
+  }
   return tr("%1 %2 通道%3").arg(opened.source.name, DateText(opened.source.start)).arg(channel);
 }
 

@@ -20,6 +20,7 @@
 class QBoxLayout;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QTreeWidget;
@@ -161,6 +162,10 @@ class ReviewWindow : public QWidget {
   // The cycle table, the fade and the dQ/dV plots, for what is open now.
   void RebuildCycles();
   QString CurveName(const Opened& opened, int channel) const;
+  // "A0001（通道1），B0002（通道2）": a session's labelled cells.
+  static QString CellsText(const std::array<QString, 2>& cells);
+  // Whether the session's cell labels hold the cell filter's text.
+  bool CellMatches(const StoredSession& s) const;
   // A summary's figures as the table and the report show them, after the
   // curve's name.
   QStringList SummaryCells(const Opened& opened, const DischargeSummary& summary) const;
@@ -192,6 +197,7 @@ class ReviewWindow : public QWidget {
 
   QTableWidget* m_sessionTable = nullptr;
   QBoxLayout* m_listBar = nullptr;
+  QLineEdit* m_cellFilter = nullptr;
   QTreeWidget* m_openedTree = nullptr;
   QComboBox* m_quantityBox = nullptr;
   QComboBox* m_xAxisBox = nullptr;

@@ -26,8 +26,9 @@ Outcome Label(QSqlDatabase& db, qint64 id, const std::array<std::optional<QStrin
     return Outcome::Failed;
   }
   QSqlQuery q(db);
-  q.prepare(QStringLiteral("UPDATE sessions SET cell1 = coalesce(?, cell1),"
-                           " cell2 = coalesce(?, cell2) WHERE id = ?"));
+  q.prepare(
+      QStringLiteral("UPDATE sessions SET cell1 = coalesce(?, cell1),"
+                     " cell2 = coalesce(?, cell2) WHERE id = ?"));
   for (const std::optional<QString>& cell : cells) {
     // NULL keeps the label; a null QString would bind NULL too, so an
     // empty label is bound as a non-null empty text.
@@ -55,8 +56,8 @@ bool LabelStoredSession(const QString& path, qint64 id,
     return false;
   }
   if (verdict != storefile::Verdict::Store) {
-    *error = Tr("%1 不是可写的记录文件：%2")
-                 .arg(native, reason.isEmpty() ? Tr("不是记录文件") : reason);
+    *error =
+        Tr("%1 不是可写的记录文件：%2").arg(native, reason.isEmpty() ? Tr("不是记录文件") : reason);
     return false;
   }
   if (!storefile::JournalsAreOurs(path, &reason)) {

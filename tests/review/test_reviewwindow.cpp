@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -30,6 +31,8 @@ class ListOnlyStore final : public SessionReader {
       s.startUtc = QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC).addDays(id);
       s.port = QStringLiteral("COM1");
       s.ended = id == 2 ? SessionEnd::Running : SessionEnd::Closed;
+      s.cells = id == 1 ? std::array<QString, 2>{u"A0001"_qs, QString()}
+                        : std::array<QString, 2>{QString(), u"B-a0002"_qs};
       m_sessions << s;
     }
   }
@@ -89,6 +92,8 @@ class TestReviewWindow : public QObject {
   void summaryOfARunningSession();
   void opensWithinTheScreenAndKeepsItsSize();
   void summaryFitsA1280PixelScreen();
+  void findsSessionsByCell_data();
+  void findsSessionsByCell();
 
  private:
   QTemporaryDir m_settings;
@@ -199,6 +204,40 @@ void TestReviewWindow::namesAndDescriptions() {
   QVERIFY2(
       area->accessibleDescription().startsWith(plot.CurveName(1) + u" X: 79.000, Y: 1393.000"_qs),
       qPrintable(area->accessibleDescription()));
+}
+
+void TestReviewWindow::findsSessionsByCell_data() {
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QList<qint64>>("shown");  // session ids, newest first
+  QTest::newRow("nothing typed") << QString() << QList<qint64>{2, 1};
+  QTest::newRow("a whole label") << u"A0001"_qs << QList<qint64>{1};
+  QTest::newRow("a batch prefix, either case, either channel")
+      << u" a000"_qs << QList<qint64>{2, 1};
+  QTest::newRow("no such cell") << u"C9"_qs << QList<qint64>{};
+}
+
+void TestReviewWindow::findsSessionsByCell() {
+  QFETCH(QString, typed);
+  QFETCH(QList<qint64>, shown);
+  ReviewWindow window(Opener());
+  auto* filter = window.findChild<QLineEdit*>();
+  QVERIFY(filter);
+  QCOMPARE(filter->accessibleName(), u"按电池编号查找"_qs);
+  QTest::keyClicks(filter, typed);
+  QTableWidget& table = window.SessionTable();
+  QList<qint64> visible;
+  for (int row = 0; row < table.rowCount(); ++row) {
+    if (!table.isRowHidden(row)) {
+      visible << table.item(row, 0)->text().toLongLong();
+    }
+  }
+  QCOMPARE(visible, shown);
+  // A labelled channel's curve carries its cell's name.
+  ReviewSource source = Discharge(u"会话 1"_qs, 1, 30);
+  source.cells = {u"A0001"_qs, QString()};
+  window.AddSource(source);
+  QVERIFY2(window.SummaryTable().item(0, 0)->text().contains(u"A0001"_qs),
+           qPrintable(window.SummaryTable().item(0, 0)->text()));
 }
 
 void TestReviewWindow::summaryOfARunningSession_data() {
