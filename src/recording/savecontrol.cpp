@@ -40,7 +40,11 @@ void SaveControl::OnSaveDataClicked() {
     m_savePath = m_pathBox.text();
     const QString fileName = SnapshotFileName(m_savePath);
     const QByteArray bytes = SnapshotBytes(m_clock.LocalNow(), m_log.Log());
-    if (!WriteFileAtomically(fileName, bytes)) {
+    QString error;
+    if (!WriteFileAtomically(fileName, bytes, &error)) {
+      if (m_failed) {
+        m_failed(error);
+      }
       return;
     }
     m_pathBox.setText(QStringLiteral("OK,Data1.txt Saving!"));

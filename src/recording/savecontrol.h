@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 class QLineEdit;
 class QPushButton;
@@ -15,7 +16,8 @@ class LogPane;
 // "OK,Data1.txt Saving!" in the path box with the save button disabled for
 // 5 s, measured on the monotonic clock; the window stays responsive
 // meanwhile. At the end the path box shows `savePath` again and the button is
-// enabled. A failed save shows nothing and leaves any earlier file whole.
+// enabled. A failed save shows nothing and leaves any earlier file whole; the
+// failure handler, when set, gets its reason (for what a screen reader says).
 class SaveControl : public QObject {
   Q_OBJECT
  public:
@@ -25,6 +27,9 @@ class SaveControl : public QObject {
               FolderChooser& chooser, QObject* parent = nullptr);
 
   void OnSaveDataClicked();
+  void SetFailureHandler(std::function<void(const QString& reason)> handler) {
+    m_failed = std::move(handler);
+  }
   void OnChangeFolderClicked();
 
   QString SavePath() const { return m_savePath; }
@@ -46,6 +51,7 @@ class SaveControl : public QObject {
   bool m_confirming = false;
   qint64 m_confirmStartMs = 0;  // monotonic ms at which the confirmation began
   QTimer m_confirmTimer;
+  std::function<void(const QString&)> m_failed;
 };
 
 // The path box's start text: "C:\" on Windows, the home folder elsewhere.

@@ -69,18 +69,24 @@ QString SnapshotFileName(const QString& folder) {
 #endif
 }
 
-bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes) {
+bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, QString* error) {
   QSaveFile file(fileName);
   // Replaced atomically through a new file beside it wherever one can be
   // made; only in a folder where the existing file may be written but no
   // new file made is the file written in place.
   file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly)) {
+    if (error) {
+      *error = file.errorString();
+    }
     return false;
   }
   if (file.write(bytes) != bytes.size()) {
+    if (error) {
+      *error = file.errorString();
+    }
     file.cancelWriting();
     return false;
   }
-  return CommitSaveFile(file);
+  return CommitSaveFile(file, error);
 }

@@ -26,5 +26,7 @@ QString SnapshotFileName(const QString& folder);
 // Writes `bytes` as the whole new content of `fileName` through a temporary
 // file in the same folder that replaces it only when complete: on any failure
 // an earlier file of that name is left as it was and no partial file stays
-// behind. True when the new file is in place.
-bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes);
+// behind. True when the new file is in place; otherwise `error`, when given,
+// says why.
+bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes,
+                         QString* error = nullptr);

@@ -24,6 +24,7 @@
 #include "mainwindowaccessible.h"
 #include "messageboxsink.h"
 #include "pausems.h"
+#include "portlistaccessible.h"
 #include "portsettings.h"
 #include "savecontrol.h"
 #include "segmentclock.h"
@@ -114,6 +115,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_pause = services.pause ? std::move(services.pause) : PortControl::Pause(&PauseMs);
 
   InstallMainWindowAccessibility();
+  InstallPortListAccessibility();
   setWindowTitle(m_title.Title());
   CreateControls();
   StyleControls();
@@ -129,6 +131,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
   m_recorder = services.recorder;
   m_saveControl =
       new SaveControl(*TxtSavePath, *CmdSaveDisp, *RichText1, *m_clock, *m_folders, this);
+  // A failed save changes nothing on screen; the button's description, which
+  // a screen reader reads out as it changes on the focused button, says why.
+  m_saveControl->SetFailureHandler([this](const QString& reason) {
+    CmdSaveDisp->setAccessibleDescription(tr("保存失败：%1").arg(reason));
+  });
   m_deviceNotice = new DeviceLossNotice(
       *LED1, [this](const QString& text) { SetTitleNotice(TitleNotices::Slot::Device, text); },
       this);
@@ -448,6 +455,7 @@ void MainWindow::OnSaveDataClicked() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == CmdSaveDisp && event->type() == QEvent::EnabledChange) {
     if (!CmdSaveDisp->isEnabled()) {
+      CmdSaveDisp->setAccessibleDescription(QString());  // saved: no failure to tell
       // The confirmation shows in the path box, from its start ("OK,...")
       // however narrow the box. The focus the disabled button gave up goes
       // to that box, so a screen reader reads the result out.

@@ -151,7 +151,10 @@ def main():
     if None in lamps:
         raise Failure("the lamps do not read 串口已打开 and 已连接")
 
-    port_list = find(win, "COM1", pyatspi.ROLE_COMBO_BOX)
+    # The list is named for what it is, not by the port it shows.
+    port_list = find(win, "串口", pyatspi.ROLE_COMBO_BOX)
+    if port_list is None:
+        raise Failure("the port list is not named 串口")
     labels = [target.name for relation in port_list.getRelationSet()
               if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
               for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]

@@ -889,8 +889,8 @@ void TestChart::takesNoFocus() {
   for (QAction* action : toolbar->actions()) {
     stops << toolbar->widgetForAction(action);
   }
-  QCOMPARE(stops.size(), 10);
-  QCOMPARE(toolbar->actions().last()->text(), QStringLiteral("历史记录"));
+  QCOMPARE(stops.size(), 11);
+  QCOMPARE(toolbar->actions().last()->text(), QStringLiteral("电池编号"));
   QWidget* plot = nullptr;
   for (QWidget* w : chart->findChildren<QWidget*>()) {
     plot = w->inherits("QCustomPlot") ? w : plot;

@@ -196,9 +196,14 @@ void TestSaveControl::failedSaveShowsNothing() {
   const QString folder = m_dir->filePath(folderName);
   m_pathBox->setText(folder);
   m_log->AppendAndFollow(QStringLiteral("ABC"));
+  QStringList reasons;
+  m_save->SetFailureHandler([&](const QString& reason) { reasons << reason; });
 
   m_save->OnSaveDataClicked();
 
+  // Told once, with the file system's reason, for a screen reader to say.
+  QCOMPARE(reasons.size(), 1);
+  QVERIFY2(!reasons[0].trimmed().isEmpty(), "no reason given");
   QVERIFY(!m_save->IsConfirming());
   QCOMPARE(m_pathBox->text(), folder);
   QVERIFY(m_button->isEnabled());

@@ -38,10 +38,10 @@ void TestCellLabels::scannerFillsBothChannels_data() {
   QTest::newRow("two cells") << QString() << u"A0001"_qs << u"B0002"_qs
                              << QStringList{u"A0001"_qs, u"B0002"_qs};
   // The second field starts selected, so a scan replaces the old label.
-  QTest::newRow("replaces channel 2") << u"OLD"_qs << u"A0001"_qs << u"C7 电芯"_qs
-                                      << QStringList{u"A0001"_qs, u"C7 电芯"_qs};
-  QTest::newRow("padding trimmed") << QString() << u"  A0001 "_qs << u" B 2  "_qs
-                                   << QStringList{u"A0001"_qs, u"B 2"_qs};
+  QTest::newRow("replaces channel 2")
+      << u"OLD"_qs << u"A0001"_qs << u"C7 电芯"_qs << QStringList{u"A0001"_qs, u"C7 电芯"_qs};
+  QTest::newRow("padding trimmed")
+      << QString() << u"  A0001 "_qs << u" B 2  "_qs << QStringList{u"A0001"_qs, u"B 2"_qs};
 }
 
 void TestCellLabels::scannerFillsBothChannels() {

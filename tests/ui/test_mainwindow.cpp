@@ -350,8 +350,8 @@ class TestMainWindow : public QObject {
       }
     }
     QCOMPARE(seen, walk);
-    // The chart's nine commands, "历史记录" and its plot area.
-    QCOMPARE(chartButtons, 11);
+    // The chart's nine commands, "历史记录", "电池编号" and its plot area.
+    QCOMPARE(chartButtons, 12);
   }
 
   // A port name typed into the list, then a click on "打开串口" at once: the

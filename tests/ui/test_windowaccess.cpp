@@ -169,6 +169,13 @@ void TestWindowAccess::portListNamedAndDevicesShown() {
   QCOMPARE(list->toolTip(), u"/dev/ttyUSB7"_qs);
   // The focus lands in the list's text field: it carries the list's name.
   QCOMPARE(NameOf(list->lineEdit()), u"串口"_qs);
+  // The list itself is named for what it is; the port chosen is its value.
+  QAccessibleInterface* node = QAccessible::queryAccessibleInterface(list);
+  QCOMPARE(node->role(), QAccessible::ComboBox);
+  QCOMPARE(node->text(QAccessible::Name), u"串口"_qs);
+  QCOMPARE(node->text(QAccessible::Value), u"COM2"_qs);
+  QVERIFY(node->actionInterface()->actionNames().contains(
+      QAccessibleActionInterface::showMenuAction()));
 }
 
 // After "打开串口" (succeeding or failing), and after "关闭串口".
@@ -215,6 +222,21 @@ void TestWindowAccess::saveResultIsHeard() {
   save->CheckConfirmation();
   QVERIFY(w.CmdSaveDisp->isEnabled());
   QCOMPARE(QApplication::focusWidget(), w.CmdSaveDisp);
+
+  // A save that fails shows nothing, as designed, but the focused button's
+  // description says why; the next save that succeeds clears it.
+  w.TxtSavePath->setText(dir.filePath(u"missing"_qs));
+  QTest::keyClick(w.CmdSaveDisp, Qt::Key_Space);
+  QVERIFY(w.CmdSaveDisp->isEnabled());
+  QCOMPARE(w.TxtSavePath->text(), dir.filePath(u"missing"_qs));
+  const QString told =
+      QAccessible::queryAccessibleInterface(w.CmdSaveDisp)->text(QAccessible::Description);
+  QVERIFY2(told.startsWith(u"保存失败："_qs) && told.size() > 5, qPrintable(told));
+  w.TxtSavePath->setText(dir.path());
+  QTest::keyClick(w.CmdSaveDisp, Qt::Key_Space);
+  QVERIFY(!w.CmdSaveDisp->isEnabled());
+  QCOMPARE(QAccessible::queryAccessibleInterface(w.CmdSaveDisp)->text(QAccessible::Description),
+           QString());
 }
 
 // The chart, first in the designed tab order, has the focus when the window
@@ -226,14 +248,14 @@ void TestWindowAccess::chartTakesTheFocusFirst() {
   QWidget* focus = QApplication::focusWidget();
   QVERIFY(focus && focus->inherits("QCustomPlot") && h.W().iPlotX->isAncestorOf(focus));
   QStringList walk;
-  for (int i = 0; i < 11; ++i) {
+  for (int i = 0; i < 12; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
     walk << (button ? button->text() : QString());
   }
   QCOMPARE(walk, (QStringList{u"放大"_qs, u"缩小"_qs, u"全部显示"_qs, u"暂停"_qs, u"游标"_qs,
                               u"复制"_qs, u"保存图像"_qs, u"导出CSV"_qs, u"打印"_qs, u"历史记录"_qs,
-                              u"打开串口"_qs}));
+                              u"电池编号"_qs, u"打开串口"_qs}));
 }
 
 void TestWindowAccess::readoutsAreReadOnlyValues_data() {
