@@ -84,6 +84,37 @@
     </message>
 </context>
 <context>
+    <name>CellLabelDialog</name>
+    <message>
+        <source>电池编号</source>
+        <translation>Cell labels</translation>
+    </message>
+    <message>
+        <source>输入或扫码每个通道上电池的编号，空着表示不标记。</source>
+        <translation>Type or scan the label of the cell on each channel; leave a field empty for none.</translation>
+    </message>
+    <message>
+        <source>例如 A0001</source>
+        <translation>e.g. A0001</translation>
+    </message>
+    <message>
+        <source>通道 %1 的电池编号</source>
+        <translation>Channel %1 cell label</translation>
+    </message>
+    <message>
+        <source>通道 %1：</source>
+        <translation>Channel %1:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>ChartAccessibility</name>
     <message>
         <source>曲线区</source>
@@ -385,6 +416,14 @@ energy (mWh)</translation>
         <source>让两轴显示全部数据</source>
         <translation>Fit both axes to all the data</translation>
     </message>
+    <message>
+        <source>电池编号</source>
+        <translation>Cell labels</translation>
+    </message>
+    <message>
+        <source>输入或扫码两个通道上电池的编号，记录会带上它们</source>
+        <translation>Type or scan the labels of the cells on both channels; recordings carry them</translation>
+    </message>
 </context>
 <context>
     <name>Grading</name>
@@ -663,6 +702,10 @@ capacity (mAh)</translation>
     <message>
         <source>串口打开失败</source>
         <translation>Port open failed</translation>
+    </message>
+    <message>
+        <source>保存失败：%1</source>
+        <translation>Save failed: %1</translation>
     </message>
 </context>
 <context>
@@ -1245,6 +1288,26 @@ energy (mWh)</translation>
         <source>按容量给打开的电池排序、分组，用于配组</source>
         <translation>Ranks and groups the opened cells by capacity, for matching them into packs</translation>
     </message>
+    <message>
+        <source>按电池编号查找</source>
+        <translation>Find by cell label</translation>
+    </message>
+    <message>
+        <source>电池编号</source>
+        <translation>Cell labels</translation>
+    </message>
+    <message>
+        <source>%1（通道%2）</source>
+        <translation>%1 (channel %2)</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1 %2 通道%3 电池%4</source>
+        <translation>%1 %2 Ch%3 cell %4</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -1317,7 +1380,7 @@ energy (mWh)</translation>
     <name>ServerOptions</name>
     <message>
         <source>本台架在服务器上的名称（默认为主机名）。也可写在设置文件的 bench 项。</source>
-        <translation>This bench's name on the lab server (default: the host name). Also the settings file's bench key.</translation>
+        <translation>This bench&apos;s name on the lab server (default: the host name). Also the settings file&apos;s bench key.</translation>
     </message>
     <message>
         <source>实验室服务器的地址不可用：%1</source>
@@ -1333,10 +1396,6 @@ energy (mWh)</translation>
     <message>
         <source>未知命令：%1</source>
         <translation>Unknown command: %1</translation>
-    </message>
-    <message>
-        <source>每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、结束方式</source>
-        <translation>One line per session: id, start, end, duration, port, device, chunks, frames, how it ended</translation>
     </message>
     <message>
         <source>记录中</source>
@@ -1373,10 +1432,6 @@ energy (mWh)</translation>
     <message>
         <source>记录文件中还没有记录</source>
         <translation>The store holds no session yet</translation>
-    </message>
-    <message>
-        <source>list 不带参数</source>
-        <translation>list takes no arguments</translation>
     </message>
     <message>
         <source>export 的参数有误：%1</source>
@@ -1431,6 +1486,26 @@ energy (mWh)</translation>
     <message>
         <source>backup 只复制本机的记录文件；实验室服务器请用其数据库的备份</source>
         <translation>backup copies this computer&apos;s store only; back the lab server up with its database&apos;s own backup</translation>
+    </message>
+    <message>
+        <source>每个记录一行：编号、开始、结束、时长、端口、设备、数据块数、帧数、结束方式、通道 1 和通道 2 的电池编号；--cell 只列出装过该电池的记录</source>
+        <translation>One line per session: id, start, end, duration, port, device, chunks, frames, how it ended, the cell labels of channel 1 and 2; --cell lists only the sessions that had that cell</translation>
+    </message>
+    <message>
+        <source>给记录的通道标上电池编号（只改给出的通道；空编号即去掉）</source>
+        <translation>Labels a session's cells (only the channels given; an empty label takes it off)</translation>
+    </message>
+    <message>
+        <source>用法：orvanta-sessions label ID [--cell1 编号] [--cell2 编号]</source>
+        <translation>Usage: orvanta-sessions label ID [--cell1 LABEL] [--cell2 LABEL]</translation>
+    </message>
+    <message>
+        <source>label 只改本机的记录文件，不能与 --server 一起用</source>
+        <translation>label changes only the local session store; it cannot be used with --server</translation>
+    </message>
+    <message>
+        <source>用法：orvanta-sessions list [--cell 编号]</source>
+        <translation>Usage: orvanta-sessions list [--cell LABEL]</translation>
     </message>
 </context>
 <context>
@@ -1639,6 +1714,10 @@ energy (mWh)</translation>
     <message>
         <source>无法更新实验室服务器，记录照常保存在本机，每 10 秒重试：%1</source>
         <translation>Cannot update the lab server; recording goes on on this computer, retrying every 10 s: %1</translation>
+    </message>
+    <message>
+        <source>通道 %1 上电池的编号（例如 A0001），记在每个记录里；运行中可用图表工具栏的“电池编号”更改。</source>
+        <translation>Label of the cell on channel %1 (e.g. A0001), kept with each session; change it while running with the chart toolbar's "Cell labels".</translation>
     </message>
 </context>
 </TS>
