@@ -156,7 +156,7 @@ class TestLabWindow : public QObject {
         QStringList benches;
         for (int row = 0; row < table.rowCount(); ++row) {
           if (!table.isRowHidden(row)) {
-            benches << table.item(row, table.columnCount() - 1)->text();
+            benches << table.item(row, 7)->text();  // the bench column
           }
         }
         return benches;

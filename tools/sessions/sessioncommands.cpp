@@ -291,8 +291,7 @@ int RunList(CommandContext& context) {
     if (!context.serverUri.isEmpty()) {
       context.out << tab << s.bench;
     }
-    context.out << '
-';
+    context.out << '\n';
   }
   return Finished(context, kExitOk);
 }
