@@ -30,8 +30,11 @@ void Refill(QComboBox* box, const QString& all, QStringList values) {
 }  // namespace
 
 ReviewFilterBar::ReviewFilterBar(ReviewWindow& window) : QWidget(&window), m_window(window) {
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  // Two rows, so the bar is no wider than the session list it filters.
+  auto* rows = new QVBoxLayout(this);
+  rows->setContentsMargins(0, 0, 0, 0);
+  auto* layout = new QHBoxLayout;
+  rows->addLayout(layout);
   const auto labelled = [&](const QString& text, QWidget* control) {
     auto* label = new QLabel(text, this);
     label->setBuddy(control);
@@ -50,6 +53,9 @@ ReviewFilterBar::ReviewFilterBar(ReviewWindow& window) : QWidget(&window), m_win
     m_end->addItem(SessionEndText(end), int(end));
   }
   labelled(tr("结束方式"), m_end);
+  layout->addStretch(1);
+  layout = new QHBoxLayout;
+  rows->addLayout(layout);
   m_byDate = new QCheckBox(tr("开始日期"), this);
   m_byDate->setAccessibleName(tr("按开始日期筛选"));
   layout->addWidget(m_byDate);

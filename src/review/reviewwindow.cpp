@@ -155,6 +155,8 @@ void ReviewWindow::BuildUi() {
                                              tr("结束方式"), tr("通道1 容量/终止电压"),
                                              tr("通道2 容量/终止电压"), tr("工作台"),
                                              tr("电池编号")});
+  // The bench is shown after the number; its column keeps its index.
+  m_sessionTable->horizontalHeader()->moveSection(7, 1);
   m_sessionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_sessionTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_sessionTable->verticalHeader()->setVisible(false);

@@ -12,7 +12,9 @@
 
 #include "chargerscript.h"
 #include "frameparser.h"
+#include "lablaunch.h"
 #include "labwindow.h"
+#include "reviewwindow.h"
 #include "serverconnection.h"
 #include "serverschema.h"
 
@@ -147,6 +149,23 @@ int RenderLabShot(QSize size, const QString& out, const QString& uri) {
   QApplication::processEvents();
   if (!lab.grab().save(out)) {
     qCritical("could not write %s", qPrintable(out));
+    return 1;
+  }
+  // Beside it, the review window on the same server, as the "实验室" button's
+  // window and a double-click open it: filters, benches, the first bench's
+  // session followed.
+  const QString beside = out.endsWith(QStringLiteral(".png"))
+                             ? out.chopped(4) + QStringLiteral("-review.png")
+                             : out + QStringLiteral("-review.png");
+  std::unique_ptr<ReviewWindow> review(OpenFollowing(uri, lab.RowSession(0).id));
+  review->setAttribute(Qt::WA_DeleteOnClose, false);
+  review->resize(1300, 800);
+  review->show();
+  review->WaitForLoads();
+  review->WaitForSessionList();
+  QApplication::processEvents();
+  if (!review->grab().save(beside)) {
+    qCritical("could not write %s", qPrintable(beside));
     return 1;
   }
   return 0;
