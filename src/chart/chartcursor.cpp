@@ -206,7 +206,9 @@ void ChartCursor::Update() {
   }
   const double x1 = PointerX(0);
   const double y1 = m_bound->ValueAt(x1);
-  m_tracer->position->setCoords(x1, std::isfinite(y1) ? y1 : m_plot.yAxis->range().center());
+  m_tracer->position->setAxes(m_plot.xAxis, m_bound->ValueAxis());
+  m_tracer->position->setCoords(x1,
+                                std::isfinite(y1) ? y1 : m_bound->ValueAxis()->range().center());
   m_tracer->setVisible(m_visible && std::isfinite(y1));
   m_hint->setText(HintText());
   m_hint->setVisible(m_visible);

@@ -5,8 +5,11 @@
 
 #include "columngraph.h"
 
-ChartTrace::ChartTrace(QCustomPlot& plot, const QColor& colour)
-    : m_plot(plot), m_colour(colour), m_connectors(new QCPCurve(plot.xAxis, plot.yAxis)) {
+ChartTrace::ChartTrace(QCustomPlot& plot, const QColor& colour, QCPAxis* valueAxis)
+    : m_plot(plot),
+      m_valueAxis(valueAxis != nullptr ? valueAxis : plot.yAxis),
+      m_colour(colour),
+      m_connectors(new QCPCurve(plot.xAxis, m_valueAxis)) {
   m_connectors->setPen(QPen(m_colour, 1));
   m_connectors->setSelectable(QCP::stNone);
   m_connectors->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
@@ -20,10 +23,20 @@ void ChartTrace::SetMarkers(bool markers) {
   }
 }
 
+void ChartTrace::SetPenStyle(Qt::PenStyle style) {
+  m_penStyle = style;
+  m_connectors->setPen(QPen(m_colour, 1, style));
+  for (auto* graphs : {&m_runs, &m_overviews}) {
+    for (QCPGraph* graph : *graphs) {
+      graph->setPen(QPen(m_colour, 1, style));
+    }
+  }
+}
+
 void ChartTrace::StartRun() {
   for (auto* graphs : {&m_runs, &m_overviews}) {
-    QCPGraph* graph = new ColumnGraph(m_plot.xAxis, m_plot.yAxis);
-    graph->setPen(QPen(m_colour, 1));
+    QCPGraph* graph = new ColumnGraph(m_plot.xAxis, m_valueAxis);
+    graph->setPen(QPen(m_colour, 1, m_penStyle));
     graph->setLineStyle(QCPGraph::lsLine);
     graph->setScatterStyle(QCPScatterStyle(m_markers && graphs == &m_runs ? QCPScatterStyle::ssDisc
                                                                           : QCPScatterStyle::ssNone,

@@ -29,7 +29,8 @@
 // cover every point held, so the y range never needs a scan.
 class ChartTrace {
  public:
-  ChartTrace(QCustomPlot& plot, const QColor& colour);
+  // `valueAxis` is the plot's y axis unless given (the right one, say).
+  ChartTrace(QCustomPlot& plot, const QColor& colour, QCPAxis* valueAxis = nullptr);
   ChartTrace(const ChartTrace&) = delete;
   ChartTrace& operator=(const ChartTrace&) = delete;
 
@@ -40,6 +41,9 @@ class ChartTrace {
   void SetVisible(bool visible);
   // A dot at each point (for a few points, such as one a cycle).
   void SetMarkers(bool markers);
+  // Solid unless set; the connectors too.
+  void SetPenStyle(Qt::PenStyle style);
+  QCPAxis* ValueAxis() const { return m_valueAxis; }
   // Picks runs or overviews for drawing the x range over widthPx pixels.
   void ChooseDetail(const QCPRange& xRange, int widthPx);
   bool OverviewShown() const { return m_overviewShown; }
@@ -74,6 +78,8 @@ class ChartTrace {
   void ApplyVisibility();
 
   QCustomPlot& m_plot;
+  QCPAxis* m_valueAxis;
+  Qt::PenStyle m_penStyle = Qt::SolidLine;
   QColor m_colour;
   QString m_title;
   bool m_visible = true;

@@ -38,6 +38,7 @@ QCPRange Padded(double lo, double hi) {
 struct ReviewPlot::Curve {
   std::unique_ptr<ChartTrace> trace;
   ChartLegendItem* legend = nullptr;  // owned by the plot's legend
+  bool right = false;                 // on the right Y axis
   double minX = qQNaN();
   double maxX = qQNaN();
 };
@@ -94,6 +95,11 @@ void ReviewPlot::BuildLayout() {
   m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   m_plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
   m_plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+  // Both Y axes follow the wheel and the drag.
+  const QList<QCPAxis*> horizontal{m_plot->xAxis};
+  const QList<QCPAxis*> vertical{m_plot->yAxis, m_plot->yAxis2};
+  m_plot->axisRect()->setRangeDragAxes(horizontal, vertical);
+  m_plot->axisRect()->setRangeZoomAxes(horizontal, vertical);
   m_plot->setAutoAddPlottableToLegend(false);
   m_plot->setPlottingHint(QCP::phCacheLabels, true);
   if (QCPLayer* overlay = m_plot->layer(QStringLiteral("overlay"))) {
@@ -101,9 +107,10 @@ void ReviewPlot::BuildLayout() {
   }
   m_plot->setAttribute(Qt::WA_OpaquePaintEvent);
 
-  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
+  for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis, m_plot->yAxis2}) {
     StyleChartAxis(*axis, SongFont(11, true));
   }
+  m_plot->yAxis2->setVisible(false);
 
   m_titleElement = new QCPTextElement(m_plot, QString(), SongFont(12, true));
   m_titleElement->setTextColor(kChartText);
@@ -199,9 +206,20 @@ void ReviewPlot::Clear() {
   ScheduleReplot();
 }
 
-int ReviewPlot::AddCurve(const QString& name, const QColor& colour) {
+void ReviewPlot::SetRightAxisTitle(const QString& title) {
+  m_plot->yAxis2->setLabel(title);
+  m_plot->yAxis2->setVisible(!title.isEmpty());
+  ScheduleReplot();
+}
+
+int ReviewPlot::AddCurve(const QString& name, const QColor& colour, bool rightAxis) {
   auto curve = std::make_unique<Curve>();
-  curve->trace = std::make_unique<ChartTrace>(*m_plot, colour);
+  curve->right = rightAxis;
+  curve->trace = std::make_unique<ChartTrace>(*m_plot, colour,
+                                              rightAxis ? m_plot->yAxis2 : m_plot->yAxis);
+  if (rightAxis) {
+    curve->trace->SetPenStyle(Qt::DashLine);
+  }
   curve->trace->SetTitle(name);
   curve->legend = new ChartLegendItem(m_plot->legend);
   curve->legend->SetCaptionFont(ChartSmallFont(true));
@@ -240,19 +258,27 @@ void ReviewPlot::AddPoint(int curve, double x, double y) {
 }
 
 void ReviewPlot::FitAll() {
-  double x0 = qQNaN(), x1 = qQNaN(), y0 = qQNaN(), y1 = qQNaN();
+  double x0 = qQNaN(), x1 = qQNaN();
+  double y0[2] = {qQNaN(), qQNaN()};  // left axis, right axis
+  double y1[2] = {qQNaN(), qQNaN()};
   for (const auto& c : m_curves) {
     if (c->trace->Count() == 0) {
       continue;
     }
+    const int a = c->right ? 1 : 0;
     x0 = std::isnan(x0) ? c->minX : std::min(x0, c->minX);
     x1 = std::isnan(x1) ? c->maxX : std::max(x1, c->maxX);
-    y0 = std::isnan(y0) ? c->trace->MinY() : std::min(y0, c->trace->MinY());
-    y1 = std::isnan(y1) ? c->trace->MaxY() : std::max(y1, c->trace->MaxY());
+    y0[a] = std::isnan(y0[a]) ? c->trace->MinY() : std::min(y0[a], c->trace->MinY());
+    y1[a] = std::isnan(y1[a]) ? c->trace->MaxY() : std::max(y1[a], c->trace->MaxY());
   }
   if (!std::isnan(x0)) {
     m_plot->xAxis->setRange(Padded(x0, x1));
-    m_plot->yAxis->setRange(Padded(y0, y1));
+  }
+  if (!std::isnan(y0[0])) {
+    m_plot->yAxis->setRange(Padded(y0[0], y1[0]));
+  }
+  if (!std::isnan(y0[1])) {
+    m_plot->yAxis2->setRange(Padded(y0[1], y1[1]));
   }
   ScheduleReplot();
 }
@@ -275,11 +301,13 @@ double ReviewPlot::AxisUpper(bool x) const {
 
 void ReviewPlot::ZoomIn() {
   ScalePlotAxes(*m_plot, 1 / kZoomFactor);
+  m_plot->yAxis2->scaleRange(1 / kZoomFactor);
   ScheduleReplot();
 }
 
 void ReviewPlot::ZoomOut() {
   ScalePlotAxes(*m_plot, kZoomFactor);
+  m_plot->yAxis2->scaleRange(kZoomFactor);
   ScheduleReplot();
 }
 

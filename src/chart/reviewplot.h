@@ -46,8 +46,11 @@ class ReviewPlot : public QWidget {
 
   // Removes every curve.
   void Clear();
-  // A new empty curve; returns its index.
-  int AddCurve(const QString& name, const QColor& colour);
+  // The right Y axis's title; an empty title hides the axis.
+  void SetRightAxisTitle(const QString& title);
+  // A new empty curve; returns its index. A curve on the right axis is
+  // drawn dashed and has that axis's range to itself.
+  int AddCurve(const QString& name, const QColor& colour, bool rightAxis = false);
   // A dot at each point of the curve besides its line.
   void SetCurveMarkers(int curve, bool markers);
   // Non-finite coordinates are ignored.

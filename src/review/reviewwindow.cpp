@@ -1,5 +1,6 @@
 #include "reviewwindow.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -209,6 +210,9 @@ void ReviewWindow::BuildUi() {
   m_xAxisBox->addItem(tr("时间(S)"), int(ReviewXAxis::Time));
   m_xAxisBox->addItem(tr("容量(mAh)"), int(ReviewXAxis::Capacity));
   controls->addWidget(m_xAxisBox);
+  m_temperatureBox = new QCheckBox(tr("温度（右轴）"), right);
+  m_temperatureBox->setToolTip(tr("在右边的纵轴上同时画出温度"));
+  controls->addWidget(m_temperatureBox);
   controls->addStretch(1);
   auto* csv = new QPushButton(tr("导出 CSV…"), right);
   auto* report = new QPushButton(tr("保存报告…"), right);
@@ -272,6 +276,7 @@ void ReviewWindow::BuildUi() {
   connect(csv, &QPushButton::clicked, this, &ReviewWindow::OnCsvClicked);
   connect(report, &QPushButton::clicked, this, &ReviewWindow::OnReportClicked);
   connect(bdf, &QPushButton::clicked, this, &ReviewWindow::OnBdfClicked);
+  connect(m_temperatureBox, &QCheckBox::toggled, this, &ReviewWindow::SetTemperatureShown);
   connect(m_quantityBox, &QComboBox::activated, this,
           [this](int index) { SetQuantity(Quantity(m_quantityBox->itemData(index).toInt())); });
   connect(m_xAxisBox, &QComboBox::activated, this,
@@ -573,6 +578,12 @@ void ReviewWindow::SetQuantity(Quantity quantity) {
   RebuildPlot();
 }
 
+void ReviewWindow::SetTemperatureShown(bool shown) {
+  m_temperatureShown = shown;
+  m_temperatureBox->setChecked(shown);
+  RebuildPlot();
+}
+
 void ReviewWindow::SetCurveShown(int source, int channel, bool shown) {
   m_sources[size_t(source)].shown[size_t(channel - 1)] = shown;
   RebuildOpenedList();
@@ -676,6 +687,9 @@ void ReviewWindow::RebuildPlot() {
   plot.SetAxisTitles(xTitle, yTitle);
   plot.SetTitle(m_sources.size() > 1 ? tr("比较") : tr("历史曲线"));
   const Quantity xQuantity = m_xAxis == ReviewXAxis::Time ? Quantity::Time : Quantity::Capacity;
+  // Temperature on the right beside any other quantity, dashed.
+  const bool temperatureRight = m_temperatureShown && m_quantity != Quantity::Temperature;
+  plot.SetRightAxisTitle(temperatureRight ? QuantityTitle(Quantity::Temperature) : QString());
   for (const Opened& o : m_sources) {
     for (int c = 1; c <= 2; ++c) {
       const std::vector<ChannelSample>& samples = o.source.Channel(c);
@@ -685,13 +699,22 @@ void ReviewWindow::RebuildPlot() {
       // Each cycle its own curve: no line runs back from one cycle's end to
       // the next one's start.
       const std::vector<CycleRange> cycles = SplitCycles(samples);
-      for (size_t k = 0; k < cycles.size(); ++k) {
-        const int curve =
-            plot.AddCurve(CycleCurveName(CurveName(o, c), int(k) + 1, qsizetype(cycles.size())),
-                          CycleColour(o.colours[size_t(c - 1)], int(k) + 1));
-        for (qsizetype i = cycles[k].first; i < cycles[k].end; ++i) {
-          plot.AddPoint(curve, samples[size_t(i)].Value(xQuantity),
-                        samples[size_t(i)].Value(m_quantity));
+      for (bool temperature : {false, true}) {
+        if (temperature && !temperatureRight) {
+          break;
+        }
+        const Quantity y = temperature ? Quantity::Temperature : m_quantity;
+        for (size_t k = 0; k < cycles.size(); ++k) {
+          QString name = CycleCurveName(CurveName(o, c), int(k) + 1, qsizetype(cycles.size()));
+          if (temperature) {
+            name = tr("%1 温度").arg(name);
+          }
+          const int curve =
+              plot.AddCurve(name, CycleColour(o.colours[size_t(c - 1)], int(k) + 1), temperature);
+          for (qsizetype i = cycles[k].first; i < cycles[k].end; ++i) {
+            plot.AddPoint(curve, samples[size_t(i)].Value(xQuantity),
+                          samples[size_t(i)].Value(y));
+          }
         }
       }
     }

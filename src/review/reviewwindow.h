@@ -18,6 +18,7 @@
 #include "summarycommand.h"
 
 class QBoxLayout;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -68,6 +69,8 @@ class ReviewWindow : public QWidget {
 
   void SetXAxis(ReviewXAxis axis);
   void SetQuantity(Quantity quantity);
+  // Temperature on a second, right-hand Y axis beside the chosen quantity.
+  void SetTemperatureShown(bool shown);
   // Shows or hides one channel's curve of an opened source.
   void SetCurveShown(int source, int channel, bool shown);
   bool CurveShown(int source, int channel) const {
@@ -190,6 +193,7 @@ class ReviewWindow : public QWidget {
   int m_coloursUsed = 0;
   ReviewXAxis m_xAxis = ReviewXAxis::Time;
   Quantity m_quantity = Quantity::Voltage;
+  bool m_temperatureShown = false;
   QList<StoredSession> m_sessions;
   bool m_rebuilding = false;
 
@@ -201,6 +205,7 @@ class ReviewWindow : public QWidget {
   QTreeWidget* m_openedTree = nullptr;
   QComboBox* m_quantityBox = nullptr;
   QComboBox* m_xAxisBox = nullptr;
+  QCheckBox* m_temperatureBox = nullptr;
   QLabel* m_status = nullptr;
   ReviewPlot* m_plot = nullptr;
   QTableWidget* m_summaryTable = nullptr;

@@ -79,6 +79,19 @@ void TestCycleViews::restartDrawsTwoCurves() {
     QCOMPARE(plot.CurveColour(0), window.CurveColour(0, 1));
     QVERIFY(plot.CurveColour(1) != plot.CurveColour(0));
   }
+  // Temperature on the right axis: its own curve per cycle, and the left
+  // axis keeps the voltage's range.
+  window.SetXAxis(ReviewXAxis::Time);
+  window.SetTemperatureShown(true);
+  ReviewPlot& plot = window.Plot();
+  QCOMPARE(plot.CurveCount(), 6);
+  QVERIFY(plot.CurveName(3).endsWith(u" 循环2 温度"_qs));
+  QCOMPARE(plot.PointCount(3), 20);
+  QVERIFY2(plot.AxisLower(false) > 1300, qPrintable(QString::number(plot.AxisLower(false))));
+  window.SetQuantity(Quantity::Temperature);
+  QCOMPARE(plot.CurveCount(), 3);
+  window.SetTemperatureShown(false);
+  window.SetQuantity(Quantity::Voltage);
   window.SetCurveShown(0, 1, false);
   QCOMPARE(window.Plot().CurveCount(), 1);
   QCOMPARE(window.Cycles().DqdvPlot().CurveCount(), 1);

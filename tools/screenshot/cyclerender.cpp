@@ -95,6 +95,7 @@ int RenderCycleShot(QSize size, const QString& out) {
   }
   window.Cycles().SetCutoffMv(1100);
   window.SetXAxis(ReviewXAxis::Capacity);
+  window.SetTemperatureShown(true);
   window.resize(size);
   window.show();
   return Grab(window, window.Cycles().Table(), out) &&
