@@ -1308,6 +1308,18 @@ energy (mWh)</translation>
         <source>%1 %2 通道%3 电池%4</source>
         <translation>%1 %2 Ch%3 cell %4</translation>
     </message>
+    <message>
+        <source>温度（右轴）</source>
+        <translation>Temperature (right axis)</translation>
+    </message>
+    <message>
+        <source>在右边的纵轴上同时画出温度</source>
+        <translation>Also draw the temperature on the right-hand Y axis</translation>
+    </message>
+    <message>
+        <source>%1 温度</source>
+        <translation>%1 temperature</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
