@@ -210,9 +210,6 @@ void ReviewWindow::BuildUi() {
   m_xAxisBox->addItem(tr("时间(S)"), int(ReviewXAxis::Time));
   m_xAxisBox->addItem(tr("容量(mAh)"), int(ReviewXAxis::Capacity));
   controls->addWidget(m_xAxisBox);
-  m_temperatureBox = new QCheckBox(tr("温度（右轴）"), right);
-  m_temperatureBox->setToolTip(tr("在右边的纵轴上同时画出温度"));
-  controls->addWidget(m_temperatureBox);
   controls->addStretch(1);
   auto* csv = new QPushButton(tr("导出 CSV…"), right);
   auto* report = new QPushButton(tr("保存报告…"), right);
@@ -227,6 +224,10 @@ void ReviewWindow::BuildUi() {
   plots->addTab(m_plot, tr("曲线"));
   plots->addTab(&m_cycles->FadePlot(), tr("容量衰减"));
   plots->addTab(m_cycles->DqdvPage(), tr("dQ/dV"));
+  // Beside the tabs, where the row of controls above has no room left.
+  m_temperatureBox = new QCheckBox(tr("温度（右轴）"), plots);
+  m_temperatureBox->setToolTip(tr("在右边的纵轴上同时画出温度"));
+  plots->setCornerWidget(m_temperatureBox, Qt::TopRightCorner);
   rightLayout->addWidget(plots, 1);
   m_summaryTable = new QTableWidget(0, 13, tables);
   // Headers in two lines, the unit below, and the curve's name taking what
