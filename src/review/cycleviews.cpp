@@ -15,6 +15,7 @@
 #include "incrementalcapacity.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
+#include "reviewtext.h"
 #include "savefile.h"
 
 namespace {
@@ -22,15 +23,6 @@ namespace {
 constexpr int kMaxCutoffMv = 60'000;
 constexpr int kMaxStepMv = 200;
 constexpr int kMaxSmoothing = 20;
-
-QTableWidgetItem* Cell(const QString& text, bool number = true) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  if (number) {
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  }
-  return item;
-}
 
 QString Optional(const std::optional<double>& v, int decimals) {
   return v ? FixedNumber(*v, decimals) : QStringLiteral("-");
@@ -180,7 +172,7 @@ void CycleViews::RebuildTable() {
     for (const CycleSummary& c : m_cycles[i]) {
       const int row = m_table->rowCount();
       m_table->insertRow(row);
-      QTableWidgetItem* name = Cell(ch.name, false);
+      QTableWidgetItem* name = TableItem(ch.name, false);
       QPixmap swatch(14, 14);
       swatch.fill(CycleColour(ch.colour, c.cycle));
       name->setIcon(QIcon(swatch));
@@ -199,7 +191,7 @@ void CycleViews::RebuildTable() {
           Optional(c.cutoffMwh, 3),
           Optional(c.medianMohm, 1)};
       for (int k = 0; k < cells.size(); ++k) {
-        m_table->setItem(row, k + 1, Cell(cells[k]));
+        m_table->setItem(row, k + 1, TableItem(cells[k]));
       }
     }
   }

@@ -3,39 +3,33 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTextStream>
 #include <QThread>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "bdfexport.h"
 #include "cycleviews.h"
 #include "focusmark.h"
-#include "gradingview.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
-#include "savefile.h"
-#include "sessionsource.h"
-#include "snapshotreader.h"
+#include "reviewtext.h"
 #include "stepsums.h"
 #include "usersettings.h"
+
+// The window's make-up and what it shows of the opened sources. The session
+// list and the reading of sources are in reviewsessions.cpp, the report and
+// the exports in reviewexports.cpp.
 
 namespace {
 
@@ -52,10 +46,6 @@ const QColor kPalette[] = {QColor(255, 0, 0),     QColor(255, 255, 0),   QColor(
                            QColor(120, 150, 255), QColor(255, 255, 255), QColor(255, 150, 190),
                            QColor(160, 255, 160), QColor(200, 120, 255), QColor(180, 180, 60)};
 
-QString DateText(const QDateTime& t) {
-  return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
-}
-
 QIcon Swatch(const QColor& colour) {
   QPixmap pixmap(14, 14);
   pixmap.fill(colour);
@@ -63,15 +53,6 @@ QIcon Swatch(const QColor& colour) {
   p.setPen(Qt::black);
   p.drawRect(0, 0, 13, 13);
   return QIcon(pixmap);
-}
-
-QTableWidgetItem* Cell(const QString& text, bool number = true) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  if (number) {
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  }
-  return item;
 }
 
 QString QuantityTitle(Quantity q) {
@@ -325,80 +306,6 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-void ReviewWindow::RefreshSessions() {
-  m_sessionTable->setRowCount(0);
-  m_sessions.clear();
-  if (!m_store) {
-    m_status->setText(m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError);
-    return;
-  }
-  m_sessions = m_store->Sessions();
-  m_sessionTable->setRowCount(int(m_sessions.size()));
-  // Newest first.
-  for (int row = 0; row < m_sessions.size(); ++row) {
-    const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
-    m_sessionTable->setItem(row, 0, Cell(QString::number(s.id)));
-    m_sessionTable->setItem(row, 1, Cell(DateText(s.startUtc.toLocalTime()), false));
-    m_sessionTable->setItem(row, 2, Cell(SessionDurationText(s)));
-    m_sessionTable->setItem(row, 3, Cell(s.port, false));
-    m_sessionTable->setItem(row, 4, Cell(SessionEndText(s.ended), false));
-    for (int c = 5; c < 7; ++c) {
-      m_sessionTable->setItem(row, c, Cell(QStringLiteral("…")));
-    }
-    m_sessionTable->setItem(row, 7, Cell(s.bench, false));
-    m_sessionTable->setItem(row, 8, Cell(CellsText(s.cells), false));
-  }
-  ApplySessionFilter();
-  emit SessionsListed();
-  // Capacities and end voltages come from each session's last readings: a
-  // worker looks them up, newest session first, and each row fills in as
-  // its session is done.
-  if (m_sessions.isEmpty() || !m_openStore) {
-    return;
-  }
-  m_listFilling = true;
-  StartWorker([this, sessions = m_sessions, opener = m_openStore, state = m_state] {
-    QString error;
-    const std::unique_ptr<SessionReader> reader = opener(&error);
-    for (auto it = sessions.rbegin(); reader && it != sessions.rend(); ++it) {
-      if (state->cancel.load()) {
-        break;
-      }
-      if (const std::optional<SessionEnds> ends = ReadSessionEnds(*reader, it->id)) {
-        QMetaObject::invokeMethod(
-            this, [this, id = it->id, ends = *ends] { ShowSessionEnds(id, ends); },
-            Qt::QueuedConnection);
-      }
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          m_listFilling = false;
-          emit SessionListFilled();
-        },
-        Qt::QueuedConnection);
-  });
-}
-
-void ReviewWindow::WaitForSessionList() {
-  while (m_listFilling) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-}
-
-void ReviewWindow::SetSessionFilter(std::function<bool(const StoredSession&)> filter) {
-  m_sessionFilter = std::move(filter);
-  ApplySessionFilter();
-}
-
-void ReviewWindow::ApplySessionFilter() {
-  // Rows are the sessions newest first.
-  for (int row = 0; row < m_sessionTable->rowCount() && row < m_sessions.size(); ++row) {
-    const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
-    m_sessionTable->setRowHidden(row, (m_sessionFilter && !m_sessionFilter(s)) || !CellMatches(s));
-  }
-}
-
 void ReviewWindow::AppendReadings(qint64 sessionId,
                                   const std::array<std::vector<ChannelSample>, 2>& more,
                                   qint64 chunks, bool running) {
@@ -420,104 +327,6 @@ void ReviewWindow::AppendReadings(qint64 sessionId,
   RebuildOpenedList();
   RebuildPlot();
   RebuildSummaries();
-}
-
-void ReviewWindow::ShowSessionEnds(qint64 id, const SessionEnds& ends) {
-  for (int row = 0; row < m_sessionTable->rowCount(); ++row) {
-    if (m_sessionTable->item(row, 0)->text().toLongLong() != id) {
-      continue;
-    }
-    for (size_t c = 0; c < 2; ++c) {
-      m_sessionTable->item(row, 5 + int(c))
-          ->setText(ends[c] ? tr("%1 mAh / %2 mV").arg(ends[c]->capacity).arg(ends[c]->voltage)
-                            : QStringLiteral("-"));
-    }
-  }
-}
-
-bool ReviewWindow::OpenSession(qint64 id) {
-  return OpenRef(QString::number(id));
-}
-
-bool ReviewWindow::OpenFile(const QString& path) {
-  StartLoad([path](QString* error) { return ReadSnapshotFile(path, error); });
-  return true;
-}
-
-bool ReviewWindow::OpenRef(const QString& word) {
-  const SourceRef ref = ParseSourceRef(word);
-  if (ref.kind == SourceRef::Kind::File) {
-    return OpenFile(ref.path);
-  }
-  // Finding the session is quick; reading its chunks is not.
-  QString error = m_storeError;
-  const std::optional<StoredSession> session = FindSourceSession(ref, m_store.get(), &error);
-  if (!session) {
-    m_dialogs->ShowError(this, error);
-    return false;
-  }
-  StartLoad([opener = m_openStore, s = *session, state = m_state](QString* error) {
-    std::unique_ptr<SessionReader> reader = opener(error);
-    return reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
-                  : std::nullopt;
-  });
-  return true;
-}
-
-void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read) {
-  const qint64 number = m_nextLoad++;
-  Load load;
-  load.number = number;
-  m_loads.push_back(std::move(load));
-  m_status->setText(tr("正在读取…"));
-  StartWorker([this, number, read = std::move(read)] {
-    QString error;
-    std::optional<ReviewSource> source;
-    try {
-      source = read(&error);
-    } catch (const std::exception&) {
-      error = tr("读取失败：内存不足或数据无法读取。");
-    }
-    auto result = std::make_shared<std::optional<ReviewSource>>(std::move(source));
-    QMetaObject::invokeMethod(
-        this, [this, number, result, error] { OnLoadDone(number, std::move(*result), error); },
-        Qt::QueuedConnection);
-  });
-}
-
-void ReviewWindow::OnLoadDone(qint64 number, std::optional<ReviewSource> source,
-                              const QString& error) {
-  for (Load& load : m_loads) {
-    if (load.number == number) {
-      load.done = true;
-      load.source = std::move(source);
-      load.error = error;
-    }
-  }
-  while (!m_loads.empty() && m_loads.front().done) {
-    Load load = std::move(m_loads.front());
-    m_loads.pop_front();
-    if (load.source && load.source->channels[0].empty() && load.source->channels[1].empty()) {
-      // Nothing to draw or sum up: say so rather than open an empty source.
-      m_status->clear();
-      m_dialogs->ShowError(this, tr("%1 中没有完整的数据帧（%2 行不是数据帧或无法解析）。")
-                                     .arg(load.source->name)
-                                     .arg(load.source->skipped));
-      load.source.reset();
-    } else if (load.source) {
-      AddSource(std::move(*load.source));
-    } else {
-      m_status->clear();
-      m_dialogs->ShowError(this, load.error);
-    }
-    emit LoadFinished(load.source.has_value());
-  }
-}
-
-void ReviewWindow::WaitForLoads() {
-  while (!m_loads.empty()) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
 }
 
 QColor ReviewWindow::NextColour() {
@@ -613,23 +422,6 @@ QStringList ReviewWindow::SummaryCells(const Opened& o, const DischargeSummary& 
           s.notice  ? tr("放电结束")
           : running ? tr("记录中")
                     : tr("停止")};
-}
-
-QString ReviewWindow::CellsText(const std::array<QString, 2>& cells) {
-  QStringList named;
-  for (int c = 0; c < 2; ++c) {
-    if (!cells[size_t(c)].isEmpty()) {
-      named << tr("%1（通道%2）").arg(cells[size_t(c)]).arg(c + 1);
-    }
-  }
-  return named.join(tr("，"));
-}
-
-bool ReviewWindow::CellMatches(const StoredSession& s) const {
-  // Part of a label finds it: a user may know only the batch's prefix.
-  const QString wanted = m_cellFilter->text().trimmed();
-  return wanted.isEmpty() || s.cells[0].contains(wanted, Qt::CaseInsensitive) ||
-         s.cells[1].contains(wanted, Qt::CaseInsensitive);
 }
 
 QString ReviewWindow::CurveName(const Opened& opened, int channel) const {
@@ -745,176 +537,14 @@ void ReviewWindow::RebuildSummaries() {
       }
       const int row = m_summaryTable->rowCount();
       m_summaryTable->insertRow(row);
-      QTableWidgetItem* name = Cell(CurveName(o, s.channel), false);
+      QTableWidgetItem* name = TableItem(CurveName(o, s.channel), false);
       name->setIcon(Swatch(o.colours[size_t(s.channel - 1)]));
       m_summaryTable->setItem(row, 0, name);
       const QStringList cells = SummaryCells(o, s);
       for (int i = 0; i < cells.size(); ++i) {
-        m_summaryTable->setItem(row, i + 1, Cell(cells[i], i + 1 < cells.size()));
+        m_summaryTable->setItem(row, i + 1, TableItem(cells[i], i + 1 < cells.size()));
       }
     }
   }
 }
 
-void ReviewWindow::OnOpenSelectedClicked() {
-  const QList<QTableWidgetItem*> selected = m_sessionTable->selectedItems();
-  QList<int> rows;
-  for (const QTableWidgetItem* item : selected) {
-    if (!rows.contains(item->row())) {
-      rows << item->row();
-    }
-  }
-  for (int row : rows) {
-    OpenSession(m_sessionTable->item(row, 0)->text().toLongLong());
-  }
-}
-
-void ReviewWindow::OnOpenFileClicked() {
-  for (const QString& path : m_dialogs->FilesToOpen(this)) {
-    OpenFile(path);
-  }
-}
-
-ReportContent ReviewWindow::Report() {
-  // Only what the plot shows: a curve ticked off leaves the page.
-  const auto shown = [](const Opened& o, int channel) {
-    return o.shown[size_t(channel - 1)] && !o.source.Channel(channel).empty();
-  };
-  ReportContent report;
-  report.made = QDateTime::currentDateTime();
-  for (const Opened& o : m_sources) {
-    if (shown(o, 1) || shown(o, 2)) {
-      report.sources << (o.source.startIsSave ? tr("%1  保存于 %2  %3") : tr("%1  开始于 %2  %3"))
-                            .arg(o.source.name, DateText(o.source.start), o.source.detail);
-    }
-  }
-  report.title = report.sources.size() > 1 ? tr("放电比较报告") : tr("放电报告");
-  report.plot = m_plot->RenderImage(QSize(1000, 600), 2);
-  for (int c = 0; c < m_summaryTable->columnCount(); ++c) {
-    report.header << m_summaryTable->horizontalHeaderItem(c)->text();
-  }
-  for (const Opened& o : m_sources) {
-    for (const DischargeSummary& s : o.summaries) {
-      if (s.frames == 0 || !shown(o, s.channel)) {
-        continue;
-      }
-      ReportContent::Row row;
-      row.colour = o.colours[size_t(s.channel - 1)];
-      row.cells = QStringList{CurveName(o, s.channel)} + SummaryCells(o, s);
-      report.rows << row;
-    }
-  }
-  AddGrading(report, *this, m_grading);
-  return report;
-}
-
-void ReviewWindow::OpenGrading() {
-  if (!m_grading) {
-    m_grading = new GradingView(ShownCurveCycles(*this), m_dialogs, this);
-    connect(this, &ReviewWindow::LoadFinished, m_grading, &GradingView::Refresh);
-  }
-  m_grading->Refresh();
-  m_grading->show();
-  m_grading->raise();
-}
-
-bool ReviewWindow::SaveReport(const QString& path) {
-  return ::SaveReport(Report(), path);
-}
-
-void ReviewWindow::OnReportClicked() {
-  const QString path = m_dialogs->ReportFileToSave(this);
-  if (!path.isEmpty() && !SaveReport(path)) {
-    m_dialogs->ShowError(this, tr("无法把报告保存到 %1。").arg(QDir::toNativeSeparators(path)));
-  }
-}
-
-namespace {
-
-bool WriteCsvFile(const QString& path, const std::vector<CsvSource>& sources,
-                  const StoreOpener& opener, QString* error, const std::atomic<bool>* cancel) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    *error = ReviewWindow::tr("无法把数据保存到 %1：%2")
-                 .arg(QDir::toNativeSeparators(path), file.errorString());
-    return false;
-  }
-  if (!WriteReviewCsv(sources, opener, file, error, cancel)) {
-    file.cancelWriting();
-    return false;
-  }
-  QString why;
-  if (!CommitSaveFile(file, &why)) {
-    *error = ReviewWindow::tr("无法把数据保存到 %1：%2").arg(QDir::toNativeSeparators(path), why);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-std::vector<CsvSource> ReviewWindow::CsvSources() const {
-  std::vector<CsvSource> sources;
-  for (const Opened& o : m_sources) {
-    sources.push_back({o.source.sessionId, o.source.path});
-  }
-  return sources;
-}
-
-bool ReviewWindow::ExportCsv(const QString& path, QString* error) {
-  QString message;
-  const bool ok = WriteCsvFile(path, CsvSources(), m_openStore, &message, &m_state->cancel);
-  if (error) {
-    *error = message;
-  }
-  return ok;
-}
-
-void ReviewWindow::OnCsvClicked() {
-  const QString path = m_dialogs->CsvFileToSave(this);
-  if (path.isEmpty()) {
-    return;
-  }
-  // A week of rows takes a while: written on a worker, failures reported here.
-  m_status->setText(tr("正在导出 CSV…"));
-  StartWorker([this, path, sources = CsvSources(), opener = m_openStore, state = m_state] {
-    QString error;
-    const bool ok = WriteCsvFile(path, sources, opener, &error, &state->cancel);
-    QMetaObject::invokeMethod(
-        this,
-        [this, ok, error] {
-          m_status->setText(ok ? tr("CSV 已导出。") : QString());
-          if (!ok) {
-            m_dialogs->ShowError(this, error);
-          }
-        },
-        Qt::QueuedConnection);
-  });
-}
-
-bool ReviewWindow::ExportBdf(const QString& dir, QString* error) {
-  QString message;
-  const bool ok = WriteBdfSources(CsvSources(), m_openStore, dir, nullptr, &message);
-  if (error) {
-    *error = message;
-  }
-  return ok;
-}
-
-void ReviewWindow::OnBdfClicked() {
-  const QString dir = m_dialogs->BdfFolder(this);
-  if (dir.isEmpty()) {
-    return;
-  }
-  m_status->setText(tr("正在导出 BDF…"));
-  StartWorker([this, dir, sources = CsvSources(), opener = m_openStore] {
-    QString error;
-    const bool ok = WriteBdfSources(sources, opener, dir, nullptr, &error);
-    QMetaObject::invokeMethod(
-        this,
-        [this, ok, error] {
-          ok ? m_status->setText(tr("BDF 文件已导出。")) : m_dialogs->ShowError(this, error);
-        },
-        Qt::QueuedConnection);
-  });
-}

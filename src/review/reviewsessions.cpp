@@ -1,0 +1,221 @@
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+
+#include "reviewdialogs.h"
+#include "reviewtext.h"
+#include "reviewwindow.h"
+#include "snapshotreader.h"
+
+// The review window's session list (filled from the store, filtered by cell
+// and by what others ask) and the reading of sessions and files on workers.
+
+void ReviewWindow::RefreshSessions() {
+  m_sessionTable->setRowCount(0);
+  m_sessions.clear();
+  if (!m_store) {
+    m_status->setText(m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError);
+    return;
+  }
+  m_sessions = m_store->Sessions();
+  m_sessionTable->setRowCount(int(m_sessions.size()));
+  // Newest first.
+  for (int row = 0; row < m_sessions.size(); ++row) {
+    const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
+    m_sessionTable->setItem(row, 0, TableItem(QString::number(s.id)));
+    m_sessionTable->setItem(row, 1, TableItem(DateText(s.startUtc.toLocalTime()), false));
+    m_sessionTable->setItem(row, 2, TableItem(SessionDurationText(s)));
+    m_sessionTable->setItem(row, 3, TableItem(s.port, false));
+    m_sessionTable->setItem(row, 4, TableItem(SessionEndText(s.ended), false));
+    for (int c = 5; c < 7; ++c) {
+      m_sessionTable->setItem(row, c, TableItem(QStringLiteral("…")));
+    }
+    m_sessionTable->setItem(row, 7, TableItem(s.bench, false));
+    m_sessionTable->setItem(row, 8, TableItem(CellsText(s.cells), false));
+  }
+  ApplySessionFilter();
+  emit SessionsListed();
+  // Capacities and end voltages come from each session's last readings: a
+  // worker looks them up, newest session first, and each row fills in as
+  // its session is done.
+  if (m_sessions.isEmpty() || !m_openStore) {
+    return;
+  }
+  m_listFilling = true;
+  StartWorker([this, sessions = m_sessions, opener = m_openStore, state = m_state] {
+    QString error;
+    const std::unique_ptr<SessionReader> reader = opener(&error);
+    for (auto it = sessions.rbegin(); reader && it != sessions.rend(); ++it) {
+      if (state->cancel.load()) {
+        break;
+      }
+      if (const std::optional<SessionEnds> ends = ReadSessionEnds(*reader, it->id)) {
+        QMetaObject::invokeMethod(
+            this, [this, id = it->id, ends = *ends] { ShowSessionEnds(id, ends); },
+            Qt::QueuedConnection);
+      }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_listFilling = false;
+          emit SessionListFilled();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::WaitForSessionList() {
+  while (m_listFilling) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
+void ReviewWindow::SetSessionFilter(std::function<bool(const StoredSession&)> filter) {
+  m_sessionFilter = std::move(filter);
+  ApplySessionFilter();
+}
+
+void ReviewWindow::ApplySessionFilter() {
+  // Rows are the sessions newest first.
+  for (int row = 0; row < m_sessionTable->rowCount() && row < m_sessions.size(); ++row) {
+    const StoredSession& s = m_sessions[m_sessions.size() - 1 - row];
+    m_sessionTable->setRowHidden(row, (m_sessionFilter && !m_sessionFilter(s)) || !CellMatches(s));
+  }
+}
+
+void ReviewWindow::ShowSessionEnds(qint64 id, const SessionEnds& ends) {
+  for (int row = 0; row < m_sessionTable->rowCount(); ++row) {
+    if (m_sessionTable->item(row, 0)->text().toLongLong() != id) {
+      continue;
+    }
+    for (size_t c = 0; c < 2; ++c) {
+      m_sessionTable->item(row, 5 + int(c))
+          ->setText(ends[c] ? tr("%1 mAh / %2 mV").arg(ends[c]->capacity).arg(ends[c]->voltage)
+                            : QStringLiteral("-"));
+    }
+  }
+}
+
+bool ReviewWindow::OpenSession(qint64 id) {
+  return OpenRef(QString::number(id));
+}
+
+bool ReviewWindow::OpenFile(const QString& path) {
+  StartLoad([path](QString* error) { return ReadSnapshotFile(path, error); });
+  return true;
+}
+
+bool ReviewWindow::OpenRef(const QString& word) {
+  const SourceRef ref = ParseSourceRef(word);
+  if (ref.kind == SourceRef::Kind::File) {
+    return OpenFile(ref.path);
+  }
+  // Finding the session is quick; reading its chunks is not.
+  QString error = m_storeError;
+  const std::optional<StoredSession> session = FindSourceSession(ref, m_store.get(), &error);
+  if (!session) {
+    m_dialogs->ShowError(this, error);
+    return false;
+  }
+  StartLoad([opener = m_openStore, s = *session, state = m_state](QString* error) {
+    std::unique_ptr<SessionReader> reader = opener(error);
+    return reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
+                  : std::nullopt;
+  });
+  return true;
+}
+
+void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read) {
+  const qint64 number = m_nextLoad++;
+  Load load;
+  load.number = number;
+  m_loads.push_back(std::move(load));
+  m_status->setText(tr("正在读取…"));
+  StartWorker([this, number, read = std::move(read)] {
+    QString error;
+    std::optional<ReviewSource> source;
+    try {
+      source = read(&error);
+    } catch (const std::exception&) {
+      error = tr("读取失败：内存不足或数据无法读取。");
+    }
+    auto result = std::make_shared<std::optional<ReviewSource>>(std::move(source));
+    QMetaObject::invokeMethod(
+        this, [this, number, result, error] { OnLoadDone(number, std::move(*result), error); },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::OnLoadDone(qint64 number, std::optional<ReviewSource> source,
+                              const QString& error) {
+  for (Load& load : m_loads) {
+    if (load.number == number) {
+      load.done = true;
+      load.source = std::move(source);
+      load.error = error;
+    }
+  }
+  while (!m_loads.empty() && m_loads.front().done) {
+    Load load = std::move(m_loads.front());
+    m_loads.pop_front();
+    if (load.source && load.source->channels[0].empty() && load.source->channels[1].empty()) {
+      // Nothing to draw or sum up: say so rather than open an empty source.
+      m_status->clear();
+      m_dialogs->ShowError(this, tr("%1 中没有完整的数据帧（%2 行不是数据帧或无法解析）。")
+                                     .arg(load.source->name)
+                                     .arg(load.source->skipped));
+      load.source.reset();
+    } else if (load.source) {
+      AddSource(std::move(*load.source));
+    } else {
+      m_status->clear();
+      m_dialogs->ShowError(this, load.error);
+    }
+    emit LoadFinished(load.source.has_value());
+  }
+}
+
+void ReviewWindow::WaitForLoads() {
+  while (!m_loads.empty()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
+QString ReviewWindow::CellsText(const std::array<QString, 2>& cells) {
+  QStringList named;
+  for (int c = 0; c < 2; ++c) {
+    if (!cells[size_t(c)].isEmpty()) {
+      named << tr("%1（通道%2）").arg(cells[size_t(c)]).arg(c + 1);
+    }
+  }
+  return named.join(tr("，"));
+}
+
+bool ReviewWindow::CellMatches(const StoredSession& s) const {
+  // Part of a label finds it: a user may know only the batch's prefix.
+  const QString wanted = m_cellFilter->text().trimmed();
+  return wanted.isEmpty() || s.cells[0].contains(wanted, Qt::CaseInsensitive) ||
+         s.cells[1].contains(wanted, Qt::CaseInsensitive);
+}
+
+void ReviewWindow::OnOpenSelectedClicked() {
+  const QList<QTableWidgetItem*> selected = m_sessionTable->selectedItems();
+  QList<int> rows;
+  for (const QTableWidgetItem* item : selected) {
+    if (!rows.contains(item->row())) {
+      rows << item->row();
+    }
+  }
+  for (int row : rows) {
+    OpenSession(m_sessionTable->item(row, 0)->text().toLongLong());
+  }
+}
+
+void ReviewWindow::OnOpenFileClicked() {
+  for (const QString& path : m_dialogs->FilesToOpen(this)) {
+    OpenFile(path);
+  }
+}
+
