@@ -4,10 +4,10 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QSignalSpy>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <array>
+#include <deque>
 #include <optional>
 
 #include "chargerscript.h"
@@ -15,8 +15,9 @@
 #include "lablaunch.h"
 #include "labwindow.h"
 #include "reviewwindow.h"
-#include "serverconnection.h"
-#include "serverschema.h"
+#include "storecommand.h"
+#include "storewriter.h"
+#include "uploadbatch.h"
 
 namespace {
 
@@ -46,66 +47,64 @@ bool Fail(const QString& what) {
   return false;
 }
 
-bool PutBench(QSqlDatabase& db, const Bench& bench) {
-  const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+// One simulated bench: its charger's chunks go into a local store of its
+// own, as the pass hands them to the store's writer, and the uploader's own
+// batches copy that store to the server.
+bool PutBench(const QString& uri, const QString& folder, const Bench& bench) {
+  const QString store = folder + QLatin1Char('/') + QString::fromUtf8(bench.name) + QStringLiteral(".db");
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
   const qint64 last = now - bench.silentS * 1000LL;
   const qint64 start = last - bench.frames * 1000LL;
-  if (!db.transaction()) {
-    return Fail(db.lastError().text());
-  }
-  QSqlQuery q(db);
-  q.prepare(QStringLiteral(
-      "INSERT INTO sessions(uuid, bench, port, device, start_ms, cell1, cell2, chunks, frames, "
-      "last_wall_ms) VALUES (?::uuid, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-  const int chunks = bench.frames + (bench.notice ? 1 : 0);
-  for (const QVariant& v :
-       {QVariant(uuid), QVariant(QString::fromUtf8(bench.name)), QVariant(QString::fromUtf8(bench.port)),
-        QVariant(QStringLiteral("/dev/ttyUSB0")), QVariant(start),
-        QVariant(QString::fromUtf8(bench.cells[0])), QVariant(QString::fromUtf8(bench.cells[1])),
-        QVariant(chunks), QVariant(bench.frames), QVariant(last)}) {
-    q.addBindValue(v);
-  }
-  if (!q.exec()) {
-    return Fail(q.lastError().text());
-  }
-  q.prepare(QStringLiteral(
-      "INSERT INTO chunks(session_uuid, seq, wall_ms, mono_ms, text, text_escaped, t1, v1, i1, "
-      "r1, w1, t2, v2, i2, r2, w2) VALUES (?::uuid, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+  std::deque<StoreCommand> commands;
+  StoreCommand begin;
+  begin.kind = StoreCommand::Kind::Begin;
+  begin.session = 1;
+  begin.startMs = start;
+  begin.port = QString::fromUtf8(bench.port);
+  begin.device = QStringLiteral("/dev/ttyUSB0");
+  begin.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+  begin.bench = QString::fromUtf8(bench.name);
+  begin.cells = {QString::fromUtf8(bench.cells[0]), QString::fromUtf8(bench.cells[1])};
+  commands.push_back(begin);
   ChargerOptions options;
   options.speed = 60;
   options.durationS = 60.0 * 3000;  // each bench at its own point of one discharge
   ChargerScript script(options);
+  const int chunks = bench.frames + (bench.notice ? 1 : 0);
   for (int seq = 1; seq <= chunks; ++seq) {
     const bool isNotice = bench.notice && seq == chunks;
-    const QString text = isNotice ? QString::fromLatin1(kEndOfDischarge)
-                                  : QString::fromStdString(script.Next().text);
-    Readings readings;
+    StoreCommand chunk;
+    chunk.session = 1;
+    chunk.chunk.seq = seq;
+    chunk.chunk.wallMs = start + seq * 1000LL;
+    chunk.chunk.monoMs = seq * 1000LL;
+    chunk.chunk.text = isNotice ? QString::fromLatin1(kEndOfDischarge)
+                                : QString::fromStdString(script.Next().text);
     if (!isNotice) {
-      Parse(text, readings);
-    }
-    bool escaped = false;
-    q.addBindValue(uuid);
-    q.addBindValue(seq);
-    q.addBindValue(start + seq * 1000LL);
-    q.addBindValue(seq * 1000LL);
-    q.addBindValue(serverschema::EncodeText(text, &escaped));
-    q.addBindValue(escaped);
-    for (const auto& channel : readings.values) {
-      for (const auto& value : channel) {
-        q.addBindValue(value ? QVariant(*value) : QVariant(QMetaType::fromType<int>()));
+      Readings readings;
+      Parse(chunk.chunk.text, readings);
+      for (size_t c = 0; c < 2; ++c) {
+        chunk.chunk.channel[c].fields = readings.values[c];
       }
     }
-    if (!q.exec()) {
-      return Fail(q.lastError().text());
+    commands.push_back(std::move(chunk));
+  }
+  {
+    StoreWriter writer({store});
+    if (!writer.Open() || !writer.Write(commands)) {
+      return Fail(writer.Error());
     }
   }
-  q.prepare(QStringLiteral("SELECT pg_notify('orvanta_chunks', ?)"));
-  q.addBindValue(uuid);
-  if (!q.exec()) {
-    return Fail(q.lastError().text());
+  UploadBatch upload({uri, store, begin.bench});
+  for (;;) {
+    const UploadBatch::Result sent = upload.Next();
+    if (!sent.ok) {
+      return Fail(sent.error);
+    }
+    if (!sent.more) {
+      return true;
+    }
   }
-  return db.commit() || Fail(db.lastError().text());
 }
 
 }  // namespace
@@ -115,31 +114,23 @@ int RenderLabShot(QSize size, const QString& out, const QString& uri) {
     qCritical("--lab needs --server URI (for instance under pg_virtualenv: --server postgresql://)");
     return 2;
   }
-  QString error;
-  if (!serverconnection::Open(uri, QStringLiteral("screenshot"), &error)) {
-    qCritical("%s", qPrintable(error));
-    return 1;
-  }
-  {
-    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("screenshot"));
-    if (!serverschema::Migrate(db, &error)) {
-      qCritical("%s", qPrintable(error));
+  // The uploader's first batch creates the server's tables.
+  QTemporaryDir stores;
+  const Bench benches[] = {
+      {"bench-01", "COM1", {"A0001", "A0002"}, 420, 0, false},
+      {"bench-02", "COM1", {"B0107", ""}, 1500, 1, false},
+      {"bench-03", "COM2", {"C0033", "C0034"}, 900, 25, false},
+      {"bench-04", "COM3", {"", ""}, 2800, 2, true},
+  };
+  for (const Bench& bench : benches) {
+    if (!stores.isValid() || !PutBench(uri, stores.path(), bench)) {
       return 1;
-    }
-    const Bench benches[] = {
-        {"bench-01", "COM1", {"A0001", "A0002"}, 420, 0, false},
-        {"bench-02", "COM1", {"B0107", ""}, 1500, 1, false},
-        {"bench-03", "COM2", {"C0033", "C0034"}, 900, 25, false},
-        {"bench-04", "COM3", {"", ""}, 2800, 2, true},
-    };
-    for (const Bench& bench : benches) {
-      if (!PutBench(db, bench)) {
-        return 1;
-      }
     }
   }
   LabWindow lab(uri);
-  lab.resize(size);
+  if (size.isValid()) {
+    lab.resize(size);
+  }
   lab.show();
   QSignalSpy updated(&lab, &LabWindow::Updated);
   if (!updated.wait(15000)) {

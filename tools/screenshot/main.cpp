@@ -16,8 +16,9 @@
 // both turned into pictures by pdftoppm. --cycles shows one cell's repeated
 // discharges instead: the cycle table, and beside FILE the fade and the dQ/dV
 // plots.
-// --lab puts four simulated benches on the lab server URI and renders the
-// live lab view of it; under pg_virtualenv, --server postgresql:// reaches
+// --lab records four simulated benches into stores of their own, uploads
+// them to the lab server URI as the uploader does and renders the live lab
+// view of it; under pg_virtualenv, --server postgresql:// reaches
 // its throw-away server.
 // QT_SCALE_FACTOR=2 renders at twice the pixel density.
 
@@ -114,7 +115,9 @@ int main(int argc, char* argv[]) {
   }
 
   if (parser.isSet(lab)) {
-    return RenderLabShot(QSize(width, height), parser.value(out), parser.value(server));
+    // The lab view at its own opening size unless one is asked for.
+    return RenderLabShot(parser.isSet(size) ? QSize(width, height) : QSize(),
+                         parser.value(out), parser.value(server));
   }
   if (parser.isSet(review) && parser.isSet(cycles)) {
     return RenderCycleShot(QSize(width, height), parser.value(out));
