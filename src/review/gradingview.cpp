@@ -7,13 +7,24 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "reviewdialogs.h"
 #include "reviewwindow.h"
 #include "savefile.h"
+
+namespace {
+
+constexpr int kDefaultWidth = 900;  // px
+constexpr int kDefaultHeight = 420;
+// What a window frame may add to the window's own width.
+constexpr int kFrameAllowance = 16;
+
+}  // namespace
 
 GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_entries(std::move(entries)), m_dialogs(dialogs) {
@@ -43,8 +54,16 @@ GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* p
   layout->addLayout(controls);
   m_summary = new QLabel(this);
   layout->addWidget(m_summary);
-  m_table = new QTableWidget(0, int(GradingHeader().size()), this);
-  m_table->setHorizontalHeaderLabels(GradingHeader());
+  // Units on a second header line, so the figures' columns stay narrow.
+  QStringList header = GradingHeader();
+  for (QString& title : header) {
+    const qsizetype unit = title.lastIndexOf(u'(');
+    if (unit > 0) {
+      title = title.left(unit).trimmed() + u'\n' + title.mid(unit);
+    }
+  }
+  m_table = new QTableWidget(0, int(header.size()), this);
+  m_table->setHorizontalHeaderLabels(header);
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->verticalHeader()->setVisible(false);
@@ -52,7 +71,7 @@ GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* p
   m_table->horizontalHeader()->setStretchLastSection(true);
   m_table->setAccessibleName(tr("分选结果"));
   layout->addWidget(m_table);
-  resize(900, 420);
+  resize(kDefaultWidth, kDefaultHeight);
 
   connect(m_percent, &QDoubleSpinBox::valueChanged, this, &GradingView::Refresh);
   connect(m_cutoff, &QSpinBox::valueChanged, this, &GradingView::Refresh);
@@ -93,6 +112,29 @@ void GradingView::Refresh() {
   }
   m_summary->setText(m_grading.rows.empty() ? tr("没有可分选的曲线。")
                                             : GradingSummaryText(m_grading, Percent()));
+  if (!isVisible()) {
+    // Opens wide enough for every column (long cell names, the English
+    // headers), within the screen; once shown, the user's size holds.
+    resize(std::max(kDefaultWidth, std::min(TableWidth(), ScreenRoom())), height());
+  }
+}
+
+int GradingView::TableWidth() const {
+  const QHeaderView& header = *m_table->horizontalHeader();
+  int columns = 0;
+  for (int c = 0; c < m_table->columnCount(); ++c) {
+    columns += std::max(static_cast<const QAbstractItemView*>(m_table)->sizeHintForColumn(c),
+                        header.sectionSizeHint(c));
+  }
+  // The table's frame and a vertical scroll bar, and the window's margins.
+  const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
+  return columns + 2 * m_table->frameWidth() +
+         m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins;
+}
+
+int GradingView::ScreenRoom() const {
+  const QScreen* where = screen();
+  return where ? where->availableGeometry().width() - kFrameAllowance : kDefaultWidth;
 }
 
 bool GradingView::ExportCsv(const QString& path, QString* error) {

@@ -38,6 +38,10 @@ class GradingView : public QWidget {
 
  private:
   void OnCsvClicked();
+  // The width the window needs to show every column in full.
+  int TableWidth() const;
+  // The widest the window may be on its screen.
+  int ScreenRoom() const;
 
   EntrySource m_entries;
   ReviewDialogs* m_dialogs;

@@ -247,6 +247,9 @@ void ReviewWindow::BuildUi() {
   rows->setSizes({560, 200});
   resize(StartSize());
   new FocusMark(this);
+  // The window opens on the list of sessions, the usual first choice; the
+  // cell filter is one Shift+Tab away.
+  m_sessionTable->setFocus(Qt::OtherFocusReason);
 
   connect(openSelected, &QPushButton::clicked, this, &ReviewWindow::OnOpenSelectedClicked);
   connect(m_cellFilter, &QLineEdit::textChanged, this, &ReviewWindow::ApplySessionFilter);

@@ -2,6 +2,9 @@
 // spread; and the report's tables, whose every header and figure fits its
 // column in either language, listing only the curves shown.
 
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QTranslator>
 #include <QtTest>
 
@@ -42,6 +45,8 @@ class TestGrading : public QObject {
   void gradeBatch();
   void reportTablesFit_data();
   void reportTablesFit();
+  void gradingWindowShowsEveryColumn_data() { reportTablesFit_data(); }
+  void gradingWindowShowsEveryColumn();
 };
 
 void TestGrading::gradeBatch_data() {
@@ -152,6 +157,31 @@ void TestGrading::reportTablesFit() {
   if (locale == u"en_US") {
     QVERIFY(report.header.join(u' ').contains(u"temperature"_qs));
   }
+}
+
+// At its opening size the grading window shows every column in full, a
+// long curve name and the long English headers included.
+void TestGrading::gradingWindowShowsEveryColumn() {
+  QFETCH(QString, locale);
+  InstallTranslations(*qApp, QLocale(locale));
+  ReviewWindow window({});
+  window.AddSource(Discharge(u"cell-2026-batch-B.txt"_qs, 2210, QString()));
+  window.AddSource(Discharge(u"会话 13"_qs, 2190, u"A0002"_qs));
+  window.OpenGrading();
+  GradingView& view = *window.GradingWindow();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  QTableWidget& table = view.Table();
+  const QAbstractItemView& items = table;  // where the column size hint is public
+  QCOMPARE(table.rowCount(), 4);
+  for (int c = 0; c < table.columnCount(); ++c) {
+    const int wanted =
+        std::max(items.sizeHintForColumn(c), table.horizontalHeader()->sectionSizeHint(c));
+    QVERIFY2(table.columnWidth(c) >= wanted,
+             qPrintable(table.horizontalHeaderItem(c)->text() + u": "_qs +
+                        QString::number(table.columnWidth(c)) + u" < "_qs +
+                        QString::number(wanted)));
+  }
+  QCOMPARE(table.horizontalScrollBar()->maximum(), 0);
 }
 
 QTEST_MAIN(TestGrading)
