@@ -24,11 +24,14 @@
 // stderr, among them where the tick's time goes (the pass, the chart's
 // replot, the window's paint) and which controls each tick repaints.
 //
-//   orvanta-bench [--quick] [--fill N]...
+//   orvanta-bench [--quick] [--fill N]... [--server URI]
 //
 // The default run fills 0, a day, a week and a month (2,592,000 frames);
 // --quick runs only the fills 0 and 86400; each --fill N runs that fill
-// instead (repeat it for several).
+// instead (repeat it for several). --server copies the store to that lab
+// server while the ticks run, as the program does with a server configured:
+// the uploader's thread then competes with the window for the cores, and
+// stderr says how many chunks it sent.
 
 #include <qcustomplot.h>
 #include <QApplication>
@@ -55,8 +58,19 @@
 #include "replayport.h"
 #include "sessionrecording.h"
 #include "snapshotfile.h"
+#include "uploader.h"
 
 namespace {
+
+// The lab server the store is copied to during the ticks, or empty.
+QString g_server;
+
+SessionStore::Settings StoreSettings(const QString& path) {
+  SessionStore::Settings settings;
+  settings.path = path;
+  settings.keepUnconfirmed = !g_server.isEmpty();
+  return settings;
+}
 
 constexpr int kTimedTicks = 1000;
 // Ticks watched for where their time goes, after the timed ones (the watch
@@ -174,12 +188,26 @@ struct Rig {
   // Each tick's chunk is recorded, as the program does.
   QTemporaryDir storeDir;
   SystemClock clock;
-  SessionRecording recording{
-      SessionStore::Settings{.path = storeDir.filePath(QStringLiteral("sessions.db"))}, clock};
+  SessionRecording recording{StoreSettings(storeDir.filePath(QStringLiteral("sessions.db"))),
+                              clock};
+  std::unique_ptr<Uploader> uploader;
+  qint64 uploaded = 0;
+  qint64 batches = 0;
   std::unique_ptr<MainWindow> window;
   qint64 nextSecond = 0;
 
   Rig() {
+    if (!g_server.isEmpty()) {
+      uploader = std::make_unique<Uploader>(Uploader::Settings{
+          .batch = {.uri = g_server, .storePath = recording.Store().Config().path}});
+      QObject::connect(&recording.Store(), &SessionStore::Committed, uploader.get(),
+                       &Uploader::Wake);
+      QObject::connect(uploader.get(), &Uploader::Uploaded, uploader.get(),
+                       [this](qint64 chunks, qint64, qint64) {
+                         uploaded += chunks;
+                         ++batches;
+                       });
+    }
     auto replay = std::make_unique<ReplayPort>();
     port = replay.get();
     MainWindowServices services;
@@ -322,6 +350,12 @@ void RunFill(qint64 fill) {
       stderr,
       "# fill=%lld tick split, CPU ms per tick: pass=%.3f replot=%.3f paint=%.3f other=%.3f\n",
       static_cast<long long>(fill), split.pass, split.replot, split.paint, split.other);
+  if (rig.uploader) {
+    std::fprintf(stderr, "# fill=%lld uploader: %lld chunks in %lld batches to the server%s%s\n",
+                 static_cast<long long>(fill), static_cast<long long>(rig.uploaded),
+                 static_cast<long long>(rig.batches), rig.uploader->Failing() ? ", failing: " : "",
+                 qPrintable(rig.uploader->Error()));
+  }
   std::fprintf(stderr, "# fill=%lld painted per tick (times, pixels, CPU ms):",
                static_cast<long long>(fill));
   for (const auto& [name, p] : painted) {
@@ -406,6 +440,8 @@ int main(int argc, char* argv[]) {
   for (qsizetype i = 1; i + 1 < args.size(); ++i) {
     if (args[i] == QStringLiteral("--fill")) {
       fills.push_back(std::max<qint64>(0, args[i + 1].toLongLong()));
+    } else if (args[i] == QStringLiteral("--server")) {
+      g_server = args[i + 1];
     }
   }
   if (fills.empty()) {
