@@ -126,7 +126,7 @@ int main(int argc, char* argv[]) {
   }
   if (parser.isSet(QStringLiteral("review"))) {
     // With a lab server the window reads every bench's sessions from it.
-    return server.isEmpty() ? RunReviewWindow(parser.positionalArguments(), openStore)
+    return server.isEmpty() ? RunReviewWindow(parser.positionalArguments(), openStore, store.path)
                             : RunServerReview(parser.positionalArguments(), server);
   }
 
@@ -178,7 +178,7 @@ int main(int argc, char* argv[]) {
     notifications.Watch().PortChanged(open, entry, device);
   };
   MainWindow window(std::move(services));
-  ConnectHistoryButton(*window.iPlotX, openStore);
+  ConnectHistoryButton(*window.iPlotX, openStore, store.path);
   std::array<QString, 2> cells = {CleanCellLabel(parser.value(QStringLiteral("cell1"))),
                                   CleanCellLabel(parser.value(QStringLiteral("cell2")))};
   const auto applyCells = [&cells, &recording, &notifications](const std::array<QString, 2>& to) {

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "celllabeldialog.h"
+
 QStringList ReviewSystemDialogs::FilesToOpen(QWidget* parent) {
   return QFileDialog::getOpenFileNames(
       parent, QCoreApplication::translate("ReviewWindow", "打开数据文件"), QString(),
@@ -29,4 +31,15 @@ QString ReviewSystemDialogs::BdfFolder(QWidget* parent) {
 
 void ReviewSystemDialogs::ShowError(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, QCoreApplication::translate("ReviewWindow", "系统信息"), text);
+}
+
+void ReviewSystemDialogs::AskCellLabels(QWidget* parent, const std::array<QString, 2>& cells,
+                                        CellsDone done) {
+  // Window-modal and asynchronous, as at the bench: a recording program's
+  // once-a-second pass goes on while the user types or scans.
+  auto* dialog = new CellLabelDialog(cells, parent);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(dialog, &QDialog::accepted, dialog,
+                   [dialog, done = std::move(done)] { done(dialog->Cells()); });
+  dialog->open();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <functional>
 
 class QWidget;
 
@@ -21,6 +23,15 @@ class ReviewDialogs {
     return {};
   }
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  // Asks for a session's cell labels, starting from `cells`, without
+  // blocking the caller; `done` gets the labels once the user accepts
+  // (never when cancelled).
+  using CellsDone = std::function<void(const std::array<QString, 2>& cells)>;
+  virtual void AskCellLabels(QWidget* parent, const std::array<QString, 2>& cells, CellsDone done) {
+    Q_UNUSED(parent);
+    Q_UNUSED(cells);
+    Q_UNUSED(done);
+  }
 };
 
 // The desktop's own dialogs.
@@ -31,4 +42,5 @@ class ReviewSystemDialogs final : public ReviewDialogs {
   QString CsvFileToSave(QWidget* parent) override;
   QString BdfFolder(QWidget* parent) override;
   void ShowError(QWidget* parent, const QString& text) override;
+  void AskCellLabels(QWidget* parent, const std::array<QString, 2>& cells, CellsDone done) override;
 };

@@ -1,11 +1,16 @@
+#include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 
+#include "celllabel.h"
+#include "gradingview.h"
 #include "reviewdialogs.h"
 #include "reviewtext.h"
 #include "reviewwindow.h"
+#include "sessionlabel.h"
 #include "snapshotreader.h"
 
 // The review window's session list (filled from the store, filtered by cell
@@ -219,3 +224,78 @@ void ReviewWindow::OnOpenFileClicked() {
   }
 }
 
+void ReviewWindow::SetLabelStore(const QString& path) {
+  m_labelStore = path;
+  UpdateLabelAction();
+}
+
+void ReviewWindow::UpdateLabelAction() {
+  const qsizetype rows = m_sessionTable->selectionModel()->selectedRows().size();
+  const bool local = !m_labelStore.isEmpty();
+  m_labelAction->setEnabled(local && rows == 1);
+  m_labelAction->setToolTip(
+      !local      ? tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。")
+      : rows != 1 ? tr("先在列表中选一个会话。")
+                  : tr("设置或更正所选会话每个通道的电池编号"));
+  m_labelButton->setEnabled(m_labelAction->isEnabled());
+  m_labelButton->setToolTip(m_labelAction->toolTip());
+}
+
+void ReviewWindow::OnLabelClicked() {
+  const QModelIndexList rows = m_sessionTable->selectionModel()->selectedRows();
+  if (rows.size() != 1 || m_labelStore.isEmpty()) {
+    return;
+  }
+  const qint64 id = m_sessionTable->item(rows[0].row(), 0)->text().toLongLong();
+  std::array<QString, 2> cells;
+  for (const StoredSession& s : std::as_const(m_sessions)) {
+    if (s.id == id) {
+      cells = s.cells;
+    }
+  }
+  m_dialogs->AskCellLabels(this, cells, [this, id](const std::array<QString, 2>& labels) {
+    QString error;
+    if (!LabelSession(id, labels, &error)) {
+      m_dialogs->ShowError(this, error);
+    }
+  });
+}
+
+bool ReviewWindow::LabelSession(qint64 id, const std::array<QString, 2>& cells, QString* error) {
+  if (m_labelStore.isEmpty()) {
+    *error = tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。");
+    return false;
+  }
+  if (!LabelStoredSession(m_labelStore, id, {cells[0], cells[1]}, error)) {
+    return false;
+  }
+  // As stored: the store cleans labels the same way.
+  const std::array<QString, 2> stored = {CleanCellLabel(cells[0]), CleanCellLabel(cells[1])};
+  for (StoredSession& s : m_sessions) {
+    if (s.id == id) {
+      s.cells = stored;
+    }
+  }
+  for (int row = 0; row < m_sessionTable->rowCount(); ++row) {
+    if (m_sessionTable->item(row, 0)->text().toLongLong() == id) {
+      m_sessionTable->item(row, 8)->setText(CellsText(stored));
+    }
+  }
+  ApplySessionFilter();
+  bool opened = false;
+  for (Opened& o : m_sources) {
+    if (o.source.sessionId == id) {
+      o.source.cells = stored;
+      opened = true;
+    }
+  }
+  if (opened) {
+    RebuildPlot();
+    RebuildCycles();
+    RebuildSummaries();
+    if (m_grading) {
+      m_grading->Refresh();
+    }
+  }
+  return true;
+}

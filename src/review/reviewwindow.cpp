@@ -1,5 +1,6 @@
 #include "reviewwindow.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -150,10 +151,17 @@ void ReviewWindow::BuildUi() {
   auto* openFile = new QPushButton(tr("打开数据文件…"), left);
   auto* closeAll = new QPushButton(tr("全部关闭"), left);
   auto* refresh = new QPushButton(tr("刷新列表"), left);
+  // Labels set afterwards: on the list's context menu and as a button.
+  m_labelAction = new QAction(tr("电池编号…"), this);
+  m_sessionTable->addAction(m_labelAction);
+  m_sessionTable->setContextMenuPolicy(Qt::ActionsContextMenu);
+  m_labelButton = new QPushButton(m_labelAction->text(), left);
   buttons->addWidget(openSelected);
   buttons->addWidget(openFile);
   buttons->addWidget(closeAll);
   buttons->addWidget(refresh);
+  // Beside the cell filter: the row of buttons below has no room left.
+  listHead->addWidget(m_labelButton);
   leftLayout->addLayout(buttons);
   leftLayout->addWidget(new QLabel(tr("已打开（勾选的曲线参与比较）"), left));
   m_openedTree = new QTreeWidget(left);
@@ -258,6 +266,11 @@ void ReviewWindow::BuildUi() {
   connect(openFile, &QPushButton::clicked, this, &ReviewWindow::OnOpenFileClicked);
   connect(closeAll, &QPushButton::clicked, this, &ReviewWindow::CloseAll);
   connect(refresh, &QPushButton::clicked, this, &ReviewWindow::RefreshSessions);
+  connect(m_labelAction, &QAction::triggered, this, &ReviewWindow::OnLabelClicked);
+  connect(m_labelButton, &QPushButton::clicked, m_labelAction, &QAction::trigger);
+  connect(m_sessionTable, &QTableWidget::itemSelectionChanged, this,
+          &ReviewWindow::UpdateLabelAction);
+  UpdateLabelAction();
   connect(csv, &QPushButton::clicked, this, &ReviewWindow::OnCsvClicked);
   connect(report, &QPushButton::clicked, this, &ReviewWindow::OnReportClicked);
   connect(bdf, &QPushButton::clicked, this, &ReviewWindow::OnBdfClicked);

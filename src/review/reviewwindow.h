@@ -17,6 +17,7 @@
 #include "sessionsource.h"
 #include "summarycommand.h"
 
+class QAction;
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
@@ -97,6 +98,17 @@ class ReviewWindow : public QWidget {
   void SetSessionFilter(std::function<bool(const StoredSession&)> filter);
   // A row above the session list for controls that others add (filters).
   QBoxLayout& ListBar() const { return *m_listBar; }
+  // The listed sessions are those of the local store at `path`, whose cell
+  // labels the window may change. Without one (sessions read from a lab
+  // server are the benches' replicas) labels are set where they were
+  // recorded.
+  void SetLabelStore(const QString& path);
+  // Labels the cells of listed session `id` in that store (an empty label
+  // removes one); the list, the opened curves' names, the summaries and the
+  // report follow. Returns false with a user-facing reason in `error`.
+  bool LabelSession(qint64 id, const std::array<QString, 2>& cells, QString* error);
+  // "电池编号…" on the session list: enabled for one session of the store.
+  QAction& LabelAction() const { return *m_labelAction; }
   // Adds the readings of chunks that arrived after the opened session
   // `sessionId` was read (a session followed as it records); `chunks` is
   // then the number of its chunks read in all.
@@ -154,6 +166,8 @@ class ReviewWindow : public QWidget {
   void OnLoadDone(qint64 number, std::optional<ReviewSource> source, const QString& error);
   void StartWorker(std::function<void()> work);
   void OnOpenSelectedClicked();
+  void OnLabelClicked();
+  void UpdateLabelAction();
   void OnOpenFileClicked();
   void OnReportClicked();
   void OnCsvClicked();
@@ -202,6 +216,9 @@ class ReviewWindow : public QWidget {
   QTableWidget* m_sessionTable = nullptr;
   QBoxLayout* m_listBar = nullptr;
   QLineEdit* m_cellFilter = nullptr;
+  QString m_labelStore;
+  QAction* m_labelAction = nullptr;
+  QPushButton* m_labelButton = nullptr;
   QTreeWidget* m_openedTree = nullptr;
   QComboBox* m_quantityBox = nullptr;
   QComboBox* m_xAxisBox = nullptr;

@@ -2,6 +2,7 @@
 // summary of a session still being recorded.
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,9 +15,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "reviewdialogs.h"
 #include "reviewplot.h"
 #include "reviewwindow.h"
 #include "sessionreader.h"
+#include "sessionstore.h"
 
 namespace {
 
@@ -94,6 +97,8 @@ class TestReviewWindow : public QObject {
   void summaryFitsA1280PixelScreen();
   void findsSessionsByCell_data();
   void findsSessionsByCell();
+  void labelsASessionAfterwards_data();
+  void labelsASessionAfterwards();
 
  private:
   QTemporaryDir m_settings;
@@ -243,6 +248,100 @@ void TestReviewWindow::findsSessionsByCell() {
   window.AddSource(source);
   QVERIFY2(window.SummaryTable().item(0, 0)->text().contains(u"A0001"_qs),
            qPrintable(window.SummaryTable().item(0, 0)->text()));
+}
+
+void TestReviewWindow::labelsASessionAfterwards_data() {
+  QTest::addColumn<QString>("labelStore");  // "store", "foreign" file, "" none (a server's)
+  QTest::addColumn<QStringList>("before");
+  QTest::addColumn<QStringList>("typed");
+  QTest::addColumn<QStringList>("after");  // as stored and shown
+  QTest::addColumn<QString>("listed");
+  QTest::newRow("labels both channels")
+      << u"store"_qs << QStringList{QString(), QString()} << QStringList{u"A0001"_qs, u" B-7 "_qs}
+      << QStringList{u"A0001"_qs, u"B-7"_qs} << u"A0001（通道1），B-7（通道2）"_qs;
+  QTest::newRow("clears one channel, keeps the other")
+      << u"store"_qs << QStringList{u"A0001"_qs, u"B0002"_qs} << QStringList{QString(), u"B0002"_qs}
+      << QStringList{QString(), u"B0002"_qs} << u"B0002（通道2）"_qs;
+  QTest::newRow("refused: not a store of ours")
+      << u"foreign"_qs << QStringList{u"A0001"_qs, QString()} << QStringList{u"C3"_qs, u"C4"_qs}
+      << QStringList{u"A0001"_qs, QString()} << u"A0001（通道1）"_qs;
+  QTest::newRow("refused: a lab server's replica")
+      << QString() << QStringList{u"A0001"_qs, QString()} << QStringList{u"C3"_qs, u"C4"_qs}
+      << QStringList{u"A0001"_qs, QString()} << u"A0001（通道1）"_qs;
+}
+
+// "电池编号…" on the session list writes the labels to the store, and the
+// list, the opened curve's name and its summary follow; where the store
+// cannot be written, nothing changes and the user is told why.
+void TestReviewWindow::labelsASessionAfterwards() {
+  QFETCH(QString, labelStore);
+  QFETCH(QStringList, before);
+  QFETCH(QStringList, typed);
+  QFETCH(QStringList, after);
+  QFETCH(QString, listed);
+  QTemporaryDir dir;
+  const QString db = dir.filePath(u"sessions.db"_qs);
+  {
+    SessionStore store(SessionStore::Settings{.path = db});
+    const qint64 token =
+        store.BeginSession(u"COM1"_qs, u"/dev/ttyS0"_qs, 1'764'000'000'000, {before[0], before[1]});
+    store.EndSession(token, SessionEnd::Closed, 1'764'000'060'000);
+  }
+  const QString foreign = dir.filePath(u"notes.txt"_qs);
+  {
+    QFile file(foreign);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a store\n") > 0);
+  }
+  struct Dialogs final : ReviewDialogs {
+    QStringList FilesToOpen(QWidget*) override { return {}; }
+    QString ReportFileToSave(QWidget*) override { return {}; }
+    QString CsvFileToSave(QWidget*) override { return {}; }
+    void ShowError(QWidget*, const QString& text) override { errors << text; }
+    void AskCellLabels(QWidget*, const std::array<QString, 2>& cells, CellsDone done) override {
+      shown = {cells[0], cells[1]};
+      done(answer);
+    }
+    std::array<QString, 2> answer;
+    QStringList shown;
+    QStringList errors;
+  } dialogs;
+  dialogs.answer = {typed[0], typed[1]};
+  ReviewWindow window([db](QString* error) { return SessionReader::Open(db, error); });
+  window.SetDialogs(&dialogs);
+  window.SetLabelStore(labelStore == u"store"     ? db
+                       : labelStore == u"foreign" ? foreign
+                                                  : QString());
+  QTableWidget& list = window.SessionTable();
+  QCOMPARE(list.rowCount(), 1);
+  const qint64 id = list.item(0, 0)->text().toLongLong();
+  ReviewSource source = Discharge(u"会话"_qs, id, 30);
+  source.cells = {before[0], before[1]};
+  window.AddSource(source);
+
+  list.selectRow(0);
+  QAction& action = window.LabelAction();
+  QCOMPARE(action.isEnabled(), !labelStore.isEmpty());
+  QVERIFY(!action.toolTip().isEmpty());
+  action.trigger();
+  if (labelStore.isEmpty()) {
+    QString error;
+    QVERIFY(!window.LabelSession(id, {typed[0], typed[1]}, &error));
+    QVERIFY(!error.isEmpty());
+  } else {
+    QCOMPARE(dialogs.shown, before);  // the dialog starts from the labels stored
+  }
+  QCOMPARE(dialogs.errors.size(), labelStore == u"foreign" ? 1 : 0);
+
+  QString error;
+  const std::unique_ptr<SessionReader> reader = SessionReader::Open(db, &error);
+  QVERIFY2(reader, qPrintable(error));
+  const std::optional<StoredSession> stored = reader->Find(id);
+  QVERIFY(stored);
+  QCOMPARE((QStringList{stored->cells[0], stored->cells[1]}), after);
+  QCOMPARE(list.item(0, 8)->text(), listed);
+  const QString curve = window.SummaryTable().item(0, 0)->text();
+  QVERIFY2(after[0].isEmpty() ? !curve.contains(u"电池"_qs) : curve.endsWith(after[0]),
+           qPrintable(curve));
 }
 
 void TestReviewWindow::summaryOfARunningSession_data() {
