@@ -1320,6 +1320,22 @@ energy (mWh)</translation>
         <source>%1 温度</source>
         <translation>%1 temperature</translation>
     </message>
+    <message>
+        <source>这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。</source>
+        <translation>These sessions are the lab server&apos;s copies: cell labels are set at the bench that recorded them.</translation>
+    </message>
+    <message>
+        <source>先在列表中选一个会话。</source>
+        <translation>Select one session in the list first.</translation>
+    </message>
+    <message>
+        <source>设置或更正所选会话每个通道的电池编号</source>
+        <translation>Set or correct the cell label of each channel of the selected session</translation>
+    </message>
+    <message>
+        <source>电池编号…</source>
+        <translation>Cell labels…</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
@@ -1505,7 +1521,7 @@ energy (mWh)</translation>
     </message>
     <message>
         <source>给记录的通道标上电池编号（只改给出的通道；空编号即去掉）</source>
-        <translation>Labels a session's cells (only the channels given; an empty label takes it off)</translation>
+        <translation>Labels a session&apos;s cells (only the channels given; an empty label takes it off)</translation>
     </message>
     <message>
         <source>用法：orvanta-sessions label ID [--cell1 编号] [--cell2 编号]</source>
@@ -1729,7 +1745,7 @@ energy (mWh)</translation>
     </message>
     <message>
         <source>通道 %1 上电池的编号（例如 A0001），记在每个记录里；运行中可用图表工具栏的“电池编号”更改。</source>
-        <translation>Label of the cell on channel %1 (e.g. A0001), kept with each session; change it while running with the chart toolbar's "Cell labels".</translation>
+        <translation>Label of the cell on channel %1 (e.g. A0001), kept with each session; change it while running with the chart toolbar&apos;s &quot;Cell labels&quot;.</translation>
     </message>
 </context>
 </TS>
