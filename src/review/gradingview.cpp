@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
-#include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "cycleviews.h"
 #include "reviewdialogs.h"
 #include "reviewwindow.h"
 #include "savefile.h"
@@ -26,8 +26,12 @@ constexpr int kFrameAllowance = 16;
 
 }  // namespace
 
-GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_entries(std::move(entries)), m_dialogs(dialogs) {
+GradingView::GradingView(EntrySource entries, CutoffSource cutoff, ReviewDialogs* dialogs,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_entries(std::move(entries)),
+      m_cutoff(std::move(cutoff)),
+      m_dialogs(dialogs) {
   setWindowTitle(tr("分选"));
   auto* layout = new QVBoxLayout(this);
   auto* controls = new QHBoxLayout;
@@ -40,14 +44,9 @@ GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* p
   m_percent->setValue(kDefaultGroupPercent);
   m_percent->setAccessibleName(tr("分组范围（百分比）"));
   controls->addWidget(m_percent);
-  controls->addWidget(new QLabel(tr("截止电压"), this));
-  m_cutoff = new QSpinBox(this);
-  m_cutoff->setRange(0, 100000);
-  m_cutoff->setSingleStep(50);
-  m_cutoff->setSuffix(QStringLiteral(" mV"));
-  m_cutoff->setSpecialValueText(tr("不设"));
-  m_cutoff->setAccessibleName(tr("截止电压（毫伏）"));
-  controls->addWidget(m_cutoff);
+  m_cutoffText = new QLabel(this);
+  m_cutoffText->setToolTip(tr("截止电压在历史记录窗口中设置，摘要、循环和分选都用它"));
+  controls->addWidget(m_cutoffText);
   controls->addStretch(1);
   auto* csv = new QPushButton(tr("导出 CSV…"), this);
   controls->addWidget(csv);
@@ -74,7 +73,6 @@ GradingView::GradingView(EntrySource entries, ReviewDialogs* dialogs, QWidget* p
   resize(kDefaultWidth, kDefaultHeight);
 
   connect(m_percent, &QDoubleSpinBox::valueChanged, this, &GradingView::Refresh);
-  connect(m_cutoff, &QSpinBox::valueChanged, this, &GradingView::Refresh);
   connect(csv, &QPushButton::clicked, this, &GradingView::OnCsvClicked);
 }
 
@@ -82,20 +80,14 @@ double GradingView::Percent() const {
   return m_percent->value();
 }
 
-std::optional<qint32> GradingView::Cutoff() const {
-  return m_cutoff->value() > 0 ? std::optional<qint32>(m_cutoff->value()) : std::nullopt;
-}
-
 void GradingView::SetPercent(double percent) {
   m_percent->setValue(percent);
 }
 
-void GradingView::SetCutoff(std::optional<qint32> cutoffMv) {
-  m_cutoff->setValue(cutoffMv.value_or(0));
-}
-
 void GradingView::Refresh() {
-  m_grading = GradeBatch(m_entries(Cutoff()), Percent());
+  const std::optional<qint32> cutoff = Cutoff();
+  m_cutoffText->setText(cutoff ? tr("截止电压：%1 mV").arg(*cutoff) : tr("截止电压：不设"));
+  m_grading = GradeBatch(m_entries(cutoff), Percent());
   const QList<QStringList> lines = GradingCells(m_grading);
   m_table->setRowCount(int(lines.size()));
   // Alternate groups are shaded, so a group reads as one block.
@@ -179,7 +171,7 @@ GradingView::EntrySource ShownCurveCycles(const ReviewWindow& window) {
 
 void AddGrading(ReportContent& report, const ReviewWindow& window, const GradingView* view) {
   const double percent = view ? view->Percent() : kDefaultGroupPercent;
-  std::vector<GradeEntry> entries = ShownCurveCycles(window)(view ? view->Cutoff() : std::nullopt);
+  std::vector<GradeEntry> entries = ShownCurveCycles(window)(window.Cycles().CutoffMv());
   if (entries.size() < 2) {
     return;
   }

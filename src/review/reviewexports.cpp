@@ -4,6 +4,7 @@
 #include <QTableWidget>
 
 #include "bdfexport.h"
+#include "cycleviews.h"
 #include "gradingview.h"
 #include "reviewdialogs.h"
 #include "reviewplot.h"
@@ -49,8 +50,10 @@ ReportContent ReviewWindow::Report() {
 
 void ReviewWindow::OpenGrading() {
   if (!m_grading) {
-    m_grading = new GradingView(ShownCurveCycles(*this), m_dialogs, this);
+    m_grading = new GradingView(
+        ShownCurveCycles(*this), [this] { return m_cycles->CutoffMv(); }, m_dialogs, this);
     connect(this, &ReviewWindow::LoadFinished, m_grading, &GradingView::Refresh);
+    connect(m_cycles, &CycleViews::CutoffChanged, m_grading, &GradingView::Refresh);
   }
   m_grading->Refresh();
   m_grading->show();

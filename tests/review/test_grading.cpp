@@ -8,6 +8,7 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include "cycleviews.h"
 #include "gradingview.h"
 #include "reviewwindow.h"
 #include "translations.h"
@@ -47,6 +48,7 @@ class TestGrading : public QObject {
   void reportTablesFit();
   void gradingWindowShowsEveryColumn_data() { reportTablesFit_data(); }
   void gradingWindowShowsEveryColumn();
+  void gradingFollowsTheReviewCutoff();
 };
 
 void TestGrading::gradeBatch_data() {
@@ -182,6 +184,27 @@ void TestGrading::gradingWindowShowsEveryColumn() {
                         QString::number(wanted)));
   }
   QCOMPARE(table.horizontalScrollBar()->maximum(), 0);
+}
+
+// The review window's one cut-off grades the batch, in its window and in
+// the report, as it changes.
+void TestGrading::gradingFollowsTheReviewCutoff() {
+  ReviewWindow window({});
+  window.AddSource(Discharge(u"会话 12"_qs, 2200, u"A0001"_qs));
+  window.AddSource(Discharge(u"会话 13"_qs, 2000, u"A0002"_qs));
+  window.OpenGrading();
+  const GradingView& view = *window.GradingWindow();
+  constexpr int kToCutoff = 4;  // the capacity-to-cut-off column
+  QCOMPARE(view.Table().item(0, kToCutoff)->text(), u"-"_qs);
+  // 1400 mV falling 5 mV a second reaches 1300 mV after 20 s at 500 mA:
+  // 2.78 mAh delivered to it.
+  window.Cycles().SetCutoffMv(1300);
+  QCOMPARE(view.Cutoff(), std::optional<qint32>(1300));
+  QCOMPARE(view.Table().item(0, kToCutoff)->text(), u"2.8"_qs);
+  QCOMPARE(window.Report().gradingRows.value(0).value(kToCutoff),
+           view.Table().item(0, kToCutoff)->text());
+  window.Cycles().SetCutoffMv(std::nullopt);
+  QCOMPARE(view.Table().item(0, kToCutoff)->text(), u"-"_qs);
 }
 
 QTEST_MAIN(TestGrading)
