@@ -479,18 +479,6 @@ energy (mWh)</translation>
         <translation>Group range (percent)</translation>
     </message>
     <message>
-        <source>截止电压</source>
-        <translation>Cut-off voltage</translation>
-    </message>
-    <message>
-        <source>不设</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>截止电压（毫伏）</source>
-        <translation>Cut-off voltage (mV)</translation>
-    </message>
-    <message>
         <source>导出 CSV…</source>
         <translation>Export CSV…</translation>
     </message>
@@ -505,6 +493,18 @@ energy (mWh)</translation>
     <message>
         <source>无法把分选结果保存到 %1：%2</source>
         <translation>Cannot save the grading to %1: %2</translation>
+    </message>
+    <message>
+        <source>截止电压在历史记录窗口中设置，摘要、循环和分选都用它</source>
+        <translation>The cut-off voltage is set in the review window; the summaries, the cycles and the grading all use it</translation>
+    </message>
+    <message>
+        <source>截止电压：%1 mV</source>
+        <translation>Cut-off voltage: %1 mV</translation>
+    </message>
+    <message>
+        <source>截止电压：不设</source>
+        <translation>Cut-off voltage: none</translation>
     </message>
 </context>
 <context>
