@@ -105,6 +105,7 @@ struct UploadBatch::Pending {
     QString cell1, cell2;
     qint64 confirmedSeq = 0;
     int confirmedEnd = 0;
+    bool labelsUnconfirmed = false;
     qint64 lastSeq = 0;     // the last seq this batch sends (confirmedSeq if none)
     bool complete = false;  // the batch sends the session's last chunk
     RowState Row() const {
@@ -241,7 +242,7 @@ bool UploadBatch::ReadPending(Pending* pending, QString* error) {
   }
   if (!q.exec(QStringLiteral(
           "SELECT id, uuid, bench, port, device, start_ms, end_ms, ended, cell1, cell2,"
-          " confirmed_seq, confirmed_end,"
+          " confirmed_seq, confirmed_end, labels_unconfirmed,"
           " (SELECT max(seq) FROM chunks WHERE session_id = sessions.id)"
           " FROM sessions ORDER BY id"))) {
     *error = Describe(QStringLiteral("local store"), q.lastError());
@@ -268,14 +269,17 @@ bool UploadBatch::ReadPending(Pending* pending, QString* error) {
     s.cell2 = q.value(9).toString();
     s.confirmedSeq = q.value(10).toLongLong();
     s.confirmedEnd = q.value(11).toInt();
-    const qint64 maxSeq = q.value(12).toLongLong();
+    s.labelsUnconfirmed = q.value(12).toInt() != 0;
+    const qint64 maxSeq = q.value(13).toLongLong();
     const bool chunksLeft = maxSeq > s.confirmedSeq;
     const RowState now{s.ended, s.endMs.value_or(-1), s.cell1, s.cell2};
     const auto sent = m_sent.find(s.uuid);
     const bool rowKnown = sent != m_sent.end() && sent->second == now;
     const bool finished = s.ended != 0 && s.confirmedEnd == s.ended &&
                           (sent == m_sent.end() || rowKnown);
-    if (!chunksLeft && (rowKnown || finished)) {
+    // Labels changed while no uploader ran (or before its server commit)
+    // are sent whatever this uploader remembers having sent.
+    if (!chunksLeft && !s.labelsUnconfirmed && (rowKnown || finished)) {
       continue;
     }
     candidates.emplace_back(std::move(s), maxSeq);
@@ -442,11 +446,16 @@ void UploadBatch::Confirm(const Pending& pending, Result* result) {
     return;
   }
   q.prepare(QStringLiteral(
-      "UPDATE sessions SET confirmed_seq = max(confirmed_seq, ?), confirmed_end = ?"
+      "UPDATE sessions SET confirmed_seq = max(confirmed_seq, ?), confirmed_end = ?,"
+      // Labels changed again since they were read stay unconfirmed.
+      " labels_unconfirmed = CASE WHEN cell1 = coalesce(?, '') AND cell2 = coalesce(?, '')"
+      " THEN 0 ELSE labels_unconfirmed END"
       " WHERE id = ? AND uuid = ?"));
   for (const Pending::Session& s : pending.sessions) {
     q.addBindValue(s.lastSeq);
     q.addBindValue(s.complete ? s.ended : s.confirmedEnd);
+    q.addBindValue(s.cell1);
+    q.addBindValue(s.cell2);
     q.addBindValue(s.id);
     q.addBindValue(s.uuid);
     if (!q.exec()) {

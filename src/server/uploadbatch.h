@@ -19,7 +19,9 @@
 // after a commit whose answer was lost changes nothing. After the commit the
 // local store records, per session, the highest seq and the end the server
 // now holds (sessions.confirmed_seq and confirmed_end); the next batch starts
-// from there.
+// from there. A session whose labels the server has not confirmed
+// (sessions.labels_unconfirmed, set by whoever changed them) has its row sent
+// again, and the flag is cleared by the same confirmation.
 //
 // The local store is read over a connection of its own, in WAL mode beside
 // the store's writer: reading never blocks the writer. The confirmation is

@@ -28,7 +28,7 @@ Outcome Label(QSqlDatabase& db, qint64 id, const std::array<std::optional<QStrin
   QSqlQuery q(db);
   q.prepare(
       QStringLiteral("UPDATE sessions SET cell1 = coalesce(?, cell1),"
-                     " cell2 = coalesce(?, cell2) WHERE id = ?"));
+                     " cell2 = coalesce(?, cell2), labels_unconfirmed = 1 WHERE id = ?"));
   for (const std::optional<QString>& cell : cells) {
     // NULL keeps the label; a null QString would bind NULL too, so an
     // empty label is bound as a non-null empty text.

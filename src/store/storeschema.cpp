@@ -74,6 +74,13 @@ const std::vector<std::vector<const char*>>& Steps() {
       {
           "ALTER TABLE sessions ADD COLUMN confirmed_end INTEGER NOT NULL DEFAULT 0",
       },
+      // 4 -> 5: whether the lab server still lacks the session's current
+      // labels. Labels set before this step may have been changed while no
+      // uploader ran, so every labelled session sends its row once more.
+      {
+          "ALTER TABLE sessions ADD COLUMN labels_unconfirmed INTEGER NOT NULL DEFAULT 0",
+          "UPDATE sessions SET labels_unconfirmed = 1 WHERE cell1 <> '' OR cell2 <> ''",
+      },
   };
   return steps;
 }

@@ -28,9 +28,12 @@
 // Version 4 adds sessions.confirmed_end: how the session ended as the lab
 //   server has it (0: not yet there), so that a session whose chunks are all
 //   on the server but whose end is not yet is still kept.
+// Version 5 adds sessions.labels_unconfirmed: 1 from a change of cell1 or
+//   cell2 (by the recording writer or afterwards, by any program) until the
+//   lab server has committed those labels; 0 otherwise.
 namespace storeschema {
 
-inline constexpr int kVersion = 4;
+inline constexpr int kVersion = 5;
 
 // SQLite result codes the store tells apart (primary codes).
 inline constexpr int kSqliteBusy = 5;

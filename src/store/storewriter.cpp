@@ -400,7 +400,8 @@ bool StoreWriter::WriteOne(const StoreCommand& command, std::map<qint64, Session
   QSqlQuery q(db);
   if (command.kind == StoreCommand::Kind::Label) {
     const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
-    q.prepare(QStringLiteral("UPDATE sessions SET cell1 = ?, cell2 = ? WHERE id = ?"));
+    q.prepare(QStringLiteral(
+        "UPDATE sessions SET cell1 = ?, cell2 = ?, labels_unconfirmed = 1 WHERE id = ?"));
     q.addBindValue(text(command.cells[0]));
     q.addBindValue(text(command.cells[1]));
     q.addBindValue(session.id);

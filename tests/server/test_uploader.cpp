@@ -9,6 +9,7 @@
 #include <QtTest/QtTest>
 
 #include "pgserver.h"
+#include "sessionlabel.h"
 #include "servercheck.h"
 #include "sessionstore.h"
 #include "storewriter.h"
@@ -104,6 +105,9 @@ class TestUploader : public QObject {
       caughtUp.clear();
       uploader.Wake();
       QVERIFY(caughtUp.wait(30000));
+      // The pass that reported may have read the store before the end was
+      // in it (it began on the first wake); the next one sends the end.
+      QTRY_COMPARE_WITH_TIMEOUT(Server(uri).value(1).ended, int(SessionEnd::Interrupted), 30000);
     }
     VerifyMirrors(uri, path, 3);
     QCOMPARE(Server(uri).value(0).cell1, QStringLiteral("A0001"));
@@ -209,6 +213,60 @@ class TestUploader : public QObject {
     QVERIFY(password.isEmpty() || !error.contains(password));
     QVERIFY(WaitStored(store));
     QVERIFY(store.Recording());
+  }
+
+  // Labels changed while no uploader runs (afterwards, with the sessions
+  // tool) reach the server once the next uploader starts, and only once.
+  void labelChangedOfflineReachesTheServer_data() {
+    QTest::addColumn<QString>("cell1");  // null: channel 1 keeps its label
+    QTest::addColumn<QString>("cell2");
+    QTest::addColumn<QString>("want1");
+    QTest::addColumn<QString>("want2");
+    QTest::newRow("one relabelled") << QString() << u"Z0009"_qs << u"A0001"_qs << u"Z0009"_qs;
+    QTest::newRow("both cleared") << u""_qs << u""_qs << u""_qs << u""_qs;
+  }
+  void labelChangedOfflineReachesTheServer() {
+    SkipWithoutServer();
+    QFETCH(QString, cell1);
+    QFETCH(QString, cell2);
+    const QString uri = Database(
+        QStringLiteral("relabel_%1").arg(QLatin1StringView(QTest::currentDataTag())).replace(u' ', u'_'));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sessions.db"));
+    qint64 id = 0;
+    {
+      SessionStore store({.path = path});
+      id = store.BeginSession(QStringLiteral("COM1"), QStringLiteral("/dev/a"), 1000,
+                              {QStringLiteral("A0001"), QStringLiteral("A0002")});
+      for (qint64 seq = 1; seq <= 30; ++seq) {
+        store.Append(id, MakeChunk(seq));
+      }
+      store.EndSession(id, SessionEnd::Closed, 5000);
+      QVERIFY(WaitStored(store));
+      Uploader uploader({.batch = {.uri = uri, .storePath = path}});
+      QSignalSpy caughtUp(&uploader, &Uploader::CaughtUp);
+      uploader.Wake();
+      QVERIFY(caughtUp.wait(30000));
+    }
+    QCOMPARE(Server(uri).value(0).cell2, QStringLiteral("A0002"));
+    QString error;
+    const auto keepOrSet = [](const QString& c) {
+      return c.isNull() ? std::nullopt : std::optional<QString>(c);
+    };
+    QVERIFY2(LabelStoredSession(path, id, {keepOrSet(cell1), keepOrSet(cell2)}, &error),
+             qPrintable(error));
+    for (const bool again : {false, true}) {
+      Uploader uploader({.batch = {.uri = uri, .storePath = path}});
+      QSignalSpy caughtUp(&uploader, &Uploader::CaughtUp);
+      QSignalSpy uploaded(&uploader, &Uploader::Uploaded);
+      QVERIFY(caughtUp.wait(30000));  // sent at its start, unasked
+      QCOMPARE(uploaded.size(), again ? 0 : 1);
+    }
+    QFETCH(QString, want1);
+    QFETCH(QString, want2);
+    QCOMPARE(Server(uri).value(0).cell1, want1);
+    QCOMPARE(Server(uri).value(0).cell2, want2);
+    VerifyMirrors(uri, path, 1);
   }
 
   // With a server configured, the size limit deletes only sessions whose
