@@ -55,7 +55,7 @@ void ChartLegendItem::draw(QCPPainter* painter) {
   const int lineHeight = std::max(text.height(), caption.height());
   const QRect r = mRect;
   const int markY = r.top() + lineHeight / 2;
-  painter->setPen(QPen(m_colour, 2));
+  painter->setPen(QPen(m_colour, 2, m_dashed ? Qt::DashLine : Qt::SolidLine));
   painter->drawLine(QLineF(r.left(), markY, r.left() + kMarkWidth, markY));
 
   const int textLeft = r.left() + kMarkWidth + kGap;

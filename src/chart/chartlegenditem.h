@@ -18,6 +18,9 @@ class ChartLegendItem : public QCPAbstractLegendItem {
   explicit ChartLegendItem(QCPLegend* legend);
 
   void SetColour(const QColor& colour) { m_colour = colour; }
+  // The mark drawn dashed, as the entry's curves are.
+  void SetDashed(bool dashed) { m_dashed = dashed; }
+  bool Dashed() const { return m_dashed; }
   void SetTitle(const QString& title) { m_title = title; }
   QString Title() const { return m_title; }
   // NaN values are shown as "-".
@@ -38,6 +41,7 @@ class ChartLegendItem : public QCPAbstractLegendItem {
   static QString Caption(int value);
 
   QColor m_colour;
+  bool m_dashed = false;
   QString m_title;
   bool m_valuesShown = false;
   std::array<double, kValueCount> m_values{};

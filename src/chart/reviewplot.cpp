@@ -203,6 +203,7 @@ void ReviewPlot::Clear() {
   m_plot->clearItems();
   m_plot->clearPlottables();
   m_plot->legend->clearItems();
+  m_sharedEntries.clear();
   ScheduleReplot();
 }
 
@@ -212,7 +213,8 @@ void ReviewPlot::SetRightAxisTitle(const QString& title) {
   ScheduleReplot();
 }
 
-int ReviewPlot::AddCurve(const QString& name, const QColor& colour, bool rightAxis) {
+int ReviewPlot::AddCurve(const QString& name, const QColor& colour, bool rightAxis,
+                         const QString& legendEntry) {
   auto curve = std::make_unique<Curve>();
   curve->right = rightAxis;
   curve->trace = std::make_unique<ChartTrace>(*m_plot, colour,
@@ -221,11 +223,29 @@ int ReviewPlot::AddCurve(const QString& name, const QColor& colour, bool rightAx
     curve->trace->SetPenStyle(Qt::DashLine);
   }
   curve->trace->SetTitle(name);
-  curve->legend = new ChartLegendItem(m_plot->legend);
-  curve->legend->SetCaptionFont(ChartSmallFont(true));
-  curve->legend->SetColour(colour);
-  curve->legend->SetTitle(name);
-  m_plot->legend->addItem(curve->legend);
+  curve->legend = legendEntry.isEmpty() ? nullptr : m_sharedEntries.value(legendEntry);
+  if (!curve->legend) {
+    curve->legend = new ChartLegendItem(m_plot->legend);
+    curve->legend->SetCaptionFont(ChartSmallFont(true));
+    const bool sharedRight = rightAxis && !legendEntry.isEmpty();
+    curve->legend->SetColour(sharedRight ? kChartText : colour);
+    curve->legend->SetDashed(rightAxis);
+    curve->legend->SetTitle(legendEntry.isEmpty() ? name : legendEntry);
+    m_plot->legend->addItem(curve->legend);
+    if (!legendEntry.isEmpty()) {
+      m_sharedEntries.insert(legendEntry, curve->legend);
+    }
+    if (!rightAxis) {
+      // Shared right-axis entries (the temperature's) stay at the bottom.
+      for (ChartLegendItem* shared : std::as_const(m_sharedEntries)) {
+        if (shared != curve->legend && shared->Dashed()) {
+          m_plot->legend->take(shared);
+          m_plot->legend->simplify();
+          m_plot->legend->addItem(shared);
+        }
+      }
+    }
+  }
   m_curves.push_back(std::move(curve));
   if (!m_cursor) {
     m_cursor = std::make_unique<ChartCursor>(*m_plot, *m_curves.front()->trace);
@@ -408,10 +428,27 @@ void ReviewPlot::PrepareDrawing() {
   const QCPRange xRange = m_plot->xAxis->range();
   const int widthPx = m_plot->axisRect()->width() > 0 ? m_plot->axisRect()->width() : width();
   const double x1 = m_cursor ? m_cursor->PointerX(0) : qQNaN();
+  // The curve whose values each legend entry shows: the one the cursor
+  // reads, else the entry's first with a value at the cursor, else its first.
+  QHash<ChartLegendItem*, const Curve*> reader;
+  if (m_cursorCurve >= 0 && m_cursorCurve < CurveCount()) {
+    reader.insert(m_curves[size_t(m_cursorCurve)]->legend, m_curves[size_t(m_cursorCurve)].get());
+  }
   for (const auto& c : m_curves) {
     c->trace->ChooseDetail(xRange, widthPx);
-    c->legend->SetValues(m_cursorShown, {x1, c->trace->ValueAt(x1), c->trace->MaxY(),
-                                         c->trace->MinY(), c->trace->MeanY()});
+    if (!reader.contains(c->legend) && std::isfinite(c->trace->ValueAt(x1))) {
+      reader.insert(c->legend, c.get());
+    }
+  }
+  for (const auto& c : m_curves) {
+    if (!reader.contains(c->legend)) {
+      reader.insert(c->legend, c.get());
+    }
+  }
+  for (auto it = reader.cbegin(); it != reader.cend(); ++it) {
+    const ChartTrace& trace = *it.value()->trace;
+    it.key()->SetValues(m_cursorShown, {x1, trace.ValueAt(x1), trace.MaxY(), trace.MinY(),
+                                        trace.MeanY()});
   }
   if (m_cursor) {
     m_cursor->Update();
@@ -448,4 +485,14 @@ void ReviewPlot::ScheduleReplot() {
 
 void ReviewPlot::ReplotNow() {
   m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+QStringList ReviewPlot::LegendTitles() const {
+  QStringList titles;
+  for (int i = 0; i < m_plot->legend->itemCount(); ++i) {
+    if (const auto* entry = qobject_cast<ChartLegendItem*>(m_plot->legend->item(i))) {
+      titles << entry->Title();
+    }
+  }
+  return titles;
 }

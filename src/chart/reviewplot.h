@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -49,8 +50,17 @@ class ReviewPlot : public QWidget {
   // The right Y axis's title; an empty title hides the axis.
   void SetRightAxisTitle(const QString& title);
   // A new empty curve; returns its index. A curve on the right axis is
-  // drawn dashed and has that axis's range to itself.
-  int AddCurve(const QString& name, const QColor& colour, bool rightAxis = false);
+  // drawn dashed and has that axis's range to itself. Curves given the same
+  // `legendEntry` share one legend entry of that title (the cycles of one
+  // cell, say), so the legend stays small; without one a curve has an entry
+  // of its own. A shared entry of right-axis curves, which may be of several
+  // colours, has a dashed mark in the text's colour. With the data cursor
+  // shown, a shared entry reads the curve the cursor reads when that is one
+  // of its curves, otherwise its first curve with a value at the cursor.
+  int AddCurve(const QString& name, const QColor& colour, bool rightAxis = false,
+               const QString& legendEntry = {});
+  // The legend's entries, top down.
+  QStringList LegendTitles() const;
   // A dot at each point of the curve besides its line.
   void SetCurveMarkers(int curve, bool markers);
   // Non-finite coordinates are ignored.
@@ -104,6 +114,7 @@ class ReviewPlot : public QWidget {
   QCustomPlot* m_plot;
   QCPTextElement* m_titleElement = nullptr;
   std::vector<std::unique_ptr<Curve>> m_curves;
+  QHash<QString, ChartLegendItem*> m_sharedEntries;  // owned by the plot's legend
   std::unique_ptr<ChartCursor> m_cursor;
   bool m_cursorShown = false;
   int m_cursorCurve = -1;

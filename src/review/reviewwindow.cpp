@@ -513,13 +513,16 @@ void ReviewWindow::RebuildPlot() {
           break;
         }
         const Quantity y = temperature ? Quantity::Temperature : m_quantity;
+        // The legend names each channel once, its cycles in shades of its
+        // colour, and the temperature curves once for all.
+        const QString entry = temperature ? tr("温度（虚线，右轴）") : CurveName(o, c);
         for (size_t k = 0; k < cycles.size(); ++k) {
           QString name = CycleCurveName(CurveName(o, c), int(k) + 1, qsizetype(cycles.size()));
           if (temperature) {
             name = tr("%1 温度").arg(name);
           }
-          const int curve =
-              plot.AddCurve(name, CycleColour(o.colours[size_t(c - 1)], int(k) + 1), temperature);
+          const int curve = plot.AddCurve(
+              name, CycleColour(o.colours[size_t(c - 1)], int(k) + 1), temperature, entry);
           for (qsizetype i = cycles[k].first; i < cycles[k].end; ++i) {
             plot.AddPoint(curve, samples[size_t(i)].Value(xQuantity),
                           samples[size_t(i)].Value(y));

@@ -87,6 +87,10 @@ void TestCycleViews::restartDrawsTwoCurves() {
   QCOMPARE(plot.CurveCount(), 6);
   QVERIFY(plot.CurveName(3).endsWith(u" 循环2 温度"_qs));
   QCOMPARE(plot.PointCount(3), 20);
+  // The legend names each channel once, whatever its cycles, and the
+  // dashed temperature curves once, last.
+  QCOMPARE(plot.LegendTitles(), (QStringList{window.CurveTitle(0, 1), window.CurveTitle(1, 1),
+                                             u"温度（虚线，右轴）"_qs}));
   QVERIFY2(plot.AxisLower(false) > 1300, qPrintable(QString::number(plot.AxisLower(false))));
   window.SetQuantity(Quantity::Temperature);
   QCOMPARE(plot.CurveCount(), 3);
