@@ -1336,6 +1336,10 @@ energy (mWh)</translation>
         <source>电池编号…</source>
         <translation>Cell labels…</translation>
     </message>
+    <message>
+        <source>温度（虚线，右轴）</source>
+        <translation>Temperature (dashed, right axis)</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
