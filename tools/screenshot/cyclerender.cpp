@@ -65,7 +65,7 @@ QString WithSuffix(const QString& path, const QString& suffix) {
 
 }  // namespace
 
-int RenderCycleShot(QSize size, const QString& out) {
+int RenderCycleShot(QSize size, const QString& out, const QString& report) {
   QTemporaryDir dir;
   ReviewWindow window(StoreOpener{});
   const struct {
@@ -98,6 +98,10 @@ int RenderCycleShot(QSize size, const QString& out) {
   window.SetTemperatureShown(true);
   window.resize(size);
   window.show();
+  if (!report.isEmpty() && !window.SaveReport(report)) {
+    qCritical("could not write %s", qPrintable(report));
+    return 1;
+  }
   return Grab(window, window.Cycles().Table(), out) &&
                  Grab(window, window.Cycles().FadePlot(), WithSuffix(out, u"-fade"_qs)) &&
                  Grab(window, *window.Cycles().DqdvPage(), WithSuffix(out, u"-dqdv"_qs))

@@ -120,7 +120,7 @@ int main(int argc, char* argv[]) {
                          parser.value(out), parser.value(server));
   }
   if (parser.isSet(review) && parser.isSet(cycles)) {
-    return RenderCycleShot(QSize(width, height), parser.value(out));
+    return RenderCycleShot(QSize(width, height), parser.value(out), parser.value(report));
   }
   if (parser.isSet(review)) {
     return RenderReviewShot(QSize(width, height), parser.value(out), parser.value(report),
