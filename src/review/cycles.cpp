@@ -15,7 +15,7 @@ QString CycleLine(const CycleSummary& c) {
          QStringLiteral("end_mv=%1 cutoff_s=%2 cutoff_mah=%3")
              .arg(QString::number(c.endMv),
                   c.cutoffS ? QString::number(*c.cutoffS) : QStringLiteral("-"),
-                  c.cutoffMah ? FixedNumber(*c.cutoffMah, 3) : QStringLiteral("-"));
+                  OptionalNumber(c.cutoffMah, 3));
 }
 
 int RunCyclesCommand(const QStringList& args, QTextStream& out, QTextStream& err,

@@ -24,10 +24,6 @@ constexpr int kMaxCutoffMv = 60'000;
 constexpr int kMaxStepMv = 200;
 constexpr int kMaxSmoothing = 20;
 
-QString Optional(const std::optional<double>& v, int decimals) {
-  return v ? FixedNumber(*v, decimals) : QStringLiteral("-");
-}
-
 QSpinBox* SpinBox(QWidget* parent, int lo, int hi, int value, const QString& name) {
   auto* box = new QSpinBox(parent);
   box->setRange(lo, hi);
@@ -187,9 +183,9 @@ void CycleViews::RebuildTable() {
           FixedNumber(c.avgMv, 1),
           QString::number(c.endMv),
           c.cutoffS ? QString::number(*c.cutoffS) : QStringLiteral("-"),
-          Optional(c.cutoffMah, 3),
-          Optional(c.cutoffMwh, 3),
-          Optional(c.medianMohm, 1)};
+          OptionalNumber(c.cutoffMah, 3),
+          OptionalNumber(c.cutoffMwh, 3),
+          OptionalNumber(c.medianMohm, 1)};
       for (int k = 0; k < cells.size(); ++k) {
         m_table->setItem(row, k + 1, TableItem(cells[k]));
       }

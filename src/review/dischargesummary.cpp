@@ -37,6 +37,10 @@ QString FixedNumber(double value, int decimals) {
   return text;
 }
 
+QString OptionalNumber(const std::optional<double>& value, int decimals) {
+  return value ? FixedNumber(*value, decimals) : QStringLiteral("-");
+}
+
 QString SummaryLine(const DischargeSummary& s) {
   // QString::number is locale-free.
   return QStringLiteral(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "reviewsource.h"
@@ -33,6 +34,9 @@ QString SummaryLine(const DischargeSummary& summary);
 // `value` with `decimals` decimals in C locale; a value that rounds to zero
 // prints as zero, never as "-0.000".
 QString FixedNumber(double value, int decimals);
+// `value` as FixedNumber prints it, or "-" for a figure there is none of
+// (no cut-off reached, no resistance step), in tables, reports and lines.
+QString OptionalNumber(const std::optional<double>& value, int decimals);
 
 // Both channels of a source, channel 1 first.
 std::vector<DischargeSummary> SummarizeSource(const ReviewSource& source);

@@ -20,10 +20,6 @@ constexpr const char* kColumns[] = {
     QT_TRANSLATE_NOOP("Grading", "内阻中位数(mΩ)"),
 };
 
-QString Optional(const std::optional<double>& value, int decimals) {
-  return value ? FixedNumber(*value, decimals) : QStringLiteral("-");
-}
-
 QByteArray CsvLine(const QStringList& cells) {
   QByteArray line;
   for (qsizetype i = 0; i < cells.size(); ++i) {
@@ -110,17 +106,17 @@ QList<QStringList> GradingCells(const Grading& grading) {
                          QString::number(r.group),
                          QString::number(e.cycle),
                          QString::number(e.capacityMah),
-                         Optional(e.cutoffMah, 1),
+                         OptionalNumber(e.cutoffMah, 1),
                          FixedNumber(e.energyMwh, 1),
                          FixedNumber(e.avgMv, 1),
-                         Optional(e.medianMohm, 1)};
+                         OptionalNumber(e.medianMohm, 1)};
   }
   return lines;
 }
 
 QString GradingSummaryText(const Grading& g, double percent) {
   return QCoreApplication::translate("Grading", "平均 %1 mAh，标准差 %2 mAh（样本），%3 组（±%4%）")
-      .arg(FixedNumber(g.meanMah, 1), Optional(g.stdDevMah, 1), QString::number(g.groups),
+      .arg(FixedNumber(g.meanMah, 1), OptionalNumber(g.stdDevMah, 1), QString::number(g.groups),
            QString::number(percent));
 }
 
@@ -136,7 +132,7 @@ QByteArray GradingCsv(const Grading& g, double percent) {
   }
   csv += CsvLine({QStringLiteral("平均"), QString(), QString(), FixedNumber(g.meanMah, 1)});
   csv +=
-      CsvLine({QStringLiteral("标准差（样本）"), QString(), QString(), Optional(g.stdDevMah, 1)});
+      CsvLine({QStringLiteral("标准差（样本）"), QString(), QString(), OptionalNumber(g.stdDevMah, 1)});
   csv += CsvLine({QStringLiteral("分组范围(%)"), QString(), QString(), QString::number(percent)});
   return csv;
 }
