@@ -122,6 +122,16 @@ ReportTableLayout LayOutReportTable(const QStringList& header, const QList<QStri
       layout.widths[0] = width - others;
       const double firstNeeds = need[0] + firstExtra;
       if (layout.widths[0] >= std::min(firstNeeds, width / 4)) {
+        // Room the first column does not need spaces the figures apart a
+        // little, so neighbouring numbers do not run together.
+        const double spare = layout.widths[0] - firstNeeds;
+        if (spare > 0 && columns > 1) {
+          const double each = std::min(spare / (columns - 1), kReportCellPadding * 2);
+          for (int c = 1; c < columns; ++c) {
+            layout.widths[size_t(c)] += each;
+          }
+          layout.widths[0] -= each * (columns - 1);
+        }
         return layout;
       }
     }
