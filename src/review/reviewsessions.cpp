@@ -233,10 +233,12 @@ void ReviewWindow::UpdateLabelAction() {
   const qsizetype rows = m_sessionTable->selectionModel()->selectedRows().size();
   const bool local = !m_labelStore.isEmpty();
   m_labelAction->setEnabled(local && rows == 1);
+  // Labels live with the sessions of a store: a data1.txt file has none.
   m_labelAction->setToolTip(
-      !local      ? tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。")
-      : rows != 1 ? tr("先在列表中选一个会话。")
-                  : tr("设置或更正所选会话每个通道的电池编号"));
+      !m_openStore ? tr("没有会话记录库：电池编号记在记录库的会话里，数据文件（data1.txt）不能设置。")
+      : !local     ? tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。")
+      : rows != 1  ? tr("先在列表中选一个会话。")
+                   : tr("设置或更正所选会话每个通道的电池编号"));
   m_labelButton->setEnabled(m_labelAction->isEnabled());
   m_labelButton->setToolTip(m_labelAction->toolTip());
 }
