@@ -1340,6 +1340,10 @@ energy (mWh)</translation>
         <source>温度（虚线，右轴）</source>
         <translation>Temperature (dashed, right axis)</translation>
     </message>
+    <message>
+        <source>没有会话记录库：电池编号记在记录库的会话里，数据文件（data1.txt）不能设置。</source>
+        <translation>No session store: cell labels are kept with the sessions of a store, and a data file (data1.txt) cannot carry them.</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
