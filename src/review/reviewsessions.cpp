@@ -19,11 +19,81 @@
 void ReviewWindow::RefreshSessions() {
   m_sessionTable->setRowCount(0);
   m_sessions.clear();
-  if (!m_store) {
-    m_status->setText(m_storeError.isEmpty() ? tr("没有会话记录库。") : m_storeError);
+  m_listed = false;
+  if (!m_openStore) {
+    m_status->setText(tr("没有会话记录库。"));
     return;
   }
-  m_sessions = m_store->Sessions();
+  // Opening the store and listing it happen on a worker: a lab server that
+  // is slow or out of reach would otherwise hold the window for as long as
+  // the connection takes to give up. The same worker then looks up each
+  // session's capacities and end voltages, newest session first, and each
+  // row fills in as its session is done.
+  const qint64 generation = ++m_listGeneration;
+  m_listFilling = true;
+  m_status->setText(tr("正在读取会话列表…"));
+  StartWorker([this, generation, opener = m_openStore, state = m_state] {
+    QString error;
+    const std::unique_ptr<SessionReader> reader = opener(&error);
+    QList<StoredSession> sessions;
+    if (reader) {
+      sessions = reader->Sessions();
+      // Opening says what failed in the user's terms; a read error is the
+      // driver's text.
+      if (const QString why = reader->ReadError(); !why.isEmpty()) {
+        error = tr("无法读取会话列表：%1").arg(why);
+      }
+    } else if (error.isEmpty()) {
+      error = tr("没有会话记录库。");
+    }
+    const bool listed = reader && error.isEmpty();
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, sessions, error = listed ? QString() : error] {
+          ShowSessions(generation, sessions, error);
+        },
+        Qt::QueuedConnection);
+    for (auto it = sessions.rbegin(); listed && it != sessions.rend(); ++it) {
+      if (state->cancel.load()) {
+        break;
+      }
+      if (const std::optional<SessionEnds> ends = ReadSessionEnds(*reader, it->id)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, id = it->id, ends = *ends] {
+              if (generation == m_listGeneration) {
+                ShowSessionEnds(id, ends);
+              }
+            },
+            Qt::QueuedConnection);
+      }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+          if (generation == m_listGeneration) {
+            m_listFilling = false;
+            emit SessionListFilled();
+          }
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void ReviewWindow::ShowSessions(qint64 generation, const QList<StoredSession>& sessions,
+                                const QString& error) {
+  if (generation != m_listGeneration) {
+    return;  // a later refresh is under way
+  }
+  if (!error.isEmpty()) {
+    m_status->setText(error);
+    return;
+  }
+  if (m_status->text() == tr("正在读取会话列表…")) {
+    m_status->clear();
+  }
+  m_listed = true;
+  m_sessions = sessions;
   m_sessionTable->setRowCount(int(m_sessions.size()));
   // Newest first.
   for (int row = 0; row < m_sessions.size(); ++row) {
@@ -41,34 +111,6 @@ void ReviewWindow::RefreshSessions() {
   }
   ApplySessionFilter();
   emit SessionsListed();
-  // Capacities and end voltages come from each session's last readings: a
-  // worker looks them up, newest session first, and each row fills in as
-  // its session is done.
-  if (m_sessions.isEmpty() || !m_openStore) {
-    return;
-  }
-  m_listFilling = true;
-  StartWorker([this, sessions = m_sessions, opener = m_openStore, state = m_state] {
-    QString error;
-    const std::unique_ptr<SessionReader> reader = opener(&error);
-    for (auto it = sessions.rbegin(); reader && it != sessions.rend(); ++it) {
-      if (state->cancel.load()) {
-        break;
-      }
-      if (const std::optional<SessionEnds> ends = ReadSessionEnds(*reader, it->id)) {
-        QMetaObject::invokeMethod(
-            this, [this, id = it->id, ends = *ends] { ShowSessionEnds(id, ends); },
-            Qt::QueuedConnection);
-      }
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          m_listFilling = false;
-          emit SessionListFilled();
-        },
-        Qt::QueuedConnection);
-  });
 }
 
 void ReviewWindow::WaitForSessionList() {
@@ -117,17 +159,37 @@ bool ReviewWindow::OpenRef(const QString& word) {
   if (ref.kind == SourceRef::Kind::File) {
     return OpenFile(ref.path);
   }
-  // Finding the session is quick; reading its chunks is not.
-  QString error = m_storeError;
-  const std::optional<StoredSession> session = FindSourceSession(ref, m_store.get(), &error);
-  if (!session) {
-    m_dialogs->ShowError(this, error);
-    return false;
+  // A session the list shown lacks is refused at once. Otherwise the
+  // worker finds it, as the store has it then, and reads it: the store is
+  // never read on this thread.
+  if (m_listed) {
+    const bool listed =
+        ref.kind == SourceRef::Kind::Session
+            ? std::any_of(m_sessions.begin(), m_sessions.end(),
+                          [&](const StoredSession& s) { return s.id == ref.id; })
+            : !m_sessions.isEmpty();
+    if (!listed) {
+      m_dialogs->ShowError(this, ref.kind == SourceRef::Kind::Session
+                                     ? tr("没有编号为 %1 的会话。").arg(ref.id)
+                                     : tr("记录库中还没有会话。"));
+      return false;
+    }
   }
-  StartLoad([opener = m_openStore, s = *session, state = m_state](QString* error) {
-    std::unique_ptr<SessionReader> reader = opener(error);
-    return reader ? ReadSession(*reader, s, error, [&state] { return !state->cancel.load(); })
-                  : std::nullopt;
+  StartLoad([opener = m_openStore, ref, state = m_state](QString* error) {
+    std::unique_ptr<SessionReader> reader = opener ? opener(error) : nullptr;
+    const std::optional<StoredSession> session = FindSourceSession(ref, reader.get(), error);
+    if (!session) {
+      return std::optional<ReviewSource>();
+    }
+    std::optional<ReviewSource> source =
+        ReadSession(*reader, *session, error, [&state] { return !state->cancel.load(); });
+    if (source) {
+      // As the store tells after the read: a session read while it is still
+      // being recorded has not stopped.
+      const std::optional<StoredSession> now = reader->Find(session->id);
+      source->running = now && now->ended == SessionEnd::Running;
+    }
+    return source;
   });
   return true;
 }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "channelsample.h"
@@ -22,6 +23,9 @@ struct ReviewSource {
   qint64 chunks = 0;                                   // chunks (session) or non-empty lines (file)
   qint64 skipped = 0;  // file lines that were not frames or failed to parse
   qint64 bytes = 0;    // file size
+  // Whether a stored session was still being recorded when it was read;
+  // unknown when the source was not read from the store.
+  std::optional<bool> running;
 
   const std::vector<ChannelSample>& Channel(int channel) const {
     return channels[size_t(channel - 1)];

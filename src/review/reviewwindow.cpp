@@ -82,9 +82,6 @@ ReviewWindow::ReviewWindow(const StoreOpener& openStore, QWidget* parent)
       m_dialogs(m_systemDialogs.get()) {
   setWindowTitle(tr("历史记录"));
   BuildUi();
-  if (openStore) {
-    m_store = openStore(&m_storeError);
-  }
   RefreshSessions();
 }
 
@@ -352,11 +349,14 @@ QColor ReviewWindow::NextColour() {
 void ReviewWindow::AddSource(ReviewSource source) {
   Opened opened;
   opened.source = std::move(source);
-  if (opened.source.sessionId != 0 && m_store) {
-    // As the store tells now: a session read while it is still being
-    // recorded has not stopped.
-    const std::optional<StoredSession> stored = m_store->Find(opened.source.sessionId);
-    opened.running = stored && stored->ended == SessionEnd::Running;
+  if (opened.source.running) {
+    opened.running = *opened.source.running;
+  } else if (opened.source.sessionId != 0) {
+    // Not read from the store here: as the session list has it.
+    const auto listed =
+        std::find_if(m_sessions.begin(), m_sessions.end(),
+                     [&](const StoredSession& s) { return s.id == opened.source.sessionId; });
+    opened.running = listed != m_sessions.end() && listed->ended == SessionEnd::Running;
   }
   opened.summaries = SummarizeSource(opened.source);
   for (int c = 0; c < 2; ++c) {

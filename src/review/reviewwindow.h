@@ -88,8 +88,9 @@ class ReviewWindow : public QWidget {
   QTableWidget& SessionTable() const { return *m_sessionTable; }
   QTableWidget& SummaryTable() const { return *m_summaryTable; }
   CycleViews& Cycles() const { return *m_cycles; }
-  // Runs the event loop until the session list's capacity and end-voltage
-  // columns, read on a worker thread, are filled (tools and tests).
+  // Runs the event loop until the session list and its capacity and
+  // end-voltage columns, read on a worker thread, are filled (tools and
+  // tests).
   void WaitForSessionList();
 
   // The sessions the list was last filled with, oldest first.
@@ -160,6 +161,9 @@ class ReviewWindow : public QWidget {
 
   void BuildUi();
   void RefreshSessions();
+  // The list read by refresh `generation`, or why it could not be read.
+  void ShowSessions(qint64 generation, const QList<StoredSession>& sessions,
+                    const QString& error);
   void ShowSessionEnds(qint64 id, const SessionEnds& ends);
   void ApplySessionFilter();
   void StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read);
@@ -192,8 +196,6 @@ class ReviewWindow : public QWidget {
   QColor NextColour();
 
   StoreOpener m_openStore;
-  std::unique_ptr<SessionReader> m_store;
-  QString m_storeError;
   // Shared with the worker threads, which may outlive a reading's request.
   struct WorkerState {
     std::atomic<bool> cancel = false;  // the window is going
@@ -203,6 +205,8 @@ class ReviewWindow : public QWidget {
   std::deque<Load> m_loads;
   qint64 m_nextLoad = 0;
   bool m_listFilling = false;
+  bool m_listed = false;        // m_sessions holds the store's list
+  qint64 m_listGeneration = 0;  // of the latest refresh
   std::vector<Opened> m_sources;
   int m_coloursUsed = 0;
   ReviewXAxis m_xAxis = ReviewXAxis::Time;

@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QtTest/QtTest>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "acquisitionpass.h"
 #include "labfixture.h"
@@ -137,6 +140,47 @@ class TestLabWindow : public QObject {
     labfixture::Admin().close();  // the fixture's own connection went with the server
   }
 
+  // A server that takes the connection and never answers: the review
+  // window handles events at once while its list is read, then says why
+  // there is none, without the password.
+  void reviewWindowStaysLiveWhileTheServerIsSilent() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    QVERIFY(fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+            ::listen(fd, 4) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0);
+    const auto closeSocket = qScopeGuard([fd] { ::close(fd); });
+    constexpr int kTimeoutS = 4;
+    const QString uri = u"postgresql://orvanta@127.0.0.1:%1/orvanta?connect_timeout=%2"_qs
+                            .arg(ntohs(addr.sin_port))
+                            .arg(kTimeoutS);
+    QElapsedTimer clock;
+    clock.start();
+    ReviewWindow review(ServerOpener(uri));
+    AttachLabControls(review, uri);
+    QSignalSpy filled(&review, &ReviewWindow::SessionListFilled);
+    review.show();
+    bool ticked = false;
+    QTimer::singleShot(10, &review, [&] { ticked = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(ticked, 1000);
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(filled.wait((kTimeoutS + 10) * 1000));
+    QVERIFY(clock.elapsed() >= (kTimeoutS - 1) * 1000);  // the server was silent, not refusing
+    QString said;
+    for (const QLabel* label : review.findChildren<QLabel*>()) {
+      if (label->text().contains(u"无法连接实验室服务器"_qs)) {
+        said = label->text();
+      }
+    }
+    QVERIFY2(said.contains(u"127.0.0.1"_qs), qPrintable(said));
+    const QByteArray password = qgetenv("PGPASSWORD");
+    QVERIFY(password.isEmpty() || !said.contains(QString::fromUtf8(password)));
+    QCOMPARE(review.SessionTable().rowCount(), 0);
+  }
+
   void reviewFiltersAndFollows() {
     const QString uuid = labfixture::NewUuid();
     QVERIFY(labfixture::PutSession(uuid, u"bench-follow"_qs, u"COM7"_qs, NowMs() - 10'000));
@@ -149,6 +193,7 @@ class TestLabWindow : public QObject {
     {
       ReviewWindow review(ServerOpener(pgserver::Uri()));
       AttachLabControls(review, pgserver::Uri());
+      review.WaitForSessionList();
       auto* bar = review.findChild<ReviewFilterBar*>();
       QVERIFY(bar);
       QTableWidget& table = review.SessionTable();

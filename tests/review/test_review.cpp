@@ -582,6 +582,7 @@ void TestReview::historyButtonOpensOneWindow() {
   const QList<ReviewWindow*> windows = main.findChildren<ReviewWindow*>();
   QCOMPARE(windows.size(), 1);
   QVERIFY(windows[0]->isVisible());
+  windows[0]->WaitForSessionList();  // the store is opened on a worker
   QCOMPARE(opened, 1);
 }
 

@@ -129,6 +129,7 @@ void TestReviewWindow::tabLeavesEveryList() {
   QFETCH(int, key);
   QFETCH(int, modifiers);
   ReviewWindow window(Opener());
+  window.WaitForSessionList();
   window.AddSource(Discharge(u"A"_qs, 0, 50));
   window.AddSource(Discharge(u"B"_qs, 0, 60));
   window.show();
@@ -226,6 +227,7 @@ void TestReviewWindow::findsSessionsByCell() {
   QFETCH(QString, typed);
   QFETCH(QList<qint64>, shown);
   ReviewWindow window(Opener());
+  window.WaitForSessionList();
   QLineEdit* filter = nullptr;
   for (QLineEdit* edit : window.findChildren<QLineEdit*>()) {
     if (edit->accessibleName() == u"按电池编号查找") {
@@ -311,6 +313,7 @@ void TestReviewWindow::labelsASessionAfterwards() {
   window.SetLabelStore(labelStore == u"store"     ? db
                        : labelStore == u"foreign" ? foreign
                                                   : QString());
+  window.WaitForSessionList();
   QTableWidget& list = window.SessionTable();
   QCOMPARE(list.rowCount(), 1);
   const qint64 id = list.item(0, 0)->text().toLongLong();
@@ -356,6 +359,7 @@ void TestReviewWindow::summaryOfARunningSession() {
   QFETCH(qint64, session);
   QFETCH(QString, ended);
   ReviewWindow window(Opener());
+  window.WaitForSessionList();
   window.AddSource(Discharge(u"S"_qs, session, 30));
   QTableWidget& table = window.SummaryTable();
   QCOMPARE(table.rowCount(), 1);
