@@ -1344,6 +1344,14 @@ energy (mWh)</translation>
         <source>没有会话记录库：电池编号记在记录库的会话里，数据文件（data1.txt）不能设置。</source>
         <translation>No session store: cell labels are kept with the sessions of a store, and a data file (data1.txt) cannot carry them.</translation>
     </message>
+    <message>
+        <source>正在读取会话列表…</source>
+        <translation>Reading the session list…</translation>
+    </message>
+    <message>
+        <source>无法读取会话列表：%1</source>
+        <translation>Cannot read the session list: %1</translation>
+    </message>
 </context>
 <context>
     <name>Screenshot</name>
