@@ -16,13 +16,15 @@
 #include "pgserver.h"
 #include "servercheck.h"
 #include "sessionreader.h"
+#include "uploader.h"
 
 namespace {
 
 constexpr int kWaitMs = 60000;
-// Short, so that the outage costs seconds of the test's time.
+// Short, so that a refused login or a killed bench costs seconds of the
+// test's time; the outage runs with the program's own retry period.
 constexpr int kRetryMs = 500;
-constexpr int kOutageMs = 4000;
+constexpr int kOutageMs = 30000;
 
 // Each bench's charger differs, so that chunks mixed up between benches show.
 QStringList SimulatorArguments(int bench) {
@@ -55,6 +57,7 @@ struct Bench {
   qint64 lastPass = 0;
   int failures = 0;
   int recoveries = 0;
+  int retryMs = kRetryMs;  // the uploader's retry period
 
   bool Start(int index, const QString& uri) {
     store = dir.filePath(QStringLiteral("sessions.db"));
@@ -76,7 +79,7 @@ struct Bench {
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QStringLiteral(ORVANTA_BENCHCHILD_PATH),
-                {store, uri, QStringLiteral("bench-%1").arg(index), QString::number(kRetryMs)});
+                {store, uri, QStringLiteral("bench-%1").arg(index), QString::number(retryMs)});
     return child.waitForStarted(kWaitMs);
   }
 
@@ -146,6 +149,7 @@ class TestServerBenches : public QObject {
     std::vector<std::unique_ptr<Bench>> benches;
     for (int i = 0; i < 4; ++i) {
       benches.push_back(std::make_unique<Bench>());
+      benches.back()->retryMs = Uploader::kRetryMs;
       QVERIFY(benches.back()->Start(i, uri));
     }
     QVERIFY(WaitForPasses(benches, 150));
