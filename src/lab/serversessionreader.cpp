@@ -11,29 +11,13 @@
 
 namespace {
 
-QDateTime Utc(const QVariant& ms) {
-  return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC);
-}
-
+// In the order StoredSessionFromRow reads.
 const QString kSessionColumns = QStringLiteral(
     "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, uuid::text, bench,"
     " cell1, cell2 FROM sessions");
 
 StoredSession SessionFrom(const QSqlQuery& q) {
-  StoredSession s;
-  s.id = q.value(0).toLongLong();
-  s.startUtc = Utc(q.value(1));
-  s.endUtc = Utc(q.value(2));
-  s.port = q.value(3).toString();
-  s.device = q.value(4).toString();
-  const int ended = q.value(5).toInt();
-  s.ended = ended >= 0 && ended <= int(SessionEnd::Interrupted) ? SessionEnd(ended)
-                                                                : SessionEnd::Interrupted;
-  s.chunks = q.value(6).toLongLong();
-  s.frames = q.value(7).toLongLong();
-  s.uuid = q.value(8).toString();
-  s.bench = q.value(9).toString();
-  s.cells = {q.value(10).toString(), q.value(11).toString()};
+  StoredSession s = StoredSessionFromRow(q);
   // Everything the server holds is confirmed, by definition.
   s.confirmedSeq = s.chunks;
   return s;

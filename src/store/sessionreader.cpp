@@ -45,10 +45,10 @@ bool SyncToDisk(QFile& file) {
 QString SessionColumns(int version) {
   return QString::fromLatin1(
       version >= 3
-          ? "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, owner,"
-            " uuid, bench, cell1, cell2, confirmed_seq FROM sessions"
-          : "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames, owner,"
-            " NULL, '', '', '', 0 FROM sessions");
+          ? "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames,"
+            " uuid, bench, cell1, cell2, owner, confirmed_seq FROM sessions"
+          : "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames,"
+            " NULL, '', '', '', owner, 0 FROM sessions");
 }
 
 // Whether the writer `owner` of the store at `path` is known to be gone: its
@@ -72,31 +72,14 @@ bool WriterGone(const QString& path, const QString& owner) {
 #endif
 }
 
-QDateTime Utc(const QVariant& ms) {
-  return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC);
-}
-
 StoredSession SessionFrom(const QSqlQuery& q) {
-  StoredSession s;
-  s.id = q.value(0).toLongLong();
-  s.startUtc = Utc(q.value(1));
-  s.endUtc = Utc(q.value(2));
-  s.port = q.value(3).toString();
-  s.device = q.value(4).toString();
-  const int ended = q.value(5).toInt();
-  s.ended = ended >= 0 && ended <= int(SessionEnd::Interrupted) ? SessionEnd(ended)
-                                                                : SessionEnd::Interrupted;
-  s.chunks = q.value(6).toLongLong();
-  s.frames = q.value(7).toLongLong();
-  s.uuid = q.value(9).toString();
-  s.bench = q.value(10).toString();
-  s.cells = {q.value(11).toString(), q.value(12).toString()};
+  StoredSession s = StoredSessionFromRow(q);
   s.confirmedSeq = q.value(13).toLongLong();
   return s;
 }
 
 QString OwnerFrom(const QSqlQuery& q) {
-  return q.value(8).toString();
+  return q.value(12).toString();
 }
 
 class SqliteSessionReader final : public SessionReader {
@@ -505,6 +488,27 @@ std::unique_ptr<SessionReader> SessionReader::Open(const QString& path, QString*
   }
   reader->SetVersion(version);
   return reader;
+}
+
+StoredSession StoredSessionFromRow(const QSqlQuery& q) {
+  const auto utc = [](const QVariant& ms) {
+    return ms.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC);
+  };
+  StoredSession s;
+  s.id = q.value(0).toLongLong();
+  s.startUtc = utc(q.value(1));
+  s.endUtc = utc(q.value(2));
+  s.port = q.value(3).toString();
+  s.device = q.value(4).toString();
+  const int ended = q.value(5).toInt();
+  s.ended = ended >= 0 && ended <= int(SessionEnd::Interrupted) ? SessionEnd(ended)
+                                                                : SessionEnd::Interrupted;
+  s.chunks = q.value(6).toLongLong();
+  s.frames = q.value(7).toLongLong();
+  s.uuid = q.value(8).toString();
+  s.bench = q.value(9).toString();
+  s.cells = {q.value(10).toString(), q.value(11).toString()};
+  return s;
 }
 
 bool BackupStore(const QString& path, const QString& target, QString* error) {

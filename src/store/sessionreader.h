@@ -10,6 +10,8 @@
 
 #include "telemetryframe.h"
 
+class QSqlQuery;
+
 // How a stored session ended.
 enum class SessionEnd {
   Running,      // still being written by a live program
@@ -113,6 +115,12 @@ class SessionReader {
   // a reader look from the newest chunk back.
   virtual std::optional<std::array<StoredChannel, 2>> LastCompleteReadings(qint64 sessionId);
 };
+
+// The session in a query row whose first twelve columns are, in this order:
+// id, start_ms, end_ms, port, device, ended, chunks, frames, uuid, bench,
+// cell1, cell2 (as the local store and the lab server both keep them). An
+// unknown end reads as interrupted; confirmedSeq is left to the caller.
+StoredSession StoredSessionFromRow(const QSqlQuery& q);
 
 // Writes one self-contained, consistent copy of the store at `path` (which
 // must not exist yet) to `target`, owner-only, while the store may be in use.
