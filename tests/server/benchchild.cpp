@@ -17,41 +17,11 @@
 #include <optional>
 #include <unistd.h>
 
-#include "acquisitionpass.h"
 #include "clock.h"
-#include "serialportdevice.h"
-#include "sessionrecording.h"
+#include "headlessbench.h"
 #include "uploader.h"
 
 namespace {
-
-class Box final : public TextBox {
- public:
-  QString Text() const override { return m_text; }
-  void SetText(const QString& text) override { m_text = text; }
-
- private:
-  QString m_text;
-};
-
-class NoLog final : public LogSink {
- public:
-  void AppendAndFollow(const QString&) override {}
-};
-
-class Value final : public Readout {
- public:
-  void SetValue(qint32 v) override { m_value = v; }
-  qint32 GetValue() const override { return m_value; }
-
- private:
-  qint32 m_value = 0;
-};
-
-class NoChart final : public ChartSink {
- public:
-  void AddPoint(int, double, double) override {}
-};
 
 void Say(const QString& line) {
   std::printf("%s\n", qPrintable(line));
@@ -83,39 +53,10 @@ int main(int argc, char* argv[]) {
   QObject::connect(&uploader, &Uploader::CaughtUp, [&] { ++caughtUp; });
 
   SerialPortDevice port;
-  port.SetPortNumber(1);
-  if (!port.SetSettings(u"115200,n,8,1"_qs) || !port.Open() || !port.SetInBufferCount(0)) {
-    std::fprintf(stderr, "benchchild: cannot open COM1\n");
+  if (!headless::OpenCom1(port, recording, "benchchild")) {
     return 1;
   }
-  recording.PortOpened(u"COM1"_qs, port.DevicePath());
-  Box raw, nonFrame, status;
-  NoLog log;
-  std::array<Value, 10> v;
-  NoChart chart;
-  const AcquisitionTargets targets{.port = port,
-                                   .rawBox = raw,
-                                   .nonFrameBox = nonFrame,
-                                   .statusBox = status,
-                                   .log = log,
-                                   .channel1 = {&v[0], &v[1], &v[2], &v[3], &v[4]},
-                                   .channel2 = {&v[5], &v[6], &v[7], &v[8], &v[9]},
-                                   .chart = chart,
-                                   .recorder = &recording};
-  qint64 recorded = 0;
-  QTimer tick;
-  tick.setInterval(10);
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    if (recording.Store().Pending() > 0) {
-      return;
-    }
-    raw.SetText(QString());
-    RunAcquisitionPass(targets);
-    if (!raw.Text().isEmpty()) {
-      Say(QStringLiteral("pass %1").arg(++recorded));
-    }
-  });
-  tick.start();
+  headless::PassLoop passes(recording, port, 10);
 
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -125,7 +66,7 @@ int main(int argc, char* argv[]) {
       return;
     }
     input.setEnabled(false);
-    tick.stop();
+    passes.Stop();
     recording.PortClosed();
     port.Close();
     QTimer::singleShot(60000, &app, [] { QCoreApplication::exit(1); });

@@ -14,93 +14,25 @@
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTimer>
 #include <cstdio>
 #include <iostream>
 
-#include "acquisitionpass.h"
 #include "clock.h"
+#include "headlessbench.h"
 #include "replayport.h"
-#include "serialportdevice.h"
-#include "sessionrecording.h"
 
 namespace {
 
-class Box final : public TextBox {
- public:
-  QString Text() const override { return m_text; }
-  void SetText(const QString& text) override { m_text = text; }
-
- private:
-  QString m_text;
-};
-
-class NoLog final : public LogSink {
- public:
-  void AppendAndFollow(const QString&) override {}
-};
-
-class Value final : public Readout {
- public:
-  void SetValue(qint32 v) override { m_value = v; }
-  qint32 GetValue() const override { return m_value; }
-
- private:
-  qint32 m_value = 0;
-};
-
-class NoChart final : public ChartSink {
- public:
-  void AddPoint(int, double, double) override {}
-};
-
-// The window's side of a pass, without a window.
-struct Targets {
-  Box raw, nonFrame, status;
-  NoLog log;
-  std::array<Value, 10> values;
-  NoChart chart;
-
-  AcquisitionTargets For(TextSource& port, PassRecorder& recorder) {
-    auto& v = values;
-    return {.port = port,
-            .rawBox = raw,
-            .nonFrameBox = nonFrame,
-            .statusBox = status,
-            .log = log,
-            .channel1 = {&v[0], &v[1], &v[2], &v[3], &v[4]},
-            .channel2 = {&v[5], &v[6], &v[7], &v[8], &v[9]},
-            .chart = chart,
-            .recorder = &recorder};
-  }
-};
+using headless::Targets;
 
 int Acquire(const QString& db, int tickMs) {
   SystemClock clock;
   SessionRecording recording({.path = db}, clock);
   SerialPortDevice port;
-  port.SetPortNumber(1);
-  if (!port.SetSettings(u"115200,n,8,1"_qs) || !port.Open() || !port.SetInBufferCount(0)) {
-    std::fprintf(stderr, "storechild: cannot open COM1\n");
+  if (!headless::OpenCom1(port, recording, "storechild")) {
     return 1;
   }
-  recording.PortOpened(u"COM1"_qs, port.DevicePath());
-  Targets targets;
-  qint64 recorded = 0;
-  QTimer tick;
-  tick.setInterval(tickMs);
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    if (recording.Store().Pending() > 0) {
-      return;  // the previous pass is not on disk yet
-    }
-    targets.raw.SetText(QString());  // stays empty unless this pass received something
-    RunAcquisitionPass(targets.For(port, recording));
-    if (!targets.raw.Text().isEmpty()) {
-      std::printf("pass %lld\n", static_cast<long long>(++recorded));
-      std::fflush(stdout);
-    }
-  });
-  tick.start();
+  headless::PassLoop passes(recording, port, tickMs);
   return QCoreApplication::exec();
 }
 
