@@ -2,15 +2,15 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <vector>
+
+#include "storeschema.h"
 
 namespace serverschema {
 
 namespace {
 
-// Version n+1 from version n; steps are only ever added at the end.
-const std::vector<std::vector<const char*>>& Steps() {
-  static const std::vector<std::vector<const char*>> steps = {
+const storeschema::SchemaSteps& Steps() {
+  static const storeschema::SchemaSteps steps = {
       // 0 -> 1
       {
           "CREATE TABLE orvanta_schema(version integer NOT NULL)",
@@ -52,15 +52,6 @@ QString Describe(const QString& what, const QSqlError& error) {
   const QString text = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
                                                                  : error.databaseText().trimmed();
   return what + QStringLiteral(": ") + text;
-}
-
-bool Exec(QSqlDatabase& db, const QString& sql, QString* error) {
-  QSqlQuery q(db);
-  if (!q.exec(sql)) {
-    *error = Describe(sql.section(u' ', 0, 2), q.lastError());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -132,12 +123,8 @@ bool Migrate(QSqlDatabase& db, QString* error) {
   if (version < 0) {
     return fail();
   }
-  for (int step = version; step < kVersion; ++step) {
-    for (const char* sql : Steps()[size_t(step)]) {
-      if (!Exec(db, QString::fromLatin1(sql), error)) {
-        return fail();
-      }
-    }
+  if (!storeschema::RunSchemaSteps(db, Steps(), version, kVersion, 3, Describe, error)) {
+    return fail();
   }
   QSqlQuery set(db);
   set.prepare(QStringLiteral("UPDATE orvanta_schema SET version = ?"));

@@ -10,9 +10,8 @@ namespace storeschema {
 
 namespace {
 
-// Version n+1 from version n; steps are only ever added at the end.
-const std::vector<std::vector<const char*>>& Steps() {
-  static const std::vector<std::vector<const char*>> steps = {
+const SchemaSteps& Steps() {
+  static const SchemaSteps steps = {
       // 0 -> 1
       {
           "CREATE TABLE sessions("
@@ -110,6 +109,22 @@ QString Describe(const QString& what, const QSqlError& error) {
   return what + QStringLiteral(": ") + error.text();
 }
 
+bool RunSchemaSteps(QSqlDatabase& db, const SchemaSteps& steps, int from, int to, int words,
+                    const std::function<QString(const QString&, const QSqlError&)>& describe,
+                    QString* error) {
+  for (int v = from; v < to; ++v) {
+    for (const char* statement : steps[size_t(v)]) {
+      const QString sql = QString::fromLatin1(statement);
+      QSqlQuery q(db);
+      if (!q.exec(sql)) {
+        *error = describe(sql.section(u' ', 0, words - 1), q.lastError());
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 bool Migrate(QSqlDatabase& db, QString* error) {
   if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error)) {
     return false;
@@ -144,12 +159,8 @@ bool Migrate(QSqlDatabase& db, QString* error) {
     }
     q.finish();
   }
-  for (int v = version; v < kVersion; ++v) {
-    for (const char* sql : Steps()[size_t(v)]) {
-      if (!Exec(db, QString::fromLatin1(sql), error)) {
-        return fail();
-      }
-    }
+  if (!RunSchemaSteps(db, Steps(), version, kVersion, 2, Describe, error)) {
+    return fail();
   }
   if (version != kVersion &&
       !Exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kVersion), error)) {

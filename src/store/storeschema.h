@@ -2,6 +2,8 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
+#include <vector>
 
 // The layout of the session store file and the connection set-up shared by
 // the writer and the reader.
@@ -49,6 +51,18 @@ bool IsCorruption(const QSqlError& error);
 
 // "what failed: driver text" for messages.
 QString Describe(const QString& what, const QSqlError& error);
+
+// A schema's history: entry n holds the statements that make version n + 1
+// from version n. Entries are only ever added at the end.
+using SchemaSteps = std::vector<std::vector<const char*>>;
+
+// Runs the statements that take a schema from version `from` to `to`, in
+// order, inside the caller's transaction. False at the first that fails,
+// with `error` from `describe`, given the statement's first `words` words
+// and the failure. Shared by the local store and the lab server.
+bool RunSchemaSteps(QSqlDatabase& db, const SchemaSteps& steps, int from, int to, int words,
+                    const std::function<QString(const QString&, const QSqlError&)>& describe,
+                    QString* error);
 
 // Brings a writable connection to the current version inside one
 // transaction, from any earlier version (0 = a new, empty file). False with
