@@ -499,7 +499,7 @@ int StoreWriter::ApplyLimit() {
         "SELECT min(id) FROM sessions WHERE ended <> 0 AND id <> (SELECT max(id) FROM sessions)");
     if (m_config.keepUnconfirmed) {
       sql += QStringLiteral(
-          " AND confirmed_end <> 0 AND confirmed_seq >="
+          " AND confirmed_end <> 0 AND labels_unconfirmed = 0 AND confirmed_seq >="
           " coalesce((SELECT max(seq) FROM chunks WHERE session_id = sessions.id), 0)");
     }
     if (!oldest.exec(sql) || !oldest.next() || oldest.value(0).isNull()) {
@@ -509,7 +509,7 @@ int StoreWriter::ApplyLimit() {
         QSqlQuery waiting(db);
         if (waiting.exec(QStringLiteral(
                 "SELECT count(*) FROM sessions WHERE ended <> 0 AND (confirmed_end = 0 OR"
-                " confirmed_seq < coalesce((SELECT max(seq) FROM chunks"
+                " labels_unconfirmed <> 0 OR confirmed_seq < coalesce((SELECT max(seq) FROM chunks"
                 " WHERE session_id = sessions.id), 0))")) &&
             waiting.next() && waiting.value(0).toLongLong() > 0) {
           // Without the count, so that it is told once, not at every check.

@@ -29,7 +29,7 @@ class StoreWriter {
     qint64 limitBytes = 0;     // 0: no limit
     int busyTimeoutMs = 5000;  // how long to wait for another writer's lock
     // A lab server is configured: the size limit keeps every session the
-    // server does not yet have whole (chunks and end).
+    // server does not yet have whole (chunks, end and current labels).
     bool keepUnconfirmed = false;
   };
 
