@@ -119,18 +119,16 @@ void ReviewWindow::OnCsvClicked() {
   }
   // A week of rows takes a while: written on a worker, failures reported here.
   m_status->setText(tr("正在导出 CSV…"));
-  StartWorker([this, path, sources = CsvSources(), opener = m_openStore, state = m_state] {
+  StartWorker([this, path, sources = CsvSources(), opener = m_openStore,
+               state = m_state](const Post& post) {
     QString error;
     const bool ok = WriteCsvFile(path, sources, opener, &error, &state->cancel);
-    QMetaObject::invokeMethod(
-        this,
-        [this, ok, error] {
-          m_status->setText(ok ? tr("CSV 已导出。") : QString());
-          if (!ok) {
-            m_dialogs->ShowError(this, error);
-          }
-        },
-        Qt::QueuedConnection);
+    post([this, ok, error] {
+      m_status->setText(ok ? tr("CSV 已导出。") : QString());
+      if (!ok) {
+        m_dialogs->ShowError(this, error);
+      }
+    });
   });
 }
 
@@ -149,14 +147,11 @@ void ReviewWindow::OnBdfClicked() {
     return;
   }
   m_status->setText(tr("正在导出 BDF…"));
-  StartWorker([this, dir, sources = CsvSources(), opener = m_openStore] {
+  StartWorker([this, dir, sources = CsvSources(), opener = m_openStore](const Post& post) {
     QString error;
     const bool ok = WriteBdfSources(sources, opener, dir, nullptr, &error);
-    QMetaObject::invokeMethod(
-        this,
-        [this, ok, error] {
-          ok ? m_status->setText(tr("BDF 文件已导出。")) : m_dialogs->ShowError(this, error);
-        },
-        Qt::QueuedConnection);
+    post([this, ok, error] {
+      ok ? m_status->setText(tr("BDF 文件已导出。")) : m_dialogs->ShowError(this, error);
+    });
   });
 }

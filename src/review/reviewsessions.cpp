@@ -32,7 +32,7 @@ void ReviewWindow::RefreshSessions() {
   const qint64 generation = ++m_listGeneration;
   m_listFilling = true;
   m_status->setText(tr("正在读取会话列表…"));
-  StartWorker([this, generation, opener = m_openStore, state = m_state] {
+  StartWorker([this, generation, opener = m_openStore, state = m_state](const Post& post) {
     QString error;
     const std::unique_ptr<SessionReader> reader = opener(&error);
     QList<StoredSession> sessions;
@@ -47,36 +47,27 @@ void ReviewWindow::RefreshSessions() {
       error = tr("没有会话记录库。");
     }
     const bool listed = reader && error.isEmpty();
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, sessions, error = listed ? QString() : error] {
-          ShowSessions(generation, sessions, error);
-        },
-        Qt::QueuedConnection);
+    post([this, generation, sessions, error = listed ? QString() : error] {
+      ShowSessions(generation, sessions, error);
+    });
     for (auto it = sessions.rbegin(); listed && it != sessions.rend(); ++it) {
       if (state->cancel.load()) {
         break;
       }
       if (const std::optional<SessionEnds> ends = ReadSessionEnds(*reader, it->id)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, id = it->id, ends = *ends] {
-              if (generation == m_listGeneration) {
-                ShowSessionEnds(id, ends);
-              }
-            },
-            Qt::QueuedConnection);
+        post([this, generation, id = it->id, ends = *ends] {
+          if (generation == m_listGeneration) {
+            ShowSessionEnds(id, ends);
+          }
+        });
       }
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation] {
-          if (generation == m_listGeneration) {
-            m_listFilling = false;
-            emit SessionListFilled();
-          }
-        },
-        Qt::QueuedConnection);
+    post([this, generation] {
+      if (generation == m_listGeneration) {
+        m_listFilling = false;
+        emit SessionListFilled();
+      }
+    });
   });
 }
 
@@ -163,11 +154,10 @@ bool ReviewWindow::OpenRef(const QString& word) {
   // worker finds it, as the store has it then, and reads it: the store is
   // never read on this thread.
   if (m_listed) {
-    const bool listed =
-        ref.kind == SourceRef::Kind::Session
-            ? std::any_of(m_sessions.begin(), m_sessions.end(),
-                          [&](const StoredSession& s) { return s.id == ref.id; })
-            : !m_sessions.isEmpty();
+    const bool listed = ref.kind == SourceRef::Kind::Session
+                            ? std::any_of(m_sessions.begin(), m_sessions.end(),
+                                          [&](const StoredSession& s) { return s.id == ref.id; })
+                            : !m_sessions.isEmpty();
     if (!listed) {
       m_dialogs->ShowError(this, ref.kind == SourceRef::Kind::Session
                                      ? tr("没有编号为 %1 的会话。").arg(ref.id)
@@ -200,7 +190,7 @@ void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* 
   load.number = number;
   m_loads.push_back(std::move(load));
   m_status->setText(tr("正在读取…"));
-  StartWorker([this, number, read = std::move(read)] {
+  StartWorker([this, number, read = std::move(read)](const Post& post) {
     QString error;
     std::optional<ReviewSource> source;
     try {
@@ -209,9 +199,7 @@ void ReviewWindow::StartLoad(std::function<std::optional<ReviewSource>(QString* 
       error = tr("读取失败：内存不足或数据无法读取。");
     }
     auto result = std::make_shared<std::optional<ReviewSource>>(std::move(source));
-    QMetaObject::invokeMethod(
-        this, [this, number, result, error] { OnLoadDone(number, std::move(*result), error); },
-        Qt::QueuedConnection);
+    post([this, number, result, error] { OnLoadDone(number, std::move(*result), error); });
   });
 }
 
@@ -297,10 +285,11 @@ void ReviewWindow::UpdateLabelAction() {
   m_labelAction->setEnabled(local && rows == 1);
   // Labels live with the sessions of a store: a data1.txt file has none.
   m_labelAction->setToolTip(
-      !m_openStore ? tr("没有会话记录库：电池编号记在记录库的会话里，数据文件（data1.txt）不能设置。")
-      : !local     ? tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。")
-      : rows != 1  ? tr("先在列表中选一个会话。")
-                   : tr("设置或更正所选会话每个通道的电池编号"));
+      !m_openStore
+          ? tr("没有会话记录库：电池编号记在记录库的会话里，数据文件（data1.txt）不能设置。")
+      : !local    ? tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。")
+      : rows != 1 ? tr("先在列表中选一个会话。")
+                  : tr("设置或更正所选会话每个通道的电池编号"));
   m_labelButton->setEnabled(m_labelAction->isEnabled());
   m_labelButton->setToolTip(m_labelAction->toolTip());
 }

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QCoreApplication>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -72,6 +74,40 @@ QString QuantityTitle(Quantity q) {
   return {};
 }
 
+// Workers of closed windows that were still at work. Finished ones are
+// deleted as more come; the rest are waited for when the application goes,
+// before the database drivers they may still use are unloaded.
+std::vector<QThread*>& Leftovers() {
+  static std::vector<QThread*> threads;
+  return threads;
+}
+
+void LeaveToFinish(QThread* worker) {
+  std::vector<QThread*>& left = Leftovers();
+  if (left.empty()) {
+    static const bool hooked = [] {
+      qAddPostRoutine([] {
+        for (QThread* thread : Leftovers()) {
+          thread->wait();
+          delete thread;
+        }
+        Leftovers().clear();
+      });
+      return true;
+    }();
+    Q_UNUSED(hooked);
+  }
+  std::erase_if(left, [](QThread* thread) {
+    if (!thread->isFinished()) {
+      return false;
+    }
+    thread->wait();
+    delete thread;
+    return true;
+  });
+  left.push_back(worker);
+}
+
 }  // namespace
 
 ReviewWindow::ReviewWindow(const StoreOpener& openStore, QWidget* parent)
@@ -88,13 +124,26 @@ ReviewWindow::ReviewWindow(const StoreOpener& openStore, QWidget* parent)
 ReviewWindow::~ReviewWindow() {
   m_state->cancel.store(true);
   for (QThread* worker : m_workers) {
-    worker->wait();
-    delete worker;
+    LeaveToFinish(worker);
   }
 }
 
-void ReviewWindow::StartWorker(std::function<void()> work) {
-  QThread* worker = QThread::create(std::move(work));
+void ReviewWindow::StartWorker(std::function<void(const Post& post)> work) {
+  // Made here, on the window's thread; the worker only copies it, and it is
+  // looked at on the window's thread again, where the window is deleted.
+  const QPointer<ReviewWindow> window(this);
+  const Post post = [window](std::function<void()> onWindow) {
+    // Posted to the application, which outlives every window.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [window, onWindow = std::move(onWindow)] {
+          if (window) {
+            onWindow();
+          }
+        },
+        Qt::QueuedConnection);
+  };
+  QThread* worker = QThread::create([work = std::move(work), post] { work(post); });
   m_workers.push_back(worker);
   connect(worker, &QThread::finished, this, [this, worker] {
     m_workers.erase(std::find(m_workers.begin(), m_workers.end(), worker));
@@ -131,10 +180,9 @@ void ReviewWindow::BuildUi() {
   m_listBar = new QHBoxLayout;
   leftLayout->addLayout(m_listBar);
   m_sessionTable = new QTableWidget(0, 9, left);
-  m_sessionTable->setHorizontalHeaderLabels({tr("编号"), tr("开始"), tr("时长"), tr("端口"),
-                                             tr("结束方式"), tr("通道1 容量/终止电压"),
-                                             tr("通道2 容量/终止电压"), tr("工作台"),
-                                             tr("电池编号")});
+  m_sessionTable->setHorizontalHeaderLabels(
+      {tr("编号"), tr("开始"), tr("时长"), tr("端口"), tr("结束方式"), tr("通道1 容量/终止电压"),
+       tr("通道2 容量/终止电压"), tr("工作台"), tr("电池编号")});
   // The bench is shown after the number; its column keeps its index.
   m_sessionTable->horizontalHeader()->moveSection(7, 1);
   m_sessionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -222,9 +270,8 @@ void ReviewWindow::BuildUi() {
   // restart's capacity reading sits beside the charge of every cycle.
   m_summaryTable->setHorizontalHeaderLabels(
       {tr("曲线"), tr("帧数"), tr("时长\n(S)"), tr("容量\n(mAh)"), tr("电量\n(mAh)"),
-       tr("至截止\n电量(mAh)"), tr("能量\n(mWh)"), tr("至截止\n能量(mWh)"),
-       tr("平均电压\n(mV)"), tr("最低电压\n(mV)"), tr("终止电压\n(mV)"), tr("最高\n温度"),
-       tr("结束")});
+       tr("至截止\n电量(mAh)"), tr("能量\n(mWh)"), tr("至截止\n能量(mWh)"), tr("平均电压\n(mV)"),
+       tr("最低电压\n(mV)"), tr("终止电压\n(mV)"), tr("最高\n温度"), tr("结束")});
   m_summaryTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_summaryTable->verticalHeader()->setVisible(false);
   m_summaryTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -521,11 +568,10 @@ void ReviewWindow::RebuildPlot() {
           if (temperature) {
             name = tr("%1 温度").arg(name);
           }
-          const int curve = plot.AddCurve(
-              name, CycleColour(o.colours[size_t(c - 1)], int(k) + 1), temperature, entry);
+          const int curve = plot.AddCurve(name, CycleColour(o.colours[size_t(c - 1)], int(k) + 1),
+                                          temperature, entry);
           for (qsizetype i = cycles[k].first; i < cycles[k].end; ++i) {
-            plot.AddPoint(curve, samples[size_t(i)].Value(xQuantity),
-                          samples[size_t(i)].Value(y));
+            plot.AddPoint(curve, samples[size_t(i)].Value(xQuantity), samples[size_t(i)].Value(y));
           }
         }
       }
@@ -566,4 +612,3 @@ void ReviewWindow::RebuildSummaries() {
     }
   }
 }
-

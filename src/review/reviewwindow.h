@@ -162,13 +162,18 @@ class ReviewWindow : public QWidget {
   void BuildUi();
   void RefreshSessions();
   // The list read by refresh `generation`, or why it could not be read.
-  void ShowSessions(qint64 generation, const QList<StoredSession>& sessions,
-                    const QString& error);
+  void ShowSessions(qint64 generation, const QList<StoredSession>& sessions, const QString& error);
   void ShowSessionEnds(qint64 id, const SessionEnds& ends);
   void ApplySessionFilter();
   void StartLoad(std::function<std::optional<ReviewSource>(QString* error)> read);
   void OnLoadDone(qint64 number, std::optional<ReviewSource> source, const QString& error);
-  void StartWorker(std::function<void()> work);
+  // Hands a worker's result to the window on the window's thread; does
+  // nothing once the window is gone. Callable on any thread.
+  using Post = std::function<void(std::function<void()> onWindow)>;
+  // Runs `work` on a thread of its own. A worker still at work when the
+  // window closes (a lab server slow to answer keeps one for up to its
+  // connect timeout) is left to finish by itself: closing never waits for it.
+  void StartWorker(std::function<void(const Post& post)> work);
   void OnOpenSelectedClicked();
   void OnLabelClicked();
   void UpdateLabelAction();

@@ -179,6 +179,13 @@ class TestLabWindow : public QObject {
     const QByteArray password = qgetenv("PGPASSWORD");
     QVERIFY(password.isEmpty() || !said.contains(QString::fromUtf8(password)));
     QCOMPARE(review.SessionTable().rowCount(), 0);
+    // Closed while it is still connecting, the window goes at once; its
+    // reader gives up later by itself.
+    auto again = std::make_unique<ReviewWindow>(ServerOpener(uri));
+    again->show();
+    clock.restart();
+    again.reset();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
   }
 
   void reviewFiltersAndFollows() {
