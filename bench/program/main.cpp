@@ -189,7 +189,7 @@ struct Rig {
   QTemporaryDir storeDir;
   SystemClock clock;
   SessionRecording recording{StoreSettings(storeDir.filePath(QStringLiteral("sessions.db"))),
-                              clock};
+                             clock};
   std::unique_ptr<Uploader> uploader;
   qint64 uploaded = 0;
   qint64 batches = 0;

@@ -143,8 +143,8 @@ bool Load(int seconds) {
   feed.setInterval(10);
   qint64 sent = 0;
   QObject::connect(&feed, &QTimer::timeout, [&] {
-    const qint64 due = std::min<qint64>(timer.elapsed() * kChannels / 1000,
-                                        qint64(seconds) * kChannels);
+    const qint64 due =
+        std::min<qint64>(timer.elapsed() * kChannels / 1000, qint64(seconds) * kChannels);
     for (; sent < due; ++sent) {
       const qint64 seq = sent / kChannels + 1;
       store.Append(sessions[size_t(sent % kChannels)], Chunk(seq, seq * 1000));
@@ -170,9 +170,8 @@ bool Load(int seconds) {
   std::printf(
       "load_channels=%d load_s=%d chunks_per_s=%.0f uploaded=%lld batches=%zu "
       "batch_median_ms=%.1f batch_p99_ms=%.1f lag_end_ms=%lld\n",
-      kChannels, seconds, double(uploadedChunks) / elapsedS,
-      static_cast<long long>(uploadedChunks), batchMs.size(), Median(batchMs),
-      Percentile(batchMs, 0.99), static_cast<long long>(lagMs));
+      kChannels, seconds, double(uploadedChunks) / elapsedS, static_cast<long long>(uploadedChunks),
+      batchMs.size(), Median(batchMs), Percentile(batchMs, 0.99), static_cast<long long>(lagMs));
   return uploadedChunks == total;
 }
 

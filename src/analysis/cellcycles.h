@@ -18,7 +18,7 @@ struct CycleRange {
 std::vector<CycleRange> SplitCycles(std::span<const ChannelSample> samples);
 
 struct CycleOptions {
-  std::optional<qint32> cutoffMv;  // no cut-off figures without it
+  std::optional<qint32> cutoffMv;                    // no cut-off figures without it
   qint32 stepThresholdMa = kDefaultStepThresholdMa;  // for the median resistance
 };
 
@@ -26,8 +26,8 @@ struct CycleOptions {
 // readings.
 struct CycleSummary {
   int channel = 1;
-  int cycle = 1;           // counted from 1 within the channel
-  qsizetype first = 0;     // the cycle's readings within the channel's record
+  int cycle = 1;        // counted from 1 within the channel
+  qsizetype first = 0;  // the cycle's readings within the channel's record
   qsizetype end = 0;
   qint64 frames = 0;
   qint64 startS = 0;       // the cycle's first time reading

@@ -13,7 +13,7 @@ inline constexpr qint64 kMaxVoltageBins = 200'000;
 
 struct IncrementalCapacityOptions {
   qint32 stepMv = kDefaultVoltageStepMv;  // width of a voltage bin; below 1 taken as 1
-  int smoothing = 0;  // bins on each side weighed into each bin; 0 for none
+  int smoothing = 0;                      // bins on each side weighed into each bin; 0 for none
 };
 
 // One bin of the curve.

@@ -15,10 +15,10 @@ inline constexpr qint32 kDefaultStepThresholdMa = 100;
 // current positive while discharging, a cell of resistance R falls by R·ΔI
 // when the current rises by ΔI, so R = −ΔV/ΔI (mV/mA is Ω).
 struct ResistanceStep {
-  qint32 timeS = 0;     // the time reading of the reading after the step
-  qint32 deltaMv = 0;   // voltage after less before
-  qint32 deltaMa = 0;   // current after less before
-  double mohm = 0;      // mΩ
+  qint32 timeS = 0;    // the time reading of the reading after the step
+  qint32 deltaMv = 0;  // voltage after less before
+  qint32 deltaMa = 0;  // current after less before
+  double mohm = 0;     // mΩ
 };
 
 // Every step of the current by at least `thresholdMa` (either way) between

@@ -6,9 +6,8 @@ void StepAccumulator::Add(const ChannelSample& a, const ChannelSample& b) {
     return;
   }
   m_durationS += dt;
-  m_energy +=
-      double(dt) * (double(a.voltage) * double(a.current) + double(b.voltage) * double(b.current)) /
-      2;
+  m_energy += double(dt) *
+              (double(a.voltage) * double(a.current) + double(b.voltage) * double(b.current)) / 2;
   m_charge += double(dt) * (double(a.current) + double(b.current)) / 2;
 }
 

@@ -11,10 +11,10 @@
 // runs back (a restart of the charger) is left out, and the sums go on from
 // the reading after it.
 struct StepSums {
-  qint64 durationS = 0;   // s, sum of the counted steps
-  double chargeMah = 0;   // trapezoid sum of I
-  double energyMwh = 0;   // trapezoid sum of V*I
-  double avgMv = 0;       // charge-weighted mean voltage; 0 when the charge is 0
+  qint64 durationS = 0;  // s, sum of the counted steps
+  double chargeMah = 0;  // trapezoid sum of I
+  double energyMwh = 0;  // trapezoid sum of V*I
+  double avgMv = 0;      // charge-weighted mean voltage; 0 when the charge is 0
 };
 
 // Adds up the steps one at a time, so that a single pass can read the sums

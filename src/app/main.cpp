@@ -118,8 +118,9 @@ int main(int argc, char* argv[]) {
     if (server.isEmpty()) {
       std::fprintf(stderr, "orvanta: %s\n",
                    qPrintable(QCoreApplication::translate(
-                       "main", "--lab 需要实验室服务器：用 --server URI、环境变量 ORVANTA_SERVER "
-                               "或设置文件中的 server 键指定。")));
+                       "main",
+                       "--lab 需要实验室服务器：用 --server URI、环境变量 ORVANTA_SERVER "
+                       "或设置文件中的 server 键指定。")));
       return 2;
     }
     return RunLabWindow(server);
@@ -161,8 +162,8 @@ int main(int argc, char* argv[]) {
   // stops first.
   std::unique_ptr<Uploader> uploader;
   if (recording && !lab.uri.isEmpty()) {
-    uploader = std::make_unique<Uploader>(Uploader::Settings{
-        .batch = {.uri = lab.uri, .storePath = store.path, .bench = lab.bench}});
+    uploader = std::make_unique<Uploader>(
+        Uploader::Settings{.batch = {.uri = lab.uri, .storePath = store.path, .bench = lab.bench}});
     QObject::connect(&recording->Store(), &SessionStore::Committed, uploader.get(),
                      &Uploader::Wake);
   }
@@ -211,8 +212,9 @@ int main(int argc, char* argv[]) {
                        std::fprintf(stderr, "orvanta: lab server: %s\n", qPrintable(error));
                        if (!std::exchange(told, true)) {
                          ShowNoticeBox(&window, QCoreApplication::translate(
-                                                    "main", "无法更新实验室服务器，记录照常保存在本机，"
-                                                            "每 10 秒重试：%1")
+                                                    "main",
+                                                    "无法更新实验室服务器，记录照常保存在本机，"
+                                                    "每 10 秒重试：%1")
                                                     .arg(error));
                        }
                      });

@@ -205,9 +205,8 @@ class ChartPlot::GridLayerable : public QCPLayerable {
         continue;
       }
       const double t = axis.coordToPixel(at[i]);
-      lines << (axis.orientation() == Qt::Horizontal
-                    ? QLineF(t, rect->bottom(), t, rect->top())
-                    : QLineF(rect->left(), t, rect->right(), t));
+      lines << (axis.orientation() == Qt::Horizontal ? QLineF(t, rect->bottom(), t, rect->top())
+                                                     : QLineF(rect->left(), t, rect->right(), t));
     }
     painter->setPen(pen);
     // As QCPPainter::drawLine does: aliased lines on screen go to whole

@@ -38,9 +38,8 @@ void ChartTrace::StartRun() {
     QCPGraph* graph = new ColumnGraph(m_plot.xAxis, m_valueAxis);
     graph->setPen(QPen(m_colour, 1, m_penStyle));
     graph->setLineStyle(QCPGraph::lsLine);
-    graph->setScatterStyle(QCPScatterStyle(m_markers && graphs == &m_runs ? QCPScatterStyle::ssDisc
-                                                                          : QCPScatterStyle::ssNone,
-                                           5));
+    graph->setScatterStyle(QCPScatterStyle(
+        m_markers && graphs == &m_runs ? QCPScatterStyle::ssDisc : QCPScatterStyle::ssNone, 5));
     graph->setAdaptiveSampling(true);
     graph->setSelectable(QCP::stNone);
     graphs->push_back(graph);

@@ -21,8 +21,7 @@ ColumnGraph::ColumnGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxi
 bool ColumnGraph::MapKeys(KeyPixels& map) const {
   const QCPAxis* key = mKeyAxis.data();
   if (key == nullptr || key->orientation() != Qt::Horizontal ||
-      key->scaleType() != QCPAxis::stLinear || key->rangeReversed() ||
-      !(key->range().size() > 0)) {
+      key->scaleType() != QCPAxis::stLinear || key->rangeReversed() || !(key->range().size() > 0)) {
     return false;
   }
   const double scale = key->axisRect()->width() / key->range().size();
@@ -49,12 +48,10 @@ void ColumnGraph::Joined(const KeyPixels& map, int first, int last,
                          QCPGraphDataContainer::const_iterator& to) const {
   const auto begin = mDataContainer->constBegin();
   const auto end = mDataContainer->constEnd();
-  from = std::partition_point(begin, end, [&](const QCPGraphData& d) {
-    return std::floor(map.X(d.key)) < first;
-  });
-  to = std::partition_point(from, end, [&](const QCPGraphData& d) {
-    return std::floor(map.X(d.key)) <= last;
-  });
+  from = std::partition_point(
+      begin, end, [&](const QCPGraphData& d) { return std::floor(map.X(d.key)) < first; });
+  to = std::partition_point(
+      from, end, [&](const QCPGraphData& d) { return std::floor(map.X(d.key)) <= last; });
   if (from != begin) {
     --from;
   }

@@ -54,7 +54,8 @@ class ColumnGraph : public QCPGraph {
   bool Plain() const;
   // The points a line through the columns first..last joins: from the one
   // before the first column to the one after the last, where those exist.
-  void Joined(const KeyPixels& map, int first, int last, QCPGraphDataContainer::const_iterator& from,
+  void Joined(const KeyPixels& map, int first, int last,
+              QCPGraphDataContainer::const_iterator& from,
               QCPGraphDataContainer::const_iterator& to) const;
 
   // The pixel columns the drawing in progress reaches, the clip's with a

@@ -217,8 +217,8 @@ int ReviewPlot::AddCurve(const QString& name, const QColor& colour, bool rightAx
                          const QString& legendEntry) {
   auto curve = std::make_unique<Curve>();
   curve->right = rightAxis;
-  curve->trace = std::make_unique<ChartTrace>(*m_plot, colour,
-                                              rightAxis ? m_plot->yAxis2 : m_plot->yAxis);
+  curve->trace =
+      std::make_unique<ChartTrace>(*m_plot, colour, rightAxis ? m_plot->yAxis2 : m_plot->yAxis);
   if (rightAxis) {
     curve->trace->SetPenStyle(Qt::DashLine);
   }
@@ -447,8 +447,8 @@ void ReviewPlot::PrepareDrawing() {
   }
   for (auto it = reader.cbegin(); it != reader.cend(); ++it) {
     const ChartTrace& trace = *it.value()->trace;
-    it.key()->SetValues(m_cursorShown, {x1, trace.ValueAt(x1), trace.MaxY(), trace.MinY(),
-                                        trace.MeanY()});
+    it.key()->SetValues(m_cursorShown,
+                        {x1, trace.ValueAt(x1), trace.MaxY(), trace.MinY(), trace.MeanY()});
   }
   if (m_cursor) {
     m_cursor->Update();

@@ -21,7 +21,7 @@ struct Shared {
   std::mutex mutex;
   std::condition_variable changed;
   std::map<qint64, std::vector<StoredChunk>> ready;  // by range number
-  qint64 next = 0;       // the range the caller waits for
+  qint64 next = 0;                                   // the range the caller waits for
   bool failed = false;
   bool stop = false;
 };

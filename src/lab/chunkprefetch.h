@@ -19,12 +19,12 @@ namespace chunkprefetch {
 using Decode = std::function<void(const QSqlQuery& q, qint64 seq, StoredChunk& chunk)>;
 
 struct Range {
-  QString uri;            // the server, for the workers' own connections
-  QString uuid;           // the session
-  qint64 afterSeq = 0;    // read the chunks after this one ...
-  qint64 lastSeq = 0;     // ... up to this one
-  QString columns;        // selected after seq
-  QVariantList values;    // bound to the placeholders in `columns`
+  QString uri;          // the server, for the workers' own connections
+  QString uuid;         // the session
+  qint64 afterSeq = 0;  // read the chunks after this one ...
+  qint64 lastSeq = 0;   // ... up to this one
+  QString columns;      // selected after seq
+  QVariantList values;  // bound to the placeholders in `columns`
   qint64 rangeRows = 20'000;
   int workers = 2;
 };

@@ -48,14 +48,14 @@ LabSession SessionFrom(const QSqlQuery& q) {
   if (!q.value(9).isNull()) {
     s.ageMs = std::max<qint64>(0, q.value(9).toLongLong());
   }
-  const bool notice = !q.value(10).isNull() && labserver::TextFrom(q, 10) ==
-                                                   QStringView(kEndOfDischargeNotice);
+  const bool notice =
+      !q.value(10).isNull() && labserver::TextFrom(q, 10) == QStringView(kEndOfDischargeNotice);
   s.status = QString::fromUtf16(notice ? kStatusPaused : kStatusReady);
   for (int c = 0; c < 2; ++c) {
     const int first = 12 + 3 * c;
     if (!q.value(first).isNull()) {
-      s.last[size_t(c)] =
-          LabReading{q.value(first).toInt(), q.value(first + 1).toInt(), q.value(first + 2).toInt()};
+      s.last[size_t(c)] = LabReading{q.value(first).toInt(), q.value(first + 1).toInt(),
+                                     q.value(first + 2).toInt()};
     }
   }
   return s;

@@ -29,8 +29,8 @@ QString Connect(const QString& uri, const char* role, QString* error) {
                     .arg(serverconnection::Shown(uri), why));
   }
   if (version == 0) {
-    return fail(QCoreApplication::translate(
-                    "LabServer", "实验室服务器 %1 上还没有记录（还没有工作台上传过）。")
+    return fail(QCoreApplication::translate("LabServer",
+                                            "实验室服务器 %1 上还没有记录（还没有工作台上传过）。")
                     .arg(serverconnection::Shown(uri)));
   }
   if (version > serverschema::kVersion) {

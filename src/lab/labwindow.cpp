@@ -62,8 +62,8 @@ LabWindow::LabWindow(const QString& uri, QWidget* parent)
   m_table = new QTableWidget(0, kColumns, this);
   m_table->setHorizontalHeaderLabels(
       {tr("工作台"), tr("端口"), tr("电池"), tr("开始"), tr("通道1\n电压(mV)"),
-       tr("通道1\n电流(mA)"), tr("通道1\n容量(mAh)"), tr("通道2\n电压(mV)"),
-       tr("通道2\n电流(mA)"), tr("通道2\n容量(mAh)"), tr("状态"), tr("最新数据")});
+       tr("通道1\n电流(mA)"), tr("通道1\n容量(mAh)"), tr("通道2\n电压(mV)"), tr("通道2\n电流(mA)"),
+       tr("通道2\n容量(mAh)"), tr("状态"), tr("最新数据")});
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -179,9 +179,8 @@ void LabWindow::OnSessionChanged(const LabSession& session) {
     Row row;
     row.session = session;
     row.since.start();
-    const auto where =
-        std::find_if(m_rows.begin(), m_rows.end(),
-                     [&](const Row& r) { return Before(session, r.session); });
+    const auto where = std::find_if(m_rows.begin(), m_rows.end(),
+                                    [&](const Row& r) { return Before(session, r.session); });
     const int index = int(where - m_rows.begin());
     m_rows.insert(where, std::move(row));
     m_table->insertRow(index);
@@ -194,9 +193,8 @@ void LabWindow::OnSessionChanged(const LabSession& session) {
 }
 
 void LabWindow::OnUnavailable(const QString& message) {
-  m_status->setText(tr("⚠ 实验室服务器不可用，%1 秒后重试：%2")
-                        .arg(LabFeed::kRetryMs / 1000)
-                        .arg(message));
+  m_status->setText(
+      tr("⚠ 实验室服务器不可用，%1 秒后重试：%2").arg(LabFeed::kRetryMs / 1000).arg(message));
   emit Unavailable(message);
 }
 

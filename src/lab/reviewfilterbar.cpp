@@ -125,6 +125,5 @@ SessionFilter ReviewFilterBar::Filter() const {
 
 void ReviewFilterBar::Apply() {
   const SessionFilter filter = Filter();
-  m_window.SetSessionFilter(
-      [filter](const StoredSession& s) { return filter.Matches(s); });
+  m_window.SetSessionFilter([filter](const StoredSession& s) { return filter.Matches(s); });
 }

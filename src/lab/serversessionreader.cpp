@@ -58,7 +58,9 @@ void PackedFrom(const QSqlQuery& q, int first, StoredChunk* chunk) {
       fields.fill(std::nullopt);
       continue;
     }
-    const auto high = [](const QVariant& v) { return qint32(quint32(quint64(v.toLongLong()) >> 32)); };
+    const auto high = [](const QVariant& v) {
+      return qint32(quint32(quint64(v.toLongLong()) >> 32));
+    };
     const auto low = [](const QVariant& v) { return qint32(quint32(quint64(v.toLongLong()))); };
     fields[0] = high(tv);
     fields[1] = low(tv);
@@ -77,8 +79,7 @@ ServerSessionReader::~ServerSessionReader() {
   labserver::Close(m_connection);
 }
 
-std::unique_ptr<ServerSessionReader> ServerSessionReader::Open(const QString& uri,
-                                                               QString* error) {
+std::unique_ptr<ServerSessionReader> ServerSessionReader::Open(const QString& uri, QString* error) {
   const QString connection = labserver::Connect(uri, "reader", error);
   if (connection.isEmpty()) {
     return nullptr;
@@ -214,24 +215,25 @@ bool ServerSessionReader::ForEachChunk(qint64 sessionId,
   return ForEachChunkAfter(sessionId, 0, visit);
 }
 
-bool ServerSessionReader::ForEachChunkAfter(
-    qint64 sessionId, qint64 afterSeq, const std::function<void(const StoredChunk&)>& visit) {
-  return Stream(sessionId, afterSeq,
-                QStringLiteral("wall_ms, mono_ms, ") + QLatin1StringView(labserver::kTextColumns) +
-                    QStringLiteral(", ") + kReadingColumns,
-                {},
-                [](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
-                  chunk.seq = seq;
-                  chunk.wallMs = q.value(1).toLongLong();
-                  chunk.monoMs = q.value(2).toLongLong();
-                  chunk.text = labserver::TextFrom(q, 3);
-                  ReadingsFrom(q, 3 + labserver::kTextColumnCount, &chunk);
-                },
-                visit);
+bool ServerSessionReader::ForEachChunkAfter(qint64 sessionId, qint64 afterSeq,
+                                            const std::function<void(const StoredChunk&)>& visit) {
+  return Stream(
+      sessionId, afterSeq,
+      QStringLiteral("wall_ms, mono_ms, ") + QLatin1StringView(labserver::kTextColumns) +
+          QStringLiteral(", ") + kReadingColumns,
+      {},
+      [](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
+        chunk.seq = seq;
+        chunk.wallMs = q.value(1).toLongLong();
+        chunk.monoMs = q.value(2).toLongLong();
+        chunk.text = labserver::TextFrom(q, 3);
+        ReadingsFrom(q, 3 + labserver::kTextColumnCount, &chunk);
+      },
+      visit);
 }
 
-bool ServerSessionReader::ForEachChunkPart(
-    qint64 sessionId, ChunkParts parts, const std::function<void(const StoredChunk&)>& visit) {
+bool ServerSessionReader::ForEachChunkPart(qint64 sessionId, ChunkParts parts,
+                                           const std::function<void(const StoredChunk&)>& visit) {
   switch (parts) {
     case ChunkParts::All:
       return ForEachChunk(sessionId, visit);
@@ -244,21 +246,22 @@ bool ServerSessionReader::ForEachChunkPart(
       break;
   }
   const bool text = parts == ChunkParts::Text;
-  return Stream(sessionId, 0,
-                QStringLiteral("wall_ms, mono_ms, ") +
-                    (text ? QString::fromLatin1(labserver::kTextColumns) : kReadingColumns),
-                {},
-                [text](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
-                  chunk.seq = seq;
-                  chunk.wallMs = q.value(1).toLongLong();
-                  chunk.monoMs = q.value(2).toLongLong();
-                  if (text) {
-                    chunk.text = labserver::TextFrom(q, 3);
-                  } else {
-                    ReadingsFrom(q, 3, &chunk);
-                  }
-                },
-                visit);
+  return Stream(
+      sessionId, 0,
+      QStringLiteral("wall_ms, mono_ms, ") +
+          (text ? QString::fromLatin1(labserver::kTextColumns) : kReadingColumns),
+      {},
+      [text](const QSqlQuery& q, qint64 seq, StoredChunk& chunk) {
+        chunk.seq = seq;
+        chunk.wallMs = q.value(1).toLongLong();
+        chunk.monoMs = q.value(2).toLongLong();
+        if (text) {
+          chunk.text = labserver::TextFrom(q, 3);
+        } else {
+          ReadingsFrom(q, 3, &chunk);
+        }
+      },
+      visit);
 }
 
 bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& marker,
@@ -269,10 +272,10 @@ bool ServerSessionReader::ForEachLineChunk(qint64 sessionId, const QString& mark
   // here.
   // LIKE scans bytes; strpos() and length() would count characters.
   const QString columns =
-      kPackedColumns +
-      QStringLiteral(", CASE WHEN NOT text_escaped AND text LIKE '%' || chr(10) AND text NOT "
-                     "LIKE '%' || chr(10) || '_%' AND text NOT LIKE ? THEN NULL "
-                     "WHEN text_escaped THEN '1' || text ELSE '0' || text END");
+      kPackedColumns + QStringLiteral(
+                           ", CASE WHEN NOT text_escaped AND text LIKE '%' || chr(10) AND text NOT "
+                           "LIKE '%' || chr(10) || '_%' AND text NOT LIKE ? THEN NULL "
+                           "WHEN text_escaped THEN '1' || text ELSE '0' || text END");
   QString pattern = marker;
   pattern.replace(u'\\', QStringLiteral("\\\\"))
       .replace(u'%', QStringLiteral("\\%"))
@@ -324,8 +327,9 @@ std::optional<bool> ServerSessionReader::AnyChunkContains(qint64 sessionId, cons
   // Only an escaped text can hold U+0000, which a bound value cannot carry.
   if (!text.contains(QChar(0))) {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT EXISTS(SELECT 1 FROM chunks WHERE session_uuid = ?::uuid "
-                             "AND NOT text_escaped AND strpos(text, ?) > 0)"));
+    q.prepare(
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM chunks WHERE session_uuid = ?::uuid "
+                       "AND NOT text_escaped AND strpos(text, ?) > 0)"));
     q.addBindValue(*uuid);
     q.addBindValue(text);
     if (!q.exec() || !q.next()) {

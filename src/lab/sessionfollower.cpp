@@ -84,18 +84,20 @@ void SessionFollower::ReadNew() {
   }
   m_uuid = session->uuid;
   ChannelReadings readings;
-  const bool ok = m_reader->ForEachChunkAfter(m_sessionId, m_lastSeq, [&](const StoredChunk& chunk) {
-    m_lastSeq = chunk.seq;
-    for (size_t c = 0; c < 2; ++c) {
-      const StoredChannel& channel = chunk.channel[c];
-      if (channel.All()) {
-        readings[c].push_back(ChannelSample{
-            *channel.fields[size_t(Quantity::Time)], *channel.fields[size_t(Quantity::Voltage)],
-            *channel.fields[size_t(Quantity::Current)], *channel.fields[size_t(Quantity::Capacity)],
-            *channel.fields[size_t(Quantity::Temperature)]});
-      }
-    }
-  });
+  const bool ok =
+      m_reader->ForEachChunkAfter(m_sessionId, m_lastSeq, [&](const StoredChunk& chunk) {
+        m_lastSeq = chunk.seq;
+        for (size_t c = 0; c < 2; ++c) {
+          const StoredChannel& channel = chunk.channel[c];
+          if (channel.All()) {
+            readings[c].push_back(ChannelSample{*channel.fields[size_t(Quantity::Time)],
+                                                *channel.fields[size_t(Quantity::Voltage)],
+                                                *channel.fields[size_t(Quantity::Current)],
+                                                *channel.fields[size_t(Quantity::Capacity)],
+                                                *channel.fields[size_t(Quantity::Temperature)]});
+          }
+        }
+      });
   if (!ok) {
     Lost(QCoreApplication::translate("LabServer", "无法读取实验室服务器"));
     return;

@@ -79,8 +79,7 @@ void CycleViews::BuildSettings(QWidget* parent) {
   m_cutoff->setToolTip(tr("算到第一个不高于此电压的帧为止的电量和能量；0 为不算"));
   cutoffLabel->setBuddy(m_cutoff);
   auto* thresholdLabel = new QLabel(tr("内阻电流阶跃"), m_settings);
-  m_threshold =
-      SpinBox(m_settings, 1, 1'000'000, kDefaultStepThresholdMa, tr("内阻电流阶跃"));
+  m_threshold = SpinBox(m_settings, 1, 1'000'000, kDefaultStepThresholdMa, tr("内阻电流阶跃"));
   m_threshold->setSuffix(QStringLiteral(" mA"));
   m_threshold->setToolTip(tr("相邻两帧电流至少变化这么多时，按 ΔV/ΔI 算直流内阻"));
   thresholdLabel->setBuddy(m_threshold);
@@ -173,19 +172,18 @@ void CycleViews::RebuildTable() {
       swatch.fill(CycleColour(ch.colour, c.cycle));
       name->setIcon(QIcon(swatch));
       m_table->setItem(row, 0, name);
-      const QStringList cells{
-          QString::number(c.cycle),
-          QString::number(c.frames),
-          QString::number(c.durationS),
-          QString::number(c.capacityMah),
-          FixedNumber(c.chargeMah, 3),
-          FixedNumber(c.energyMwh, 3),
-          FixedNumber(c.avgMv, 1),
-          QString::number(c.endMv),
-          c.cutoffS ? QString::number(*c.cutoffS) : QStringLiteral("-"),
-          OptionalNumber(c.cutoffMah, 3),
-          OptionalNumber(c.cutoffMwh, 3),
-          OptionalNumber(c.medianMohm, 1)};
+      const QStringList cells{QString::number(c.cycle),
+                              QString::number(c.frames),
+                              QString::number(c.durationS),
+                              QString::number(c.capacityMah),
+                              FixedNumber(c.chargeMah, 3),
+                              FixedNumber(c.energyMwh, 3),
+                              FixedNumber(c.avgMv, 1),
+                              QString::number(c.endMv),
+                              c.cutoffS ? QString::number(*c.cutoffS) : QStringLiteral("-"),
+                              OptionalNumber(c.cutoffMah, 3),
+                              OptionalNumber(c.cutoffMwh, 3),
+                              OptionalNumber(c.medianMohm, 1)};
       for (int k = 0; k < cells.size(); ++k) {
         m_table->setItem(row, k + 1, TableItem(cells[k]));
       }
@@ -236,9 +234,9 @@ void CycleViews::RebuildDqdv() {
   m_dqdv->Clear();
   for (const auto& [index, d] : ComputeDqdv()) {
     const CycleChannel& ch = m_channels[index];
-    const int curve = m_dqdv->AddCurve(
-        CycleCurveName(ch.name, d.cycle, qsizetype(m_cycles[index].size())),
-        CycleColour(ch.colour, d.cycle));
+    const int curve =
+        m_dqdv->AddCurve(CycleCurveName(ch.name, d.cycle, qsizetype(m_cycles[index].size())),
+                         CycleColour(ch.colour, d.cycle));
     for (const IncrementalCapacityPoint& p : d.points) {
       m_dqdv->AddPoint(curve, p.voltageMv, p.mahPerV);
     }
@@ -261,8 +259,8 @@ std::vector<std::pair<size_t, DqdvCurve>> CycleViews::ComputeDqdv() const {
       d.channel = ch.channel;
       d.cell = ch.source->cells[size_t(ch.channel - 1)];
       d.cycle = c.cycle;
-      d.points = IncrementalCapacity(all.subspan(size_t(c.first), size_t(c.end - c.first)),
-                                     options);
+      d.points =
+          IncrementalCapacity(all.subspan(size_t(c.first), size_t(c.end - c.first)), options);
       curves.emplace_back(i, std::move(d));
     }
   }

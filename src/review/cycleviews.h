@@ -21,8 +21,8 @@ class ReviewPlot;
 struct CycleChannel {
   const ReviewSource* source = nullptr;  // outlives the views' next SetChannels
   int channel = 1;
-  QString name;    // the curve's name
-  QColor colour;   // the channel's colour
+  QString name;   // the curve's name
+  QColor colour;  // the channel's colour
   bool shown = true;
 };
 

@@ -10,7 +10,7 @@
 struct DqdvCurve {
   QString source;  // what the user knows the recording by
   int channel = 1;
-  QString cell;    // the channel's cell label, or empty
+  QString cell;  // the channel's cell label, or empty
   int cycle = 1;
   std::vector<IncrementalCapacityPoint> points;
 };

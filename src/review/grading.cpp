@@ -131,8 +131,8 @@ QByteArray GradingCsv(const Grading& g, double percent) {
     csv += CsvLine(line);
   }
   csv += CsvLine({QStringLiteral("平均"), QString(), QString(), FixedNumber(g.meanMah, 1)});
-  csv +=
-      CsvLine({QStringLiteral("标准差（样本）"), QString(), QString(), OptionalNumber(g.stdDevMah, 1)});
+  csv += CsvLine(
+      {QStringLiteral("标准差（样本）"), QString(), QString(), OptionalNumber(g.stdDevMah, 1)});
   csv += CsvLine({QStringLiteral("分组范围(%)"), QString(), QString(), QString::number(percent)});
   return csv;
 }

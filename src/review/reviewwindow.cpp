@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
-#include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>

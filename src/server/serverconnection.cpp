@@ -31,9 +31,8 @@ QString ConnectOptions(const QString& uri, QString* error) {
   PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &parseError);
   if (!options) {
     *error = QStringLiteral("the server address %1 cannot be read: %2")
-                 .arg(Shown(uri),
-                      parseError ? QString::fromUtf8(parseError).trimmed()
-                                 : QStringLiteral("out of memory"));
+                 .arg(Shown(uri), parseError ? QString::fromUtf8(parseError).trimmed()
+                                             : QStringLiteral("out of memory"));
     PQfreemem(parseError);
     return {};
   }
@@ -68,8 +67,9 @@ QString ConnectOptions(const QString& uri, QString* error) {
     return {};
   }
   if (semicolon) {
-    *error = QStringLiteral("the server address %1 contains ';', which the database driver cannot "
-                            "pass on; use a service file (PGSERVICE) for such a setting")
+    *error = QStringLiteral(
+                 "the server address %1 contains ';', which the database driver cannot "
+                 "pass on; use a service file (PGSERVICE) for such a setting")
                  .arg(Shown(uri));
     return {};
   }
@@ -119,7 +119,9 @@ QString Shown(const QString& uri) {
   return shown;
 }
 
-bool DriverAvailable() { return QSqlDatabase::isDriverAvailable(kDriver); }
+bool DriverAvailable() {
+  return QSqlDatabase::isDriverAvailable(kDriver);
+}
 
 bool Open(const QString& uri, const QString& name, QString* error) {
   const QString options = ConnectOptions(uri, error);

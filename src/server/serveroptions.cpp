@@ -15,8 +15,9 @@ const QString kBench = QStringLiteral("bench");
 
 void AddBenchOption(QCommandLineParser& parser) {
   parser.addOption(QCommandLineOption(
-      kBench, QCoreApplication::translate(
-                  "ServerOptions", "本台架在服务器上的名称（默认为主机名）。也可写在设置文件的 bench 项。"),
+      kBench,
+      QCoreApplication::translate(
+          "ServerOptions", "本台架在服务器上的名称（默认为主机名）。也可写在设置文件的 bench 项。"),
       QStringLiteral("NAME")));
 }
 

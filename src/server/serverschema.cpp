@@ -50,7 +50,7 @@ constexpr qint64 kMigrationLock = 0x6f7276616e7461;  // "orvanta"
 
 QString Describe(const QString& what, const QSqlError& error) {
   const QString text = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
-                                                                 : error.databaseText().trimmed();
+                                                                : error.databaseText().trimmed();
   return what + QStringLiteral(": ") + text;
 }
 

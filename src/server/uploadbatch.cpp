@@ -275,8 +275,8 @@ bool UploadBatch::ReadPending(Pending* pending, QString* error) {
     const RowState now{s.ended, s.endMs.value_or(-1), s.cell1, s.cell2};
     const auto sent = m_sent.find(s.uuid);
     const bool rowKnown = sent != m_sent.end() && sent->second == now;
-    const bool finished = s.ended != 0 && s.confirmedEnd == s.ended &&
-                          (sent == m_sent.end() || rowKnown);
+    const bool finished =
+        s.ended != 0 && s.confirmedEnd == s.ended && (sent == m_sent.end() || rowKnown);
     // Labels changed while no uploader ran (or before its server commit)
     // are sent whatever this uploader remembers having sent.
     if (!chunksLeft && !s.labelsUnconfirmed && (rowKnown || finished)) {
@@ -288,9 +288,9 @@ bool UploadBatch::ReadPending(Pending* pending, QString* error) {
 
   QSqlQuery chunks(db);
   chunks.setForwardOnly(true);
-  chunks.prepare(QStringLiteral(
-      "SELECT seq, wall_ms, mono_ms, text, t1, v1, i1, r1, w1, t2, v2, i2, r2, w2"
-      " FROM chunks WHERE session_id = ? AND seq > ? ORDER BY seq LIMIT ?"));
+  chunks.prepare(
+      QStringLiteral("SELECT seq, wall_ms, mono_ms, text, t1, v1, i1, r1, w1, t2, v2, i2, r2, w2"
+                     " FROM chunks WHERE session_id = ? AND seq > ? ORDER BY seq LIMIT ?"));
   qint64 budget = m_config.batchChunks;
   for (auto& [s, maxSeq] : candidates) {
     if (qsizetype(pending->sessions.size()) >= m_config.batchSessions ||
@@ -369,10 +369,9 @@ bool UploadBatch::Send(const Pending& pending, Result* result) {
       " ended = CASE WHEN EXCLUDED.ended <> 0 THEN EXCLUDED.ended ELSE sessions.ended END,"
       " end_ms = COALESCE(EXCLUDED.end_ms, sessions.end_ms),"
       " cell1 = EXCLUDED.cell1, cell2 = EXCLUDED.cell2"));
-  for (const QString& array :
-       {TextArray(uuids), TextArray(benches), TextArray(ports), TextArray(devices),
-        NumberArray(starts), NumberArray(ends), NumberArray(endeds), TextArray(cells1),
-        TextArray(cells2)}) {
+  for (const QString& array : {TextArray(uuids), TextArray(benches), TextArray(ports),
+                               TextArray(devices), NumberArray(starts), NumberArray(ends),
+                               NumberArray(endeds), TextArray(cells1), TextArray(cells2)}) {
     q.addBindValue(array);
   }
   if (!q.exec()) {

@@ -43,8 +43,8 @@ class UploadBatch {
 
   struct Result {
     bool ok = true;
-    bool more = false;   // there is more to send now
-    qint64 chunks = 0;   // chunks sent in this batch
+    bool more = false;    // there is more to send now
+    qint64 chunks = 0;    // chunks sent in this batch
     qint64 sessions = 0;  // sessions touched
     qint64 commitMs = 0;  // the server transaction, begin to commit
     QString error;        // why it failed (never with a password)

@@ -67,9 +67,7 @@ void Uploader::Run() {
           post([this, error = result.localError] { emit LocalError(error); });
         }
         if (result.sessions > 0) {
-          post([this, result] {
-            emit Uploaded(result.chunks, result.sessions, result.commitMs);
-          });
+          post([this, result] { emit Uploaded(result.chunks, result.sessions, result.commitMs); });
         }
         if (!result.more) {
           report(false, QString());

@@ -44,11 +44,10 @@ bool SyncToDisk(QFile& file) {
 // has no lab identity, labels or confirmed seq, which read as empty.
 QString SessionColumns(int version) {
   return QString::fromLatin1(
-      version >= 3
-          ? "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames,"
-            " uuid, bench, cell1, cell2, owner, confirmed_seq FROM sessions"
-          : "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames,"
-            " NULL, '', '', '', owner, 0 FROM sessions");
+      version >= 3 ? "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames,"
+                     " uuid, bench, cell1, cell2, owner, confirmed_seq FROM sessions"
+                   : "SELECT id, start_ms, end_ms, port, device, ended, chunks, frames,"
+                     " NULL, '', '', '', owner, 0 FROM sessions");
 }
 
 // Whether the writer `owner` of the store at `path` is known to be gone: its

@@ -10,7 +10,6 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QUuid>
-#include <QUuid>
 
 #include "storeschema.h"
 

@@ -102,14 +102,15 @@ void TestAnalysis::plateauGivesPeak_data() {
   }
   QTest::newRow("noisy plateau") << Discharge(v, 1000) << 0 << 3652.5;
   QTest::newRow("plateau at a bin edge")
-      << Discharge([] {
-           std::vector<qint32> w = Falling(3900, 3702, 3);
-           w.insert(w.end(), 200, 3700);
-           const std::vector<qint32> rest = Falling(3697, 3600, 3);
-           w.insert(w.end(), rest.begin(), rest.end());
-           return w;
-         }(),
-                   -500)
+      << Discharge(
+             [] {
+               std::vector<qint32> w = Falling(3900, 3702, 3);
+               w.insert(w.end(), 200, 3700);
+               const std::vector<qint32> rest = Falling(3697, 3600, 3);
+               w.insert(w.end(), rest.begin(), rest.end());
+               return w;
+             }(),
+             -500)
       << 1 << 3702.5;
 }
 
@@ -119,9 +120,8 @@ void TestAnalysis::plateauGivesPeak() {
   QFETCH(double, peakMv);
   const auto points = IncrementalCapacity(cycle, {kDefaultVoltageStepMv, smoothing});
   QVERIFY(!points.empty());
-  const auto peak = std::max_element(points.begin(), points.end(), [](auto& a, auto& b) {
-    return a.mahPerV < b.mahPerV;
-  });
+  const auto peak = std::max_element(points.begin(), points.end(),
+                                     [](auto& a, auto& b) { return a.mahPerV < b.mahPerV; });
   QCOMPARE(peak->voltageMv, peakMv);
   // Away from the plateau the slope's figure is far below the peak.
   QVERIFY(peak->mahPerV > 5 * points[points.size() / 10].mahPerV);
@@ -135,20 +135,30 @@ void TestAnalysis::resistanceSteps_data() {
   QTest::addColumn<QList<double>>("mohm");
   QTest::addColumn<double>("median");  // -1: none
   QTest::newRow("pulse up and back down")
-      << Samples{{0, 3700, 500, 0, 25}, {1, 3698, 500, 0, 25}, {2, 3650, 1500, 0, 25},
-                 {3, 3647, 1500, 0, 25}, {4, 3703, 300, 0, 25}}
+      << Samples{{0, 3700, 500, 0, 25},
+                 {1, 3698, 500, 0, 25},
+                 {2, 3650, 1500, 0, 25},
+                 {3, 3647, 1500, 0, 25},
+                 {4, 3703, 300, 0, 25}}
       << 100 << QList<qint32>{2, 4} << QList<double>{48.0, 56000.0 / 1200}
       << (48.0 + 56000.0 / 1200) / 2;
   QTest::newRow("steps below the threshold ignored, the threshold itself counts")
-      << Samples{{0, 3700, 500, 0, 25}, {1, 3690, 599, 0, 25}, {2, 3684, 699, 0, 25},
-                 {3, 3695, 600, 0, 25}, {4, 3680, 800, 0, 25}}
+      << Samples{{0, 3700, 500, 0, 25},
+                 {1, 3690, 599, 0, 25},
+                 {2, 3684, 699, 0, 25},
+                 {3, 3695, 600, 0, 25},
+                 {4, 3680, 800, 0, 25}}
       << 100 << QList<qint32>{2, 4} << QList<double>{60.0, 75.0} << 67.5;
-  QTest::newRow("a larger threshold") << Samples{{0, 3700, 500, 0, 25}, {1, 3690, 599, 0, 25},
-                                                 {2, 3684, 1700, 0, 25}, {3, 3690, 1600, 0, 25}}
-                                      << 1000 << QList<qint32>{2} << QList<double>{6000.0 / 1101}
-                                      << 6000.0 / 1101;
+  QTest::newRow("a larger threshold")
+      << Samples{{0, 3700, 500, 0, 25},
+                 {1, 3690, 599, 0, 25},
+                 {2, 3684, 1700, 0, 25},
+                 {3, 3690, 1600, 0, 25}}
+      << 1000 << QList<qint32>{2} << QList<double>{6000.0 / 1101} << 6000.0 / 1101;
   QTest::newRow("odd count: the middle one")
-      << Samples{{0, 3700, 0, 0, 25}, {10, 3660, 1000, 0, 25}, {20, 3710, 0, 0, 25},
+      << Samples{{0, 3700, 0, 0, 25},
+                 {10, 3660, 1000, 0, 25},
+                 {20, 3710, 0, 0, 25},
                  {30, 3640, 1000, 0, 25}}
       << 100 << QList<qint32>{10, 20, 30} << QList<double>{40.0, 50.0, 70.0} << 50.0;
   QTest::newRow("no step") << Samples{{0, 3700, 500, 0, 25}, {1, 3600, 500, 0, 25}} << 100
@@ -183,14 +193,17 @@ void TestAnalysis::cutoff_data() {
   QTest::addColumn<double>("energyMwh");
   const Samples varying{{0, 1400, 500, 0, 25}, {10, 1300, 700, 2, 26}, {30, 1200, 900, 7, 27}};
   // 10 s·(500 + 700) mA / 2 = 6000 mA·s; 10 s·(1400·500 + 1300·700) / 2.
-  QTest::newRow("reached part way") << varying << 1300 << 1 << qint64(10) << 6000.0 / 3600
-                                    << 8'050'000.0 / 3'600'000;
+  QTest::newRow("reached part way")
+      << varying << 1300 << 1 << qint64(10) << 6000.0 / 3600 << 8'050'000.0 / 3'600'000;
   QTest::newRow("reached at the first reading") << varying << 1400 << 0 << qint64(0) << 0.0 << 0.0;
   QTest::newRow("never reached") << varying << 1199 << -1 << qint64(0) << 0.0 << 0.0;
   // The restart's step is not counted: 100 s at 500 mA, then 60 s at 520.
   QTest::newRow("across a restart")
-      << Samples{{0, 1400, 500, 0, 25}, {100, 1400, 500, 14, 25}, {5, 1400, 520, 0, 26},
-                 {65, 1290, 520, 9, 27}, {70, 1250, 520, 10, 27}}
+      << Samples{{0, 1400, 500, 0, 25},
+                 {100, 1400, 500, 14, 25},
+                 {5, 1400, 520, 0, 26},
+                 {65, 1290, 520, 9, 27},
+                 {70, 1250, 520, 10, 27}}
       << 1300 << 3 << qint64(160) << 81'200.0 / 3600
       << (100 * 1400 * 500.0 + 60 * (1400 * 520.0 + 1290 * 520.0) / 2) / 3'600'000;
 }

@@ -49,12 +49,12 @@ void TestChartPlot::gridDrawsAsTheAxesOwn_data() {
   QTest::addColumn<bool>("subGrid");
   QTest::addColumn<bool>("zeroLine");
   QTest::addColumn<bool>("antialiased");
-  QTest::newRow("the chart's own") << QCPRange(0, 3500) << QCPRange(1000, 1500) << true << false
-                                   << false;
+  QTest::newRow("the chart's own")
+      << QCPRange(0, 3500) << QCPRange(1000, 1500) << true << false << false;
   QTest::newRow("no sub grid") << QCPRange(120, 480) << QCPRange(900, 1400) << false << false
                                << false;
-  QTest::newRow("zero line in both") << QCPRange(-40, 70) << QCPRange(-3, 11) << true << true
-                                     << false;
+  QTest::newRow("zero line in both")
+      << QCPRange(-40, 70) << QCPRange(-3, 11) << true << true << false;
   QTest::newRow("antialiased") << QCPRange(0.5, 7.25) << QCPRange(1000, 1001) << true << true
                                << true;
 }
@@ -86,8 +86,10 @@ void TestChartPlot::gridDrawsAsTheAxesOwn() {
   // The backdrop, clipped as QCustomPlot clips every layerable (a pixel
   // up), leaves the bottom row; the grid never reaches it.
   const auto picture = [](QCustomPlot& plot) {
-    return plot.toPixmap(640, 420).toImage().copy(0, 0, 640, 419).convertToFormat(
-        QImage::Format_RGB32);
+    return plot.toPixmap(640, 420)
+        .toImage()
+        .copy(0, 0, 640, 419)
+        .convertToFormat(QImage::Format_RGB32);
   };
   const QImage ourImage = picture(ours);
   const QImage theirImage = picture(theirs);
@@ -104,53 +106,44 @@ void TestChartPlot::movedTracesMatchAFullRedraw_data() {
   const auto dense = [](int to) {
     return [to](int, DischargeChart& chart) { Seconds(0, to)(0, chart); };
   };
-  QTest::newRow("a second a tick, a long line in view")
-      << Feed([](int, DischargeChart& chart) {
-           for (int trace = 0; trace < 2; ++trace) {
-             chart.AddPoint(trace, 0, 1250 - 100 * trace);
-             chart.AddPoint(trace, 50, 1280 - 100 * trace);
-           }
-         })
-      << Seconds(3495, 1) << 40 << true;
+  QTest::newRow("a second a tick, a long line in view") << Feed([](int, DischargeChart& chart) {
+    for (int trace = 0; trace < 2; ++trace) {
+      chart.AddPoint(trace, 0, 1250 - 100 * trace);
+      chart.AddPoint(trace, 50, 1280 - 100 * trace);
+    }
+  }) << Seconds(3495, 1) << 40 << true;
   QTest::newRow("a second a tick, dense") << Feed(dense(6000)) << Seconds(6000, 1) << 40 << true;
   QTest::newRow("five seconds a tick") << Feed(dense(6000)) << Seconds(6000, 5) << 20 << true;
-  QTest::newRow("trace 2 behind")
-      << Feed([](int, DischargeChart& chart) {
-           for (int t = 0; t < 6000; ++t) {
-             chart.AddPoint(0, t, 1300 + Ripple(t));
-             if (t < 5100) {
-               chart.AddPoint(1, t, 1150 + Ripple(t + 900));
-             }
-           }
-         })
-      << Feed([](int tick, DischargeChart& chart) {
-           const double t = 6000 + tick;
-           chart.AddPoint(0, t, 1300 + Ripple(t));
-           chart.AddPoint(1, t - 900, 1150 + Ripple(t));
-         })
-      << 40 << true;
-  QTest::newRow("overview, ten points a second")
-      << Feed([](int, DischargeChart& chart) {
-           for (int i = 0; i < 60000; ++i) {
-             chart.AddPoint(0, i / 10.0, 1300 + Ripple(i / 3.0));
-             chart.AddPoint(1, i / 10.0, 1200 - Ripple(i / 3.0));
-           }
-         })
-      << Feed([](int tick, DischargeChart& chart) {
-           for (int i = 0; i < 10; ++i) {
-             const double t = 6000 + tick + i / 10.0;
-             chart.AddPoint(0, t, 1300 + Ripple(t * 10 / 3.0));
-             chart.AddPoint(1, t, 1200 - Ripple(t * 10 / 3.0));
-           }
-         })
-      << 30 << true;
+  QTest::newRow("trace 2 behind") << Feed([](int, DischargeChart& chart) {
+    for (int t = 0; t < 6000; ++t) {
+      chart.AddPoint(0, t, 1300 + Ripple(t));
+      if (t < 5100) {
+        chart.AddPoint(1, t, 1150 + Ripple(t + 900));
+      }
+    }
+  }) << Feed([](int tick, DischargeChart& chart) {
+    const double t = 6000 + tick;
+    chart.AddPoint(0, t, 1300 + Ripple(t));
+    chart.AddPoint(1, t - 900, 1150 + Ripple(t));
+  }) << 40 << true;
+  QTest::newRow("overview, ten points a second") << Feed([](int, DischargeChart& chart) {
+    for (int i = 0; i < 60000; ++i) {
+      chart.AddPoint(0, i / 10.0, 1300 + Ripple(i / 3.0));
+      chart.AddPoint(1, i / 10.0, 1200 - Ripple(i / 3.0));
+    }
+  }) << Feed([](int tick, DischargeChart& chart) {
+    for (int i = 0; i < 10; ++i) {
+      const double t = 6000 + tick + i / 10.0;
+      chart.AddPoint(0, t, 1300 + Ripple(t * 10 / 3.0));
+      chart.AddPoint(1, t, 1200 - Ripple(t * 10 / 3.0));
+    }
+  }) << 30 << true;
   // Where the picture cannot be moved, it is redrawn.
   QTest::newRow("a line from beyond the left edge")
       << Feed([](int, DischargeChart& chart) { Seconds(0, 40)(0, chart); }) << Seconds(40000, 1)
       << 30 << false;
   QTest::newRow("a line running back in view")
-      << Feed(dense(6000))
-      << Feed([](int tick, DischargeChart& chart) {
+      << Feed(dense(6000)) << Feed([](int tick, DischargeChart& chart) {
            const double t = tick == 5 ? 5990 : 6000 + tick - (tick > 5 ? 9 : 0);
            chart.AddPoint(0, t, 1300 + Ripple(t));
            chart.AddPoint(1, t, 1200 - Ripple(t));

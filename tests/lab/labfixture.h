@@ -57,12 +57,12 @@ inline bool Exec(QSqlQuery& q) {
 
 // Adds or updates the session row.
 inline bool PutSession(const QString& uuid, const QString& bench, const QString& port,
-                       qint64 startMs, int ended = 0,
-                       const std::array<QString, 2>& cells = {}) {
+                       qint64 startMs, int ended = 0, const std::array<QString, 2>& cells = {}) {
   QSqlQuery q(Admin());
   q.prepare(QStringLiteral(
       "INSERT INTO sessions(uuid, bench, port, device, start_ms, end_ms, ended, cell1, cell2) "
-      "VALUES (?::uuid, ?, ?, ?, ?, ?, ?, coalesce(?, ''), coalesce(?, '')) ON CONFLICT (uuid) DO UPDATE SET "
+      "VALUES (?::uuid, ?, ?, ?, ?, ?, ?, coalesce(?, ''), coalesce(?, '')) ON CONFLICT (uuid) DO "
+      "UPDATE SET "
       "ended = excluded.ended, end_ms = excluded.end_ms"));
   q.addBindValue(uuid);
   q.addBindValue(bench);

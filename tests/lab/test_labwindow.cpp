@@ -2,14 +2,14 @@
 // real server: rows follow the server's notifications, a silent bench is
 // marked, an absent server is said and retried, the review window filters
 // and follows a running session.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QTableWidget>
 #include <QtTest/QtTest>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "acquisitionpass.h"
 #include "labfixture.h"
@@ -79,8 +79,9 @@ class TestLabWindow : public QObject {
       }
       return qint64(-1);
     };
-    qint64 ms = putAndWait({2, NowMs(), u"2 4090"_qs,
-                            Readings({2, 4090, 990, 2, 25}, std::array<qint32, 5>{2, 3500, 200, 7, 24})});
+    qint64 ms =
+        putAndWait({2, NowMs(), u"2 4090"_qs,
+                    Readings({2, 4090, 990, 2, 25}, std::array<qint32, 5>{2, 3500, 200, 7, 24})});
     QVERIFY2(ms >= 0, "no update within 2 s");
     qInfo("chunk shown %lld ms after its commit", ms);
     QCOMPARE(table.item(lab.RowOf(uuid), kVoltage1Column)->text(), u"4090"_qs);
@@ -154,9 +155,9 @@ class TestLabWindow : public QObject {
             ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0);
     const auto closeSocket = qScopeGuard([fd] { ::close(fd); });
     constexpr int kTimeoutS = 4;
-    const QString uri = u"postgresql://orvanta@127.0.0.1:%1/orvanta?connect_timeout=%2"_qs
-                            .arg(ntohs(addr.sin_port))
-                            .arg(kTimeoutS);
+    const QString uri =
+        u"postgresql://orvanta@127.0.0.1:%1/orvanta?connect_timeout=%2"_qs.arg(ntohs(addr.sin_port))
+            .arg(kTimeoutS);
     QElapsedTimer clock;
     clock.start();
     ReviewWindow review(ServerOpener(uri));
@@ -192,8 +193,9 @@ class TestLabWindow : public QObject {
     const QString uuid = labfixture::NewUuid();
     QVERIFY(labfixture::PutSession(uuid, u"bench-follow"_qs, u"COM7"_qs, NowMs() - 10'000));
     QVERIFY(labfixture::PutChunks(
-        uuid, {{1, NowMs(), u"1 3900 100 1 25\n"_qs, Readings({1, 3900, 100, 1, 25}, std::nullopt)},
-               {2, NowMs(), u"2 3890 100 2 25\n"_qs, Readings({2, 3890, 100, 2, 25}, std::nullopt)}}));
+        uuid,
+        {{1, NowMs(), u"1 3900 100 1 25\n"_qs, Readings({1, 3900, 100, 1, 25}, std::nullopt)},
+         {2, NowMs(), u"2 3890 100 2 25\n"_qs, Readings({2, 3890, 100, 2, 25}, std::nullopt)}}));
     const QString other = labfixture::NewUuid();
     QVERIFY(labfixture::PutSession(other, u"bench-other"_qs, u"COM8"_qs, NowMs() - 10'000, 1));
 
@@ -225,13 +227,14 @@ class TestLabWindow : public QObject {
     QString error;
     const auto reader = ServerSessionReader::Open(pgserver::Uri(), &error);
     QVERIFY2(reader, qPrintable(error));
-    std::unique_ptr<ReviewWindow> review(OpenFollowing(pgserver::Uri(), reader->FindByUuid(uuid)->id));
+    std::unique_ptr<ReviewWindow> review(
+        OpenFollowing(pgserver::Uri(), reader->FindByUuid(uuid)->id));
     review->setAttribute(Qt::WA_DeleteOnClose, false);
     review->WaitForLoads();
     QCOMPARE(review->SourceCount(), 1);
     QCOMPARE(review->Source(0).Channel(1).size(), size_t(2));
-    QVERIFY(labfixture::PutChunks(
-        uuid, {{3, NowMs(), u"3 3880 100 3 25\n"_qs, Readings({3, 3880, 100, 3, 25}, std::nullopt)}}));
+    QVERIFY(labfixture::PutChunks(uuid, {{3, NowMs(), u"3 3880 100 3 25\n"_qs,
+                                          Readings({3, 3880, 100, 3, 25}, std::nullopt)}}));
     QTRY_COMPARE_WITH_TIMEOUT(review->Source(0).Channel(1).size(), size_t(3), 3000);
     QCOMPARE(review->Source(0).Channel(1).back().voltage, 3880);
   }

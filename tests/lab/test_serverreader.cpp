@@ -26,8 +26,8 @@ struct Seen {
   }
 };
 
-std::vector<Seen> Collect(const std::function<bool(const std::function<void(const StoredChunk&)>&)>& read,
-                          bool* ok) {
+std::vector<Seen> Collect(
+    const std::function<bool(const std::function<void(const StoredChunk&)>&)>& read, bool* ok) {
   std::vector<Seen> seen;
   *ok = read([&](const StoredChunk& c) {
     seen.push_back({c.seq, c.text, c.text.isNull(), c.channel});
@@ -64,8 +64,7 @@ class TestServerReader : public QObject {
     QTest::addColumn<bool>("complete");  // the middle chunk's channel 1 is complete
     QTest::newRow("frame line") << u"1 3900 1000 10 25 2 3800 900 11 26\n"_qs << true;
     QTest::newRow("NUL in it") << (u"12 3"_qs + QChar(0) + u"9 1\n"_qs) << false;
-    QTest::newRow("backslash zero and NUL")
-        << (u"a\\0b\\\\"_qs + QChar(0) + u"\\"_qs) << false;
+    QTest::newRow("backslash zero and NUL") << (u"a\\0b\\\\"_qs + QChar(0) + u"\\"_qs) << false;
     QTest::newRow("split frame, no line end") << u"3 3870 10"_qs << false;
     QTest::newRow("two lines") << u"4 3860 1000 12 25\n5 3850 1000 13 25\n"_qs << true;
     QTest::newRow("notice") << kMarker << false;
@@ -226,9 +225,9 @@ class TestServerReader : public QObject {
     QVERIFY(labfixture::PutSession(uuid, u"工作台 7"_qs, u"COM5"_qs, 1'650'000'000'000));
     const QString first = u"7 3700 500 20 30\n"_qs;
     const QString second = u"8 36"_qs + QChar(0) + u"90 500 21 30\n"_qs;
-    QVERIFY(labfixture::PutChunks(uuid, {{1, 1'650'000'001'000, first,
-                                          Readings({7, 3700, 500, 20, 30}, std::nullopt)},
-                                         {2, 1'650'000'002'000, second, {}}}));
+    QVERIFY(labfixture::PutChunks(
+        uuid, {{1, 1'650'000'001'000, first, Readings({7, 3700, 500, 20, 30}, std::nullopt)},
+               {2, 1'650'000'002'000, second, {}}}));
     auto reader = OpenReader();
     QVERIFY(reader);
     const qint64 id = reader->FindByUuid(uuid)->id;
@@ -260,8 +259,8 @@ class TestServerReader : public QObject {
 
     // data1.txt is GBK with a date header: what follows it is the session's
     // text as received, NUL included.
-    const auto [exported, data1] =
-        run({u"--server"_qs, pgserver::Uri(), u"export"_qs, QString::number(id), u"--data1"_qs, u"-"_qs});
+    const auto [exported, data1] = run({u"--server"_qs, pgserver::Uri(), u"export"_qs,
+                                        QString::number(id), u"--data1"_qs, u"-"_qs});
     QVERIFY(exported);
     const QByteArray body = (first + second).toLatin1();
     QVERIFY(data1.endsWith("\r\n" + body + "\r\n"));

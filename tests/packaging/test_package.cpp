@@ -82,17 +82,16 @@ void TestPackage::initTestCase() {
     QSKIP("dpkg-deb is missing (Debian package dpkg): the package cannot be read");
   }
   QVERIFY(m_out.isValid());
-  const Run cpack = RunTool(QStringLiteral(ORVANTA_CPACK),
-                            {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"),
-                             m_out.path()},
-                            480000);
+  const Run cpack = RunTool(
+      QStringLiteral(ORVANTA_CPACK),
+      {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), m_out.path()}, 480000);
   QVERIFY2(cpack.ok, qPrintable(cpack.out + cpack.err));
   const QStringList debs =
       QDir(m_out.path()).entryList({QStringLiteral("*.deb")}, QDir::Files, QDir::Name);
   QCOMPARE(debs.size(), 1);
   const QString deb = m_out.filePath(debs.first());
-  const Run info = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-I"), deb,
-                                                        QStringLiteral("control")});
+  const Run info =
+      RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-I"), deb, QStringLiteral("control")});
   QVERIFY2(info.ok, qPrintable(info.err));
   m_control = ControlFields(info.out);
   qInfo("%s\nDepends: %s", qPrintable(debs.first()), qPrintable(m_control.value(u"Depends"_qs)));

@@ -104,7 +104,7 @@ void TestCycleViews::restartDrawsTwoCurves() {
 }
 
 void TestCycleViews::tablesAndCutoff_data() {
-  QTest::addColumn<int>("cutoffMv");  // 0: none
+  QTest::addColumn<int>("cutoffMv");         // 0: none
   QTest::addColumn<QStringList>("summary");  // charge, to cut-off charge and energy
   QTest::addColumn<QStringList>("cycle2");   // charge, to cut-off time and charge
   // 29 steps of 2 mAh in the first cycle, 19 in the second: 96 mAh in all.

@@ -178,10 +178,10 @@ void TestGrading::gradingWindowShowsEveryColumn() {
   for (int c = 0; c < table.columnCount(); ++c) {
     const int wanted =
         std::max(items.sizeHintForColumn(c), table.horizontalHeader()->sectionSizeHint(c));
-    QVERIFY2(table.columnWidth(c) >= wanted,
-             qPrintable(table.horizontalHeaderItem(c)->text() + u": "_qs +
-                        QString::number(table.columnWidth(c)) + u" < "_qs +
-                        QString::number(wanted)));
+    QVERIFY2(
+        table.columnWidth(c) >= wanted,
+        qPrintable(table.horizontalHeaderItem(c)->text() + u": "_qs +
+                   QString::number(table.columnWidth(c)) + u" < "_qs + QString::number(wanted)));
   }
   QCOMPARE(table.horizontalScrollBar()->maximum(), 0);
 }

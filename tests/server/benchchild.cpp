@@ -10,12 +10,12 @@
 // after each batch. A line "stop" on its standard input closes the port,
 // waits until the server has everything (or 60 s) and exits 0.
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 #include "clock.h"
 #include "headlessbench.h"
@@ -40,15 +40,14 @@ int main(int argc, char* argv[]) {
   const QString db = args[1];
   SystemClock clock;
   SessionRecording recording({.path = db, .bench = args[3], .keepUnconfirmed = true}, clock);
-  Uploader uploader({.batch = {.uri = args[2], .storePath = db, .bench = args[3]},
-                     .retryMs = args[4].toInt()});
+  Uploader uploader(
+      {.batch = {.uri = args[2], .storePath = db, .bench = args[3]}, .retryMs = args[4].toInt()});
   QObject::connect(&recording.Store(), &SessionStore::Committed, &uploader, &Uploader::Wake);
   QObject::connect(&uploader, &Uploader::StateChanged, [](bool failing, const QString& error) {
     Say(failing ? QStringLiteral("failing ") + error : QStringLiteral("caught up"));
   });
-  QObject::connect(&uploader, &Uploader::Uploaded, [](qint64 chunks) {
-    Say(QStringLiteral("uploaded %1").arg(chunks));
-  });
+  QObject::connect(&uploader, &Uploader::Uploaded,
+                   [](qint64 chunks) { Say(QStringLiteral("uploaded %1").arg(chunks)); });
   int caughtUp = 0;
   QObject::connect(&uploader, &Uploader::CaughtUp, [&] { ++caughtUp; });
 

@@ -45,12 +45,10 @@ inline QList<ServerSession> Sessions(const QString& uri) {
     qWarning("%s", qPrintable(q.lastError().text()));
   }
   while (q.next()) {
-    out << ServerSession{q.value(0).toString(),    q.value(1).toString(),
-                         q.value(2).toString(),    q.value(3).toInt(),
-                         q.value(4).toLongLong(),  q.value(5).toString(),
-                         q.value(6).toString(),    q.value(7).toLongLong(),
-                         q.value(8).toLongLong(),  q.value(9).toLongLong(),
-                         q.value(10).toLongLong()};
+    out << ServerSession{q.value(0).toString(),   q.value(1).toString(),   q.value(2).toString(),
+                         q.value(3).toInt(),      q.value(4).toLongLong(), q.value(5).toString(),
+                         q.value(6).toString(),   q.value(7).toLongLong(), q.value(8).toLongLong(),
+                         q.value(9).toLongLong(), q.value(10).toLongLong()};
   }
   return out;
 }
@@ -59,9 +57,9 @@ inline QList<ServerSession> Sessions(const QString& uri) {
 inline QList<StoredChunk> Chunks(const QString& uri, const QString& uuid) {
   QSqlDatabase db = Connect(uri);
   QSqlQuery q(db);
-  q.prepare(QStringLiteral(
-      "SELECT seq, wall_ms, mono_ms, text, text_escaped, t1, v1, i1, r1, w1,"
-      " t2, v2, i2, r2, w2 FROM chunks WHERE session_uuid = ?::uuid ORDER BY seq"));
+  q.prepare(
+      QStringLiteral("SELECT seq, wall_ms, mono_ms, text, text_escaped, t1, v1, i1, r1, w1,"
+                     " t2, v2, i2, r2, w2 FROM chunks WHERE session_uuid = ?::uuid ORDER BY seq"));
   q.addBindValue(uuid);
   QList<StoredChunk> out;
   if (!q.exec()) {
@@ -99,8 +97,7 @@ inline QString Compare(const QString& uri, SessionReader& reader, const StoredSe
   for (qsizetype i = 0; i < mine.size(); ++i) {
     const StoredChunk& a = mine[i];
     const StoredChunk& b = theirs[i];
-    bool same = a.seq == b.seq && a.wallMs == b.wallMs && a.monoMs == b.monoMs &&
-                a.text == b.text;
+    bool same = a.seq == b.seq && a.wallMs == b.wallMs && a.monoMs == b.monoMs && a.text == b.text;
     for (size_t ch = 0; ch < 2; ++ch) {
       same = same && a.channel[ch].fields == b.channel[ch].fields;
     }

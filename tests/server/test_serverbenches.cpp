@@ -28,9 +28,10 @@ constexpr int kOutageMs = 30000;
 
 // Each bench's charger differs, so that chunks mixed up between benches show.
 QStringList SimulatorArguments(int bench) {
-  return {QStringLiteral("--interval-ms"), QStringLiteral("10"), QStringLiteral("--duration"),
-          QString::number(400 + 37 * bench), QStringLiteral("--repeat"),
-          QStringLiteral("--malformed-every"), QString::number(5 + bench)};
+  return {QStringLiteral("--interval-ms"), QStringLiteral("10"),
+          QStringLiteral("--duration"),    QString::number(400 + 37 * bench),
+          QStringLiteral("--repeat"),      QStringLiteral("--malformed-every"),
+          QString::number(5 + bench)};
 }
 
 // Everything that charger sends in its first `ticks` ticks.

@@ -19,15 +19,16 @@ class TestServerSchema : public QObject {
     QTest::addColumn<QString>("uri");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("contains");
-    QTest::newRow("uri") << "postgresql://orvanta@labdb:5433/lab?sslmode=verify-full" << true
-                         << "host='labdb'|port='5433'|dbname='lab'|user='orvanta'|sslmode='verify-full'";
+    QTest::newRow("uri")
+        << "postgresql://orvanta@labdb:5433/lab?sslmode=verify-full" << true
+        << "host='labdb'|port='5433'|dbname='lab'|user='orvanta'|sslmode='verify-full'";
     QTest::newRow("key=value") << "host=labdb dbname='a b'" << true << "dbname='a b'";
-    QTest::newRow("quote escaped") << "postgresql://o@h/x?application_name=it%27s" << true
-                                   << "application_name='it\\'s'";
+    QTest::newRow("quote escaped")
+        << "postgresql://o@h/x?application_name=it%27s" << true << "application_name='it\\'s'";
     QTest::newRow("service only") << "service=lab" << true << "service='lab'";
     QTest::newRow("password in user part") << "postgresql://o:secret@h/x" << false << "PGPASSFILE";
-    QTest::newRow("password parameter") << "postgresql://o@h/x?password=secret" << false
-                                        << "PGPASSFILE";
+    QTest::newRow("password parameter")
+        << "postgresql://o@h/x?password=secret" << false << "PGPASSFILE";
     QTest::newRow("password key=value") << "host=h password=secret" << false << "PGPASSFILE";
     QTest::newRow("semicolon") << "postgresql://o@h/x?application_name=a%3Bb" << false << "';'";
     QTest::newRow("not a uri") << "postgresql://o@h/x?nosuchoption=1" << false << "nosuchoption";
@@ -56,10 +57,12 @@ class TestServerSchema : public QObject {
                                << "postgresql://o:***@h:5/x?sslmode=require";
     QTest::newRow("parameter") << "postgres://o@h/x?a=1&password=secret&b=2"
                                << "postgres://o@h/x?a=1&password=***&b=2";
-    QTest::newRow("no path") << "postgresql://o:secret@h" << "postgresql://o:***@h";
+    QTest::newRow("no path") << "postgresql://o:secret@h"
+                             << "postgresql://o:***@h";
     QTest::newRow("key=value quoted") << "host=h password='se cr\\'et' user=o"
                                       << "host=h password=*** user=o";
-    QTest::newRow("none") << "postgresql://o@h/x" << "postgresql://o@h/x";
+    QTest::newRow("none") << "postgresql://o@h/x"
+                          << "postgresql://o@h/x";
   }
   void shownHidesPasswords() {
     QFETCH(QString, uri);
@@ -109,7 +112,8 @@ class TestServerSchema : public QObject {
     QTest::newRow("newer") << "CREATE TABLE orvanta_schema(version integer);"
                               " INSERT INTO orvanta_schema VALUES (7)"
                            << "version 7";
-    QTest::newRow("foreign") << "CREATE TABLE sessions(x int)" << "not Orvanta's";
+    QTest::newRow("foreign") << "CREATE TABLE sessions(x int)"
+                             << "not Orvanta's";
   }
   void refusesNewerOrForeignLayouts() {
     SkipWithoutServer();
@@ -162,12 +166,11 @@ class TestServerSchema : public QObject {
     QVERIFY(pgserver::Psql(QStringLiteral("CREATE ROLE lab_owner LOGIN PASSWORD 'owner-pw'")));
     QVERIFY(pgserver::Psql(QStringLiteral("CREATE ROLE bench LOGIN PASSWORD 'bench-pw'")));
     QVERIFY(pgserver::Psql(QStringLiteral("CREATE DATABASE restricted OWNER lab_owner")));
-    QVERIFY(pgserver::Psql(
-        QStringLiteral("ALTER DEFAULT PRIVILEGES FOR ROLE lab_owner"
-                       " GRANT SELECT, INSERT, UPDATE ON TABLES TO bench;"
-                       " ALTER DEFAULT PRIVILEGES FOR ROLE lab_owner"
-                       " GRANT USAGE ON SEQUENCES TO bench"),
-        nullptr, QStringLiteral("restricted")));
+    QVERIFY(pgserver::Psql(QStringLiteral("ALTER DEFAULT PRIVILEGES FOR ROLE lab_owner"
+                                          " GRANT SELECT, INSERT, UPDATE ON TABLES TO bench;"
+                                          " ALTER DEFAULT PRIVILEGES FOR ROLE lab_owner"
+                                          " GRANT USAGE ON SEQUENCES TO bench"),
+                           nullptr, QStringLiteral("restricted")));
     QString error;
     const QByteArray password = qgetenv("PGPASSWORD");
     qputenv("PGPASSWORD", "owner-pw");
@@ -214,10 +217,9 @@ class TestServerSchema : public QObject {
     QFETCH(bool, closedPort);
     const QByteArray password = qgetenv("PGPASSWORD");
     qputenv("PGPASSWORD", "not-the-password");
-    const QString uri =
-        closedPort ? QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres")
-                         .arg(pgserver::FreePort())
-                   : pgserver::Uri();
+    const QString uri = closedPort ? QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres")
+                                         .arg(pgserver::FreePort())
+                                   : pgserver::Uri();
     QString error;
     const bool opened = serverconnection::Open(uri, QStringLiteral("wrong"), &error);
     qputenv("PGPASSWORD", password);

@@ -9,8 +9,8 @@
 #include <QtTest/QtTest>
 
 #include "pgserver.h"
-#include "sessionlabel.h"
 #include "servercheck.h"
+#include "sessionlabel.h"
 #include "sessionstore.h"
 #include "storewriter.h"
 #include "uploader.h"
@@ -144,8 +144,8 @@ class TestUploader : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sessions.db"));
     SessionStore store({.path = path});
-    Uploader uploader({.batch = {.uri = uri, .storePath = path, .batchChunks = 500},
-                       .retryMs = 300});
+    Uploader uploader(
+        {.batch = {.uri = uri, .storePath = path, .batchChunks = 500}, .retryMs = 300});
     connect(&store, &SessionStore::Committed, &uploader, &Uploader::Wake);
     QSignalSpy state(&uploader, &Uploader::StateChanged);
     QSignalSpy caughtUp(&uploader, &Uploader::CaughtUp);
@@ -229,8 +229,9 @@ class TestUploader : public QObject {
     SkipWithoutServer();
     QFETCH(QString, cell1);
     QFETCH(QString, cell2);
-    const QString uri = Database(
-        QStringLiteral("relabel_%1").arg(QLatin1StringView(QTest::currentDataTag())).replace(u' ', u'_'));
+    const QString uri = Database(QStringLiteral("relabel_%1")
+                                     .arg(QLatin1StringView(QTest::currentDataTag()))
+                                     .replace(u' ', u'_'));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sessions.db"));
     qint64 id = 0;
@@ -296,8 +297,7 @@ class TestUploader : public QObject {
     const auto confirm = [&](const QString& sql) {
       bool ok = false;
       {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("c"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("c"));
         db.setDatabaseName(path);
         ok = db.open() && QSqlQuery(db).exec(sql);
         db.close();

@@ -3,13 +3,13 @@
 // the exact bytes users rely on.
 
 #include <QBuffer>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 #include <QCommandLineParser>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextCodec>
+#include <QUuid>
 #include <QtTest>
 
 #include "fakeservices.h"

@@ -14,6 +14,9 @@
 // as child processes do that inherit the environment. Stop() and Start()
 // take the server down and bring it back, for outage cases.
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -23,9 +26,6 @@
 #include <QtTest/QTest>
 #include <cstdlib>
 #include <vector>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace pgserver {
 
@@ -60,7 +60,8 @@ inline bool ServerBinariesInstalled() {
 // Replaces this process with itself run under pg_virtualenv, unless it runs
 // under it already or the server binaries are missing.
 // `options` go to pg_virtualenv (e.g. {"-o", "fsync=on"}).
-inline void RunUnderVirtualenv(int argc, char** argv, const std::vector<const char*>& options = {}) {
+inline void RunUnderVirtualenv(int argc, char** argv,
+                               const std::vector<const char*>& options = {}) {
   if (std::getenv(kMarker) || !ServerBinariesInstalled()) {
     return;
   }
@@ -105,8 +106,8 @@ inline bool Admin(const QStringList& args, QString* output = nullptr) {
   QProcess p;
   p.setProcessChannelMode(QProcess::MergedChannels);
   p.start(args.first(), args.mid(1));
-  const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
-                  p.exitCode() == 0;
+  const bool ok =
+      p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
   if (output) {
     *output = QString::fromLocal8Bit(p.readAll());
   }
@@ -126,11 +127,16 @@ inline bool Start() {
 
 // Runs SQL through psql as the cluster's superuser; false with psql's
 // output on failure.
-inline bool Psql(const QString& sql, QString* output = nullptr,
-                 const QString& database = {}) {
-  QStringList args{QStringLiteral("psql"), QStringLiteral("-X"), QStringLiteral("-q"),
-                   QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-v"),
-                   QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"), sql};
+inline bool Psql(const QString& sql, QString* output = nullptr, const QString& database = {}) {
+  QStringList args{QStringLiteral("psql"),
+                   QStringLiteral("-X"),
+                   QStringLiteral("-q"),
+                   QStringLiteral("-A"),
+                   QStringLiteral("-t"),
+                   QStringLiteral("-v"),
+                   QStringLiteral("ON_ERROR_STOP=1"),
+                   QStringLiteral("-c"),
+                   sql};
   if (!database.isEmpty()) {
     args << QStringLiteral("-d") << database;
   }
@@ -139,12 +145,12 @@ inline bool Psql(const QString& sql, QString* output = nullptr,
 
 }  // namespace pgserver
 
-#define ORVANTA_SERVER_TEST_MAIN(TestObject)          \
-  int main(int argc, char** argv) {                  \
-    pgserver::RunUnderVirtualenv(argc, argv);        \
-    QCoreApplication app(argc, argv);                \
-    app.setAttribute(Qt::AA_Use96Dpi, true);         \
-    TestObject tc;                                   \
-    QTEST_SET_MAIN_SOURCE_PATH                       \
-    return QTest::qExec(&tc, argc, argv);            \
+#define ORVANTA_SERVER_TEST_MAIN(TestObject)  \
+  int main(int argc, char** argv) {           \
+    pgserver::RunUnderVirtualenv(argc, argv); \
+    QCoreApplication app(argc, argv);         \
+    app.setAttribute(Qt::AA_Use96Dpi, true);  \
+    TestObject tc;                            \
+    QTEST_SET_MAIN_SOURCE_PATH                \
+    return QTest::qExec(&tc, argc, argv);     \
   }

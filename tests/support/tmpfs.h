@@ -15,10 +15,10 @@ class SmallTmpfs {
   // Mounts a tmpfs of `size` ("256k", "4m") at a new folder.
   explicit SmallTmpfs(const QString& size) {
     m_mounted = ::geteuid() == 0 &&
-                QProcess::execute(QStringLiteral("mount"),
-                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                   QStringLiteral("-o"), QStringLiteral("size=") + size,
-                                   QStringLiteral("tmpfs"), m_dir.path()}) == 0;
+                QProcess::execute(
+                    QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=") + size, QStringLiteral("tmpfs"), m_dir.path()}) == 0;
   }
   ~SmallTmpfs() {
     if (m_mounted) {
@@ -48,10 +48,10 @@ class SmallTmpfs {
   bool Free() const { return QFile::remove(FilePath(QStringLiteral("filler"))); }
 
   bool Remount(bool readOnly) const {
-    return QProcess::execute(QStringLiteral("mount"),
-                             {QStringLiteral("-o"),
-                              readOnly ? QStringLiteral("remount,ro") : QStringLiteral("remount,rw"),
-                              m_dir.path()}) == 0;
+    return QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"),
+                                                       readOnly ? QStringLiteral("remount,ro")
+                                                                : QStringLiteral("remount,rw"),
+                                                       m_dir.path()}) == 0;
   }
 
  private:

@@ -37,9 +37,9 @@ struct Bench {
   const char* name;
   const char* port;
   std::array<const char*, 2> cells;
-  int frames;     // frames sent so far
-  int silentS;    // how long ago the newest chunk came
-  bool notice;    // the end-of-discharge notice came last
+  int frames;   // frames sent so far
+  int silentS;  // how long ago the newest chunk came
+  bool notice;  // the end-of-discharge notice came last
 };
 
 bool Fail(const QString& what) {
@@ -51,7 +51,8 @@ bool Fail(const QString& what) {
 // own, as the pass hands them to the store's writer, and the uploader's own
 // batches copy that store to the server.
 bool PutBench(const QString& uri, const QString& folder, const Bench& bench) {
-  const QString store = folder + QLatin1Char('/') + QString::fromUtf8(bench.name) + QStringLiteral(".db");
+  const QString store =
+      folder + QLatin1Char('/') + QString::fromUtf8(bench.name) + QStringLiteral(".db");
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
   const qint64 last = now - bench.silentS * 1000LL;
   const qint64 start = last - bench.frames * 1000LL;
@@ -111,7 +112,8 @@ bool PutBench(const QString& uri, const QString& folder, const Bench& bench) {
 
 int RenderLabShot(QSize size, const QString& out, const QString& uri) {
   if (uri.isEmpty()) {
-    qCritical("--lab needs --server URI (for instance under pg_virtualenv: --server postgresql://)");
+    qCritical(
+        "--lab needs --server URI (for instance under pg_virtualenv: --server postgresql://)");
     return 2;
   }
   // The uploader's first batch creates the server's tables.

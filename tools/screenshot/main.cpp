@@ -116,8 +116,8 @@ int main(int argc, char* argv[]) {
 
   if (parser.isSet(lab)) {
     // The lab view at its own opening size unless one is asked for.
-    return RenderLabShot(parser.isSet(size) ? QSize(width, height) : QSize(),
-                         parser.value(out), parser.value(server));
+    return RenderLabShot(parser.isSet(size) ? QSize(width, height) : QSize(), parser.value(out),
+                         parser.value(server));
   }
   if (parser.isSet(review) && parser.isSet(cycles)) {
     return RenderCycleShot(QSize(width, height), parser.value(out), parser.value(report));

@@ -15,9 +15,9 @@ void Usage(QTextStream& stream) {
          << QCoreApplication::translate("SessionCommands", "记录文件默认为 %1")
                 .arg(QDir::toNativeSeparators(DefaultStorePath()))
          << '\n'
-         << QCoreApplication::translate(
-                "SessionCommands",
-                "--server URI 读实验室服务器（libpq 连接 URI）上所有工作台的记录；list 的最后一列是工作台")
+         << QCoreApplication::translate("SessionCommands",
+                                        "--server URI 读实验室服务器（libpq 连接 "
+                                        "URI）上所有工作台的记录；list 的最后一列是工作台")
          << "\n\n";
   for (const SessionCommand& command : SessionCommands()) {
     stream << "  " << command.name << ' ' << command.usage << "\n      "

@@ -194,7 +194,8 @@ int RunCycles(CommandContext& context) {
 int RunBackup(CommandContext& context) {
   if (!context.serverUri.isEmpty()) {
     context.err << QCoreApplication::translate(
-                       "SessionCommands", "backup 只复制本机的记录文件；实验室服务器请用其数据库的备份")
+                       "SessionCommands",
+                       "backup 只复制本机的记录文件；实验室服务器请用其数据库的备份")
                 << Qt::endl;
     return kExitUsage;
   }

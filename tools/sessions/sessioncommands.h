@@ -12,7 +12,7 @@
 // output streams.
 struct CommandContext {
   QString dbPath;
-  QString serverUri;  // when set, sessions are read from the lab server
+  QString serverUri;      // when set, sessions are read from the lab server
   QStringList arguments;  // after the command's name, --db and --server removed
   QTextStream& out;
   QTextStream& err;
