@@ -88,13 +88,8 @@ void SessionFollower::ReadNew() {
       m_reader->ForEachChunkAfter(m_sessionId, m_lastSeq, [&](const StoredChunk& chunk) {
         m_lastSeq = chunk.seq;
         for (size_t c = 0; c < 2; ++c) {
-          const StoredChannel& channel = chunk.channel[c];
-          if (channel.All()) {
-            readings[c].push_back(ChannelSample{*channel.fields[size_t(Quantity::Time)],
-                                                *channel.fields[size_t(Quantity::Voltage)],
-                                                *channel.fields[size_t(Quantity::Current)],
-                                                *channel.fields[size_t(Quantity::Capacity)],
-                                                *channel.fields[size_t(Quantity::Temperature)]});
+          if (const std::optional<ChannelSample> sample = chunk.channel[c].Sample()) {
+            readings[c].push_back(*sample);
           }
         }
       });

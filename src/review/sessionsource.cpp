@@ -16,15 +16,6 @@ namespace {
 // Beyond this the vectors grow as the chunks come; a stored count is a hint.
 constexpr qint64 kMaxReserve = qint64(1) << 24;
 
-std::optional<ChannelSample> Complete(const StoredChannel& c) {
-  if (!c.All()) {
-    return std::nullopt;
-  }
-  return ChannelSample{*c.fields[size_t(Quantity::Time)], *c.fields[size_t(Quantity::Voltage)],
-                       *c.fields[size_t(Quantity::Current)], *c.fields[size_t(Quantity::Capacity)],
-                       *c.fields[size_t(Quantity::Temperature)]};
-}
-
 }  // namespace
 
 void AdviseLargePages(void* data, size_t bytes) {
@@ -80,7 +71,7 @@ std::optional<SessionEnds> ReadSessionEnds(SessionReader& reader, qint64 session
   if (!last) {
     return std::nullopt;
   }
-  return SessionEnds{Complete((*last)[0]), Complete((*last)[1])};
+  return SessionEnds{(*last)[0].Sample(), (*last)[1].Sample()};
 }
 
 namespace {
@@ -122,7 +113,7 @@ std::optional<ReviewSource> ReadSession(SessionReader& reader, const StoredSessi
         lines.Add(chunk.text);
         lastSeq = chunk.seq;
       } else if (!lines.InLine()) {
-        lines.AddReadings({Complete(chunk.channel[0]), Complete(chunk.channel[1])});
+        lines.AddReadings({chunk.channel[0].Sample(), chunk.channel[1].Sample()});
       } else if (const std::optional<QString> text = reader.ChunkTextAfter(session.id, lastSeq)) {
         lines.Add(*text);  // one whole line: it ends the line left open
       } else {

@@ -30,6 +30,15 @@ bool StoredChannel::All() const {
   return std::all_of(fields.begin(), fields.end(), [](const auto& f) { return f.has_value(); });
 }
 
+std::optional<ChannelSample> StoredChannel::Sample() const {
+  if (!All()) {
+    return std::nullopt;
+  }
+  return ChannelSample{*fields[size_t(Quantity::Time)], *fields[size_t(Quantity::Voltage)],
+                       *fields[size_t(Quantity::Current)], *fields[size_t(Quantity::Capacity)],
+                       *fields[size_t(Quantity::Temperature)]};
+}
+
 namespace {
 
 bool SyncToDisk(QFile& file) {

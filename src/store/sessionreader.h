@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "channelsample.h"
 #include "telemetryframe.h"
 
 class QSqlQuery;
@@ -47,6 +48,8 @@ struct StoredChannel {
   std::array<std::optional<qint32>, kQuantityCount> fields;  // in Quantity order
   bool Any() const;
   bool All() const;
+  // The five readings as one sample, when all five were read.
+  std::optional<ChannelSample> Sample() const;
 };
 
 // One received chunk, exactly as the log got it.
