@@ -23,58 +23,50 @@ constexpr int kFieldCount = 10;  // t v i r w for each channel
 
 // Arrays go to the server as one bound text value each, in PostgreSQL's
 // array syntax, so a batch is a few statements however many rows it has.
-QString TextArray(const QStringList& values) {
-  qsizetype size = 2;
-  for (const QString& v : values) {
-    size += v.size() + 3;
-  }
+// `put` appends one element's text; `hint` is the room reserved for the
+// whole literal.
+template <typename List, typename Put>
+QString ArrayLiteral(const List& values, qsizetype hint, Put put) {
   QString out;
-  out.reserve(size + size / 16);
+  out.reserve(hint);
   out += u'{';
   for (qsizetype i = 0; i < values.size(); ++i) {
     if (i) {
       out += u',';
     }
+    put(out, values[i]);
+  }
+  out += u'}';
+  return out;
+}
+
+QString TextArray(const QStringList& values) {
+  qsizetype size = 2;
+  for (const QString& v : values) {
+    size += v.size() + 3;
+  }
+  return ArrayLiteral(values, size + size / 16, [](QString& out, const QString& value) {
     out += u'"';
-    for (const QChar c : values[i]) {
+    for (const QChar c : value) {
       if (c == u'"' || c == u'\\') {
         out += u'\\';
       }
       out += c;
     }
     out += u'"';
-  }
-  out += u'}';
-  return out;
+  });
 }
 
 template <typename T>
 QString NumberArray(const QList<std::optional<T>>& values) {
-  QString out;
-  out.reserve(values.size() * 8 + 2);
-  out += u'{';
-  for (qsizetype i = 0; i < values.size(); ++i) {
-    if (i) {
-      out += u',';
-    }
-    out += values[i] ? QString::number(*values[i]) : QStringLiteral("NULL");
-  }
-  out += u'}';
-  return out;
+  return ArrayLiteral(values, values.size() * 8 + 2, [](QString& out, const std::optional<T>& v) {
+    out += v ? QString::number(*v) : QStringLiteral("NULL");
+  });
 }
 
 QString BoolArray(const QList<bool>& values) {
-  QString out;
-  out.reserve(values.size() * 2 + 2);
-  out += u'{';
-  for (qsizetype i = 0; i < values.size(); ++i) {
-    if (i) {
-      out += u',';
-    }
-    out += values[i] ? u't' : u'f';
-  }
-  out += u'}';
-  return out;
+  return ArrayLiteral(values, values.size() * 2 + 2,
+                      [](QString& out, bool v) { out += v ? u't' : u'f'; });
 }
 
 QString Describe(const QString& what, const QSqlError& error) {
