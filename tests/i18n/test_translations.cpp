@@ -7,16 +7,12 @@
 
 #include "dischargechart.h"
 #include "translations.h"
+#include "translators.h"
 
 class TestTranslations : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() {
-    for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
-      QCoreApplication::removeTranslator(t);
-      delete t;
-    }
-  }
+  void cleanup() { RemoveTranslators(); }
 
   void localeChoosesTheCatalogues_data() {
     QTest::addColumn<QString>("locale");

@@ -12,6 +12,7 @@
 #include "gradingview.h"
 #include "reviewwindow.h"
 #include "translations.h"
+#include "translators.h"
 
 namespace {
 
@@ -36,12 +37,7 @@ ReviewSource Discharge(const QString& name, qint32 capacity, const QString& cell
 class TestGrading : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() {
-    for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
-      QCoreApplication::removeTranslator(t);
-      delete t;
-    }
-  }
+  void cleanup() { RemoveTranslators(); }
   void gradeBatch_data();
   void gradeBatch();
   void reportTablesFit_data();
