@@ -113,7 +113,8 @@ int main(int argc, char* argv[]) {
   const StoreOpener openStore = [path = store.path](QString* error) {
     return SessionReader::Open(path, error);
   };
-  const QString server = ConfiguredServer(ServerOption(parser), UserSettings());
+  QSettings settings = UserSettings();
+  const QString server = ConfiguredServer(ServerOption(parser), settings);
   if (LabAsked(parser)) {
     if (server.isEmpty()) {
       std::fprintf(stderr, "orvanta: %s\n",
@@ -132,18 +133,14 @@ int main(int argc, char* argv[]) {
   }
 
   ServerOptions lab;
-  {
-    QSettings settings = UserSettings();
-    if (!ReadServerOptions(server, parser, settings, &lab, &error)) {
-      std::fprintf(stderr, "orvanta: %s\n", qPrintable(error));
-      return 2;
-    }
+  if (!ReadServerOptions(server, parser, settings, &lab, &error)) {
+    std::fprintf(stderr, "orvanta: %s\n", qPrintable(error));
+    return 2;
   }
 
   // Declared before the window, so the session outlives every pass.
   SystemClock clock;
   std::unique_ptr<SessionRecording> recording;
-  QSettings settings = UserSettings();
   TestNotifications notifications(clock, QDBusConnection::sessionBus(),
                                   NotificationsEnabled(parser, settings));
   MainWindowServices services;
