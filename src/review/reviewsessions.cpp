@@ -319,11 +319,23 @@ bool ReviewWindow::LabelSession(qint64 id, const std::array<QString, 2>& cells, 
     *error = tr("这里的会话是实验室服务器上的副本，电池编号只能在记录它的工作台上设置。");
     return false;
   }
-  if (!LabelStoredSession(m_labelStore, id, {cells[0], cells[1]}, error)) {
-    return false;
-  }
-  // As stored: the store cleans labels the same way.
-  const std::array<QString, 2> stored = {CleanCellLabel(cells[0]), CleanCellLabel(cells[1])};
+  StartWorker([this, path = m_labelStore, id, cells](const Post& post) {
+    QString why;
+    const bool ok = LabelStoredSession(path, id, {cells[0], cells[1]}, &why);
+    post([this, id, cells, ok, why] {
+      if (ok) {
+        // As stored: the store cleans labels the same way.
+        ShowLabels(id, {CleanCellLabel(cells[0]), CleanCellLabel(cells[1])});
+      } else {
+        m_dialogs->ShowError(this, why);
+      }
+      emit SessionLabelled(id, ok);
+    });
+  });
+  return true;
+}
+
+void ReviewWindow::ShowLabels(qint64 id, const std::array<QString, 2>& stored) {
   for (StoredSession& s : m_sessions) {
     if (s.id == id) {
       s.cells = stored;
@@ -350,5 +362,4 @@ bool ReviewWindow::LabelSession(qint64 id, const std::array<QString, 2>& cells, 
       m_grading->Refresh();
     }
   }
-  return true;
 }

@@ -105,8 +105,11 @@ class ReviewWindow : public QWidget {
   // recorded.
   void SetLabelStore(const QString& path);
   // Labels the cells of listed session `id` in that store (an empty label
-  // removes one); the list, the opened curves' names, the summaries and the
-  // report follow. Returns false with a user-facing reason in `error`.
+  // removes one). The store is written on a worker (the recording's writer
+  // may hold it for a moment); then the list, the opened curves' names, the
+  // summaries and the report follow, or the reason it failed is shown, and
+  // SessionLabelled tells which. Returns false at once, with a user-facing
+  // reason in `error`, when this window labels no store.
   bool LabelSession(qint64 id, const std::array<QString, 2>& cells, QString* error);
   // "电池编号…" on the session list: enabled for one session of the store.
   QAction& LabelAction() const { return *m_labelAction; }
@@ -120,6 +123,8 @@ class ReviewWindow : public QWidget {
   // A reading asked for has ended and its source, if read, is in view.
   void LoadFinished(bool ok);
   void SessionListFilled();
+  // A label written by LabelSession is stored (ok) or was refused.
+  void SessionLabelled(qint64 id, bool ok);
   // The session list was filled again from the store.
   void SessionsListed();
 
@@ -177,6 +182,8 @@ class ReviewWindow : public QWidget {
   void OnOpenSelectedClicked();
   void OnLabelClicked();
   void UpdateLabelAction();
+  // Shows the labels of session `id` as stored.
+  void ShowLabels(qint64 id, const std::array<QString, 2>& stored);
   void OnOpenFileClicked();
   void OnReportClicked();
   void OnCsvClicked();

@@ -325,7 +325,11 @@ void TestReviewWindow::labelsASessionAfterwards() {
   QAction& action = window.LabelAction();
   QCOMPARE(action.isEnabled(), !labelStore.isEmpty());
   QVERIFY(!action.toolTip().isEmpty());
+  QSignalSpy labelled(&window, &ReviewWindow::SessionLabelled);
   action.trigger();
+  if (!labelStore.isEmpty()) {
+    QVERIFY(labelled.wait());
+  }
   if (labelStore.isEmpty()) {
     QString error;
     QVERIFY(!window.LabelSession(id, {typed[0], typed[1]}, &error));
